@@ -1,0 +1,32 @@
+# The two commands a user needs: `make run` and `make test`. Both install what is missing first.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps configure build run test bench package clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/qadrill
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
+	@for b in $(BUILD_DIR)/bench/bench_*; do QT_QPA_PLATFORM=offscreen $$b; done
+
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,92 @@
+#include "app/form1.h"
+
+#include "app/platform.h"
+#include "app/textbox.h"
+#include "ui_Form1.h"
+
+#include <QFont>
+
+namespace {
+// The two large boxes: bold, 9.75 points, in the desktop's plain sans-serif face.
+QFont largeBoxFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Segoe UI"), QStringLiteral("Arial"),
+                      QStringLiteral("Sans Serif")});
+    font.setPointSizeF(9.75);
+    font.setWeight(QFont::Bold);
+    return font;
+}
+} // namespace
+
+Form1::Form1(Platform& platform, QWidget* parent) : QWidget(parent), m_platform(platform), ui(new Ui::Form1) {
+    ui->setupUi(this);
+    ui->txt_question->setFont(largeBoxFont());
+    ui->txt_answer->setFont(largeBoxFont());
+    m_tmr_pend_exp.setInterval(15);
+    m_tmr_pend_exp.setTimerType(Qt::PreciseTimer);
+    wireButtons();
+    ui->txt_question->setFocus();
+}
+
+Form1::~Form1() = default;
+
+template <typename Handler> void Form1::guard(Handler handler) {
+    if (m_runEnded) {
+        return;
+    }
+    try {
+        handler();
+    } catch (const EndOfRun&) {
+        endRun();
+    } catch (const std::exception& e) {
+        m_platform.errorBox(QString::fromLocal8Bit(e.what()));
+        endRun();
+    }
+}
+
+void Form1::endRun() {
+    m_runEnded = true;
+    m_tmr_pend_exp.stop();
+    close();
+    m_platform.quitApplication();
+}
+
+void Form1::wireButtons() {
+    const auto wire = [this](QAbstractButton* button, void (Form1::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this,
+                [this, handler] { guard([this, handler] { (this->*handler)(); }); });
+    };
+    wire(ui->cmdNextQuestion, &Form1::cmdNextQuestion_Click);
+    wire(ui->cmd_enter_response, &Form1::cmd_enter_response_Click);
+    wire(ui->cmd_save_as_notes, &Form1::cmd_save_as_notes_Click);
+    wire(ui->cmd_display_note_file, &Form1::cmd_display_note_file_Click);
+    wire(ui->cmd_displayCumulativeText, &Form1::cmd_displayCumulativeText_Click);
+    wire(ui->cmd_next_picture, &Form1::cmd_next_picture_Click);
+    wire(ui->cmd_copy_picture, &Form1::cmd_copy_picture_Click);
+    wire(ui->cmd_pend_exp, &Form1::cmd_pend_exp_Click);
+    wire(ui->cmd_clear_answer_box, &Form1::cmd_clear_answer_box_Click);
+    wire(ui->cmd_quit, &Form1::cmd_quit_Click);
+    connect(&m_tmr_pend_exp, &QTimer::timeout, this, [this] { guard([this] { tmr_pend_exp_Timer(); }); });
+}
+
+bool Form1::load() {
+    guard([this] { Form_Load(); });
+    return !m_runEnded;
+}
+
+float Form1::rnd() {
+    return m_platform.rnd();
+}
+
+QString Form1::questionText() const {
+    return textbox::text(*ui->txt_question);
+}
+QString Form1::answerText() const {
+    return textbox::text(*ui->txt_answer);
+}
+void Form1::setQuestionText(const QString& text) {
+    textbox::setText(*ui->txt_question, text);
+}
+void Form1::setAnswerText(const QString& text) {
+    textbox::setText(*ui->txt_answer, text);
+}

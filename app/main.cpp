@@ -1,0 +1,21 @@
+#include "app/form1.h"
+#include "app/qtplatform.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("qadrill"));
+    QApplication::setDesktopFileName(QStringLiteral("qadrill"));
+
+    QtPlatform platform;
+    Form1 form(platform);
+    // The start-up boxes come and go before the window is shown; closing them must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (!form.load()) {
+        return 0;
+    }
+    QApplication::setQuitOnLastWindowClosed(true);
+    form.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,96 @@
+#include "app/form1.h"
+
+#include "app/platform.h"
+#include "app/textbox.h"
+#include "records/codepage.h"
+#include "records/recordblocks.h"
+#include "records/recordpaths.h"
+#include "records/recordwriter.h"
+#include "ui_Form1.h"
+
+#include <QDir>
+
+bool Form1::appendBlocks(const std::vector<recordwriter::Append>& appends, bool duringRun) {
+    const auto failure = recordwriter::appendAll(appends);
+    if (failure) {
+        showWriteFailure(*failure, duringRun);
+    }
+    return !failure;
+}
+
+void Form1::showWriteFailure(const recordwriter::Failure& failure, bool duringRun) {
+    const QString what = QStringLiteral("The record file\n%1\ncould not be written: %2.")
+                             .arg(QDir::toNativeSeparators(failure.path), failure.reason);
+    const QString next = duringRun ? QStringLiteral("Nothing was recorded; your text is still in the answer box.")
+                                   : QStringLiteral("Nothing was written, and the program will end.");
+    m_platform.messageBox(what + QStringLiteral("\n\n") + next);
+}
+
+void Form1::cmd_save_as_notes_Click() {
+    if (answerText() == m_run.responsePrompt) {
+        setQuestionText(QString());
+        setAnswerText(QString());
+        return;
+    }
+    const bool promptWasPending = m_run.promptPending;
+    m_run.promptPending = false;
+    m_run.questionBoxText = recordblocks::notesLabel + answerText();
+
+    // The clock is read for each file anew, in the order the lines would be written.
+    QStringList times;
+    for (int file = 0; file < 3; ++file) {
+        times << m_platform.timeText();
+    }
+    QStringList dateTimes;
+    for (int file = 0; file < 3; ++file) {
+        dateTimes << m_platform.dateText() + m_platform.timeText();
+    }
+    const QString paths[] = {m_run.masterFilePath, m_run.sendFilePath, m_run.notesFilePath};
+    std::vector<recordwriter::Append> appends;
+    for (int file = 0; file < 3; ++file) {
+        appends.push_back(
+            {recordpaths::nativePath(paths[file]),
+             codepage::encode(recordblocks::joinLines(recordblocks::noteBlock(
+                 times[file], dateTimes[file], m_run.currentEntry, m_run.questionBoxText, m_run.codeNbr)))});
+    }
+    if (!appendBlocks(appends)) {
+        m_run.promptPending = promptWasPending;
+        return;
+    }
+    setQuestionText(QString());
+    setAnswerText(QString());
+}
+
+void Form1::showFileInQuestionBox(const QString& recordPath) {
+    // A file that is not there (no note saved yet, a send file removed meanwhile) shows nothing more.
+    const auto bytes = recordwriter::readAll(recordpaths::nativePath(recordPath));
+    if (!bytes) {
+        return;
+    }
+    // Each line of the file goes on a line of its own after the box's text; the box is extended once, at its end.
+    const QString text = codepage::decode(*bytes);
+    QString tail;
+    tail.reserve(text.size() + text.size() / 16);
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != u'\r') {
+            ++end;
+        }
+        tail += QStringLiteral("\r\n");
+        tail += QStringView(text).mid(start, end - start);
+        start = end + 1;
+        if (start < text.size() && text[start] == u'\n' && end < text.size()) {
+            ++start;
+        }
+    }
+    textbox::append(*ui->txt_question, tail);
+}
+
+void Form1::cmd_display_note_file_Click() {
+    showFileInQuestionBox(m_run.notesFilePath);
+}
+
+void Form1::cmd_displayCumulativeText_Click() {
+    showFileInQuestionBox(m_run.sendFilePath);
+}

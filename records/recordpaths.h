@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace recordpaths {
+
+// The default folder as the student sees it.
+inline const QString defaultFolder = QStringLiteral("c:\\tavimora");
+
+// The file-name part of the student's name: every blank, and every character that a file name cannot hold on
+// Windows or Linux (\ / : * ? " < > | and control characters), becomes "_".
+QString namePart(const QString& fullName);
+
+// The three record paths, in the form the student sees: folder, backslash, file name.
+QString masterFilePath(const QString& workFolder, const QString& fullName);
+// The send file is named after the day the run started: month and day from a date text mm-dd-yyyy.
+QString sendFilePath(const QString& workFolder, const QString& fullName, const QString& dateText);
+QString notesFilePath(const QString& workFolder, const QString& fullName);
+
+// The path in the file system. On Windows a record path is used as it stands; elsewhere a leading drive letter and
+// colon stands for the home folder and backslashes become slashes, and a path that starts with / or ~ is native.
+QString nativePath(const QString& recordPath);
+QString nativePath(const QString& recordPath, const QString& homeFolder);
+
+} // namespace recordpaths

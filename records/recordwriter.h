@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace recordwriter {
+
+struct Append {
+    QString path; // native path
+    QByteArray bytes;
+};
+
+struct Failure {
+    QString path;
+    QString reason;
+};
+
+// Appends each block to its file as one write, all or none: every file is opened before any is written, and a
+// write that fails takes back what this call appended to the others. The files are locked meanwhile, so two runs
+// for the same student never interleave their blocks, and every byte is on disk before this returns.
+std::optional<Failure> appendAll(const std::vector<Append>& appends);
+
+// Makes sure the file exists, leaving an existing one as it is.
+std::optional<Failure> touch(const QString& path);
+
+// The whole file, or nothing when it cannot be read.
+std::optional<QByteArray> readAll(const QString& path);
+
+} // namespace recordwriter
