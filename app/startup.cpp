@@ -40,7 +40,8 @@ void Form1::Form_Load() {
 
 void Form1::startUp() {
     m_platform.randomize(static_cast<float>(m_platform.secondsSinceMidnight()));
-    m_run.codeNbr = std::floor(10.0f * rnd() + 19.0f);
+    // formed in double, so that the largest draw still gives 28
+    m_run.codeNbr = static_cast<float>(std::floor(10.0 * rnd() + 19.0));
 
     for (PictureBox* box : {ui->Picture1, ui->Picture2}) {
         box->setScaleHeight(1000);

@@ -1,0 +1,411 @@
+#include "app/platform.h"
+#include "records/codepage.h"
+#include "records/linecoding.h"
+#include "records/numbertext.h"
+#include "records/recordblocks.h"
+#include "records/recordpaths.h"
+#include "records/recordwriter.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <random>
+
+// Line coding, the code page, numbers as text, record paths and the append writer: everything below the window.
+class TestRecords : public QObject {
+    Q_OBJECT
+private slots:
+    // Line coding
+    void code_returnsLineUnchanged_data();
+    void code_returnsLineUnchanged();
+    void remSpaces_dropsBlanksAndHyphens_data();
+    void remSpaces_dropsBlanksAndHyphens();
+    void makeCodeLine_overManySeeds_staysInItsAlphabet();
+    void makeCodeLine_drawsInOrder();
+
+    // Numbers as text
+    void readNumber_data();
+    void readNumber();
+    void numberText_data();
+    void numberText();
+    void assignmentNumbers_data();
+    void assignmentNumbers();
+
+    // Code page
+    void codePage_everyByteRoundTrips();
+    void codePage_readableForms_data();
+    void codePage_readableForms();
+
+    // Record paths
+    void namePart_data();
+    void namePart();
+    void recordPaths_data();
+    void recordPaths();
+    void nativePath_data();
+    void nativePath();
+
+    // Blocks and the writer
+    void responseBlock_sendFileLacksNumberLines();
+    void appendAll_writesEveryFileOrNone();
+    void appendAll_fullDisk_takesBackEarlierFiles();
+    void appendAll_appendsNeverTruncates();
+};
+
+void TestRecords::code_returnsLineUnchanged_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<float>("codeNbr");
+    QTest::newRow("empty") << QString() << 19.0f;
+    QTest::newRow("assignment line") << QStringLiteral("assignment #005") << 23.0f;
+    QTest::newRow("line breaks kept") << QStringLiteral("a\r\nb\r\n\r\nc") << 28.0f;
+    QTest::newRow("high characters") << QStringLiteral("\u20ac\u00ff\u0081") << 20.0f;
+}
+
+void TestRecords::code_returnsLineUnchanged() {
+    QFETCH(QString, line);
+    QFETCH(float, codeNbr);
+    QCOMPARE(linecoding::code(line, codeNbr), line);
+}
+
+void TestRecords::remSpaces_dropsBlanksAndHyphens_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("graph 1") << "graph 1"
+                             << "graph1";
+    QTest::newRow("exit-prog") << "exit-prog"
+                               << "exitprog";
+    QTest::newRow("blanks around") << " graph 3 "
+                                   << "graph3";
+    QTest::newRow("only blanks and hyphens") << "- -"
+                                             << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("tabs and underscores stay") << "a\t_b"
+                                               << "a\t_b";
+    QTest::newRow("case kept") << "Ex It-Prog"
+                               << "ExItProg";
+}
+
+void TestRecords::remSpaces_dropsBlanksAndHyphens() {
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(linecoding::remSpaces(text), expected);
+}
+
+void TestRecords::makeCodeLine_overManySeeds_staysInItsAlphabet() {
+    for (int seed = 0; seed < 2000; ++seed) {
+        RandomSequence sequence;
+        sequence.seed(static_cast<float>(seed) * 0.731f);
+        const float codeNbr = static_cast<float>(19 + seed % 10);
+        const QString line = linecoding::makeCodeLine(codeNbr, [&] { return sequence.next(); });
+        QVERIFY2(line.size() >= codeNbr && line.size() <= 2 * codeNbr, qPrintable(QString::number(seed)));
+        const QByteArray bytes = codepage::encode(line);
+        QCOMPARE(bytes.size(), line.size()); // every character is one code-page byte
+        for (const char c : bytes) {
+            const int b = static_cast<unsigned char>(c);
+            QVERIFY2(b >= 66 && b != 117, qPrintable(QStringLiteral("seed %1 byte %2").arg(seed).arg(b)));
+        }
+    }
+    QCOMPARE(linecoding::makeCodeLine(0, [] { return 0.5f; }), QString());
+}
+
+void TestRecords::makeCodeLine_drawsInOrder() {
+    // pass 1: r below 0.1, so s (0.5 -> 91 "[") then t (0 -> 118 "v"); pass 2: r = 0.1 is not below, t -> 255
+    std::vector<float> draws{0.05f, 0.5f, 0.0f, 0.1f, 1.0f - 1.0f / 16777216.0f};
+    std::size_t next = 0;
+    const QString line = linecoding::makeCodeLine(2, [&] { return draws.at(next++); });
+    QCOMPARE(next, draws.size());
+    QCOMPARE(codepage::encode(line), QByteArray("[v\xff"));
+    // halves go to the even number: 0.01 * 50 + 66 = 66.5 -> 66; t = 0.5 -> 186.5 -> 186
+    draws = {0.05f, 0.01f, 0.5f};
+    next = 0;
+    QCOMPARE(codepage::encode(linecoding::makeCodeLine(1, [&] { return draws.at(next++); })), QByteArray("B\xba"));
+}
+
+void TestRecords::readNumber_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::newRow("three digits") << "005" << 5.0;
+    QTest::newRow("blank and seven") << " 7." << 7.0;
+    QTest::newRow("blank and twelve") << " 12" << 12.0;
+    QTest::newRow("no digits") << "  ." << 0.0;
+    QTest::newRow("empty") << "" << 0.0;
+    QTest::newRow("letters") << "abc" << 0.0;
+    QTest::newRow("stops at letter") << "12ab" << 12.0;
+    QTest::newRow("blanks inside skipped") << " 1 2" << 12.0;
+    QTest::newRow("tabs and line feeds") << "\t\n3" << 3.0;
+    QTest::newRow("sign") << "-4x" << -4.0;
+    QTest::newRow("decimal point") << "2.5.1" << 2.5;
+    QTest::newRow("exponent") << "1e3" << 1000.0;
+    QTest::newRow("exponent without digits") << "12e" << 12.0;
+    QTest::newRow("carriage return stops") << "1\r2" << 1.0;
+}
+
+void TestRecords::readNumber() {
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QCOMPARE(numbertext::readNumber(text), value);
+}
+
+void TestRecords::numberText_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("item");
+    QTest::newRow("seven") << 7.0 << " 7"
+                           << " 7 ";
+    QTest::newRow("zero") << 0.0 << " 0"
+                          << " 0 ";
+    QTest::newRow("question number") << 50012.0 << " 50012"
+                                     << " 50012 ";
+    QTest::newRow("negative") << -3.0 << "-3"
+                              << "-3 ";
+    QTest::newRow("fraction") << 2.5 << " 2.5"
+                              << " 2.5 ";
+    QTest::newRow("large") << 12340000.0 << " 12340000"
+                           << " 12340000 ";
+}
+
+void TestRecords::numberText() {
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QFETCH(QString, item);
+    QCOMPARE(numbertext::numberText(value), text);
+    QCOMPARE(numbertext::numberItem(value), item);
+}
+
+void TestRecords::assignmentNumbers_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("padded");
+    QTest::addColumn<QString>("following");
+    QTest::newRow("5") << "5"
+                       << "005"
+                       << "006";
+    QTest::newRow("02") << "02"
+                        << "002"
+                        << "003";
+    QTest::newRow("005") << "005"
+                         << "005"
+                         << "006";
+    QTest::newRow("12") << "12"
+                        << "012"
+                        << "013";
+    QTest::newRow("099") << "099"
+                         << "099"
+                         << "100";
+    QTest::newRow("999") << "999"
+                         << "999"
+                         << "1000";
+    QTest::newRow("1234") << "1234"
+                          << "1234"
+                          << "1235";
+    QTest::newRow("abc") << "abc"
+                         << "abc"
+                         << "001";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "001";
+    QTest::newRow("blank") << " "
+                           << "00 "
+                           << "001";
+}
+
+void TestRecords::assignmentNumbers() {
+    QFETCH(QString, typed);
+    QFETCH(QString, padded);
+    QFETCH(QString, following);
+    QCOMPARE(numbertext::padAssignmentNbr(typed), padded);
+    QCOMPARE(numbertext::followingAssignmentNbr(padded), following);
+}
+
+void TestRecords::codePage_everyByteRoundTrips() {
+    QByteArray all;
+    for (int b = 0; b < 256; ++b) {
+        all += static_cast<char>(b);
+    }
+    const QString text = codepage::decode(all);
+    QCOMPARE(text.size(), 256);
+    QCOMPARE(codepage::encode(text), all);
+    QCOMPARE(text.at(0x80), QChar(0x20AC));
+    QCOMPARE(text.at(0x81), QChar(0x0081));
+    QCOMPARE(text.at(0x9F), QChar(0x0178));
+    QCOMPARE(text.at(0xE9), QChar(0x00E9));
+}
+
+void TestRecords::codePage_readableForms_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("code page text unchanged")
+        << QStringLiteral("x\u00b2 \u00d7 3\u00b0 \u20ac") << QByteArray("x\xb2 \xd7 3\xb0 \x80");
+    QTest::newRow("less or equal") << QStringLiteral("x \u2264 2") << QByteArray("x <= 2");
+    QTest::newRow("greater or equal, not equal") << QStringLiteral("\u2265\u2260") << QByteArray(">=!=");
+    QTest::newRow("square root") << QStringLiteral("\u221a(x)") << QByteArray("sqrt(x)");
+    QTest::newRow("pi and infinity") << QStringLiteral("2\u03c0 \u221e") << QByteArray("2pi infinity");
+    QTest::newRow("greek small and capital")
+        << QStringLiteral("\u03b8\u0394\u03a9\u03c9") << QByteArray("thetaDeltaOmegaomega");
+    QTest::newRow("minus sign") << QStringLiteral("\u2212 1") << QByteArray("- 1");
+    QTest::newRow("other sign named") << QStringLiteral("\u2200x") << QByteArray("for all x");
+    QTest::newRow("unknown escaped") << QStringLiteral("\u4e2d") << QByteArray("[U+4E2D]");
+    QTest::newRow("emoji escaped") << QStringLiteral("a\U0001F600b") << QByteArray("a[U+1F600]b");
+    QTest::newRow("lone surrogate escaped") << QString(QChar(0xD800)) << QByteArray("[U+D800]");
+}
+
+void TestRecords::codePage_readableForms() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(codepage::encode(text), bytes);
+}
+
+void TestRecords::namePart_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("part");
+    QTest::newRow("two words") << "A B"
+                               << "A_B";
+    QTest::newRow("two blanks") << "Ann  Lee"
+                                << "Ann__Lee";
+    QTest::newRow("leading and trailing") << " Ann "
+                                          << "_Ann_";
+    QTest::newRow("slash") << "a/b"
+                           << "a_b";
+    QTest::newRow("backslash and dots") << "..\\..\\x"
+                                        << ".._.._x";
+    QTest::newRow("reserved characters") << "a:b*c?d\"e<f>g|h"
+                                         << "a_b_c_d_e_f_g_h";
+    QTest::newRow("control characters") << QStringLiteral("a\tb\nc") << "a_b_c";
+    QTest::newRow("letters of other scripts kept")
+        << QStringLiteral("\u0391\u03bd\u03bd\u03b1 \u674e") << QStringLiteral("\u0391\u03bd\u03bd\u03b1_\u674e");
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestRecords::namePart() {
+    QFETCH(QString, name);
+    QFETCH(QString, part);
+    QCOMPARE(recordpaths::namePart(name), part);
+}
+
+void TestRecords::recordPaths_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("master");
+    QTest::addColumn<QString>("send");
+    QTest::addColumn<QString>("notes");
+    QTest::newRow("default") << "c:\\tavimora"
+                             << "A B"
+                             << "c:\\tavimora\\masterFile_A_B.txt"
+                             << "c:\\tavimora\\send_0107A_B.txt"
+                             << "c:\\tavimora\\notes_A_B.txt";
+    QTest::newRow("empty name") << "c:\\tavimora"
+                                << ""
+                                << "c:\\tavimora\\masterFile_.txt"
+                                << "c:\\tavimora\\send_0107.txt"
+                                << "c:\\tavimora\\notes_.txt";
+    QTest::newRow("trailing backslash") << "d:\\work\\"
+                                        << "x"
+                                        << "d:\\work\\\\masterFile_x.txt"
+                                        << "d:\\work\\\\send_0107x.txt"
+                                        << "d:\\work\\\\notes_x.txt";
+}
+
+void TestRecords::recordPaths() {
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QFETCH(QString, master);
+    QFETCH(QString, send);
+    QFETCH(QString, notes);
+    QCOMPARE(recordpaths::masterFilePath(folder, name), master);
+    QCOMPARE(recordpaths::sendFilePath(folder, name, QStringLiteral("01-07-2026")), send);
+    QCOMPARE(recordpaths::notesFilePath(folder, name), notes);
+}
+
+void TestRecords::nativePath_data() {
+    QTest::addColumn<QString>("recordPath");
+    QTest::addColumn<QString>("native");
+    QTest::newRow("default folder") << "c:\\tavimora\\masterFile_A.txt"
+                                    << "/home/s/tavimora/masterFile_A.txt";
+    QTest::newRow("other drive") << "D:\\work\\x.txt"
+                                 << "/home/s/work/x.txt";
+    QTest::newRow("drive without backslash") << "d:work\\x.txt"
+                                             << "/home/s/work/x.txt";
+    QTest::newRow("doubled backslash") << "d:\\work\\\\x.txt"
+                                       << "/home/s/work//x.txt";
+    QTest::newRow("absolute") << "/tmp/w\\x.txt"
+                              << "/tmp/w\\x.txt";
+    QTest::newRow("home") << "~/w\\x.txt"
+                          << "/home/s/w\\x.txt";
+    QTest::newRow("relative") << "w\\x.txt"
+                              << "w/x.txt";
+}
+
+void TestRecords::nativePath() {
+    QFETCH(QString, recordPath);
+    QFETCH(QString, native);
+    QCOMPARE(recordpaths::nativePath(recordPath, QStringLiteral("/home/s")), native);
+}
+
+void TestRecords::responseBlock_sendFileLacksNumberLines() {
+    const QStringList master = recordblocks::responseBlock(true, "09:30:05", 50003, "`q003.  Q", "R", std::nullopt, 19);
+    const QStringList send = recordblocks::responseBlock(false, "09:30:05", 50003, "`q003.  Q", "R", std::nullopt, 19);
+    QCOMPARE(master.size(), send.size() + 1);
+    QCOMPARE(master.at(2), QStringLiteral("\r\n\r\n`questionNumber 50003 "));
+    QStringList withoutNumber = master;
+    withoutNumber.removeAt(2);
+    QCOMPARE(withoutNumber, send);
+}
+
+namespace {
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+} // namespace
+
+void TestRecords::appendAll_writesEveryFileOrNone() {
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.txt");
+    const QString b = dir.filePath("b.txt");
+    QVERIFY(!recordwriter::appendAll({{a, "one\r\n"}, {b, "two\r\n"}}));
+    QCOMPARE(contents(a), QByteArray("one\r\n"));
+    QCOMPARE(contents(b), QByteArray("two\r\n"));
+
+    // the second file lies in a folder that does not exist: the first is not written either
+    const auto failure = recordwriter::appendAll({{a, "three\r\n"}, {dir.filePath("no/such/c.txt"), "x"}});
+    QVERIFY(failure);
+    QCOMPARE(failure->path, dir.filePath("no/such/c.txt"));
+    QVERIFY2(!failure->reason.isEmpty(), "the system's reason is named");
+    QCOMPARE(contents(a), QByteArray("one\r\n"));
+
+    // a path that is a folder
+    QVERIFY(recordwriter::appendAll({{a, "four\r\n"}, {dir.path(), "x"}}));
+    QCOMPARE(contents(a), QByteArray("one\r\n"));
+}
+
+void TestRecords::appendAll_fullDisk_takesBackEarlierFiles() {
+    if (!QFile::exists("/dev/full")) {
+        QSKIP("no /dev/full on this system");
+    }
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.txt");
+    QVERIFY(!recordwriter::appendAll({{a, "kept\r\n"}}));
+    const auto failure = recordwriter::appendAll({{a, "block\r\n"}, {"/dev/full", "block\r\n"}});
+    QVERIFY(failure);
+    QCOMPARE(failure->path, QStringLiteral("/dev/full"));
+    QCOMPARE(contents(a), QByteArray("kept\r\n"));
+}
+
+void TestRecords::appendAll_appendsNeverTruncates() {
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.txt");
+    QByteArray expected;
+    for (int i = 0; i < 50; ++i) {
+        const QByteArray block = QByteArray::number(i) + "\r\n";
+        QVERIFY(!recordwriter::appendAll({{a, block}}));
+        expected += block;
+    }
+    QVERIFY(!recordwriter::touch(a));
+    QCOMPARE(contents(a), expected);
+    QCOMPARE(recordwriter::readAll(a).value_or("<none>"), expected);
+    QVERIFY(!recordwriter::readAll(dir.filePath("missing.txt")));
+}
+
+QTEST_GUILESS_MAIN(TestRecords)
+#include "tst_records.moc"
