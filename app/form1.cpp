@@ -20,6 +20,8 @@ QFont largeBoxFont() {
 
 Form1::Form1(Platform& platform, QWidget* parent) : QWidget(parent), m_platform(platform), ui(new Ui::Form1) {
     ui->setupUi(this);
+    // The answer box starts with one blank; the form compiler drops a text that is only white space.
+    ui->txt_answer->setPlainText(QStringLiteral(" "));
     ui->txt_question->setFont(largeBoxFont());
     ui->txt_answer->setFont(largeBoxFont());
     m_tmr_pend_exp.setInterval(15);
