@@ -24,6 +24,12 @@ QStringList smallDocumentLines() {
         QStringLiteral("`q001.  f(x) = x^2; find f(3).{}Show the work."),
         QStringLiteral("`a9"),
         QStringLiteral("end program"),
+        QString(),
+        QStringLiteral("003.  Limits"),
+        QString(),
+        QStringLiteral("`q001.  Find the limit of (x^2 - 1)/(x - 1) as x approaches 1."),
+        QStringLiteral("`a2"),
+        QStringLiteral("end program"),
     };
 }
 
