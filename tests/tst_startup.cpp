@@ -271,13 +271,13 @@ void TestStartup::secondRunSameDay_appendsSecondHeader() {
 }
 
 void TestStartup::unknownAssignment_asksAgainAndWritesNothing() {
-    TestRun run({"A", "", "7", "03", "2"}, fixtures::smallDocument());
+    TestRun run({"A", "", "7", "09", "2"}, fixtures::smallDocument());
     QVERIFY(run.start());
     QCOMPARE(run.platform.prompts,
              (QStringList{namePrompt, changePrompt, assignmentPrompt, assignmentPrompt, assignmentPrompt}));
     QCOMPARE(run.platform.messages.size(), 2);
     QVERIFY(run.platform.messages.at(0).contains("007"));
-    QVERIFY(run.platform.messages.at(1).contains("003"));
+    QVERIFY(run.platform.messages.at(1).contains("009"));
     QCOMPARE(run.form->runState().assignmentNbr, QStringLiteral("002"));
     QCOMPARE(run.form->runState().nextAssignmentNbr, QStringLiteral("003"));
     QCOMPARE(run.form->runState().lineIndex, 12);
