@@ -43,7 +43,8 @@ void Form1::cmd_save_as_notes_Click() {
     }
     QStringList dateTimes;
     for (int file = 0; file < 3; ++file) {
-        dateTimes << m_platform.dateText() + m_platform.timeText();
+        const QString date = m_platform.dateText();
+        dateTimes << date + m_platform.timeText();
     }
     const QString paths[] = {m_run.masterFilePath, m_run.sendFilePath, m_run.notesFilePath};
     std::vector<recordwriter::Append> appends;
@@ -80,7 +81,7 @@ void Form1::showFileInQuestionBox(const QString& recordPath) {
         tail += QStringLiteral("\r\n");
         tail += QStringView(text).mid(start, end - start);
         start = end + 1;
-        if (start < text.size() && text[start] == u'\n' && end < text.size()) {
+        if (start < text.size() && text[start] == u'\n') {
             ++start;
         }
     }
