@@ -21,6 +21,8 @@ private slots:
 
     // Responses and ratings
     void smallFlow_recordsMatchExpectedFiles();
+    void wholeAssignment005_recordsMatchExpectedFiles();
+    void assignment006_readToItsEnd_endsWithinStore();
     void firstResponse_beforeAnyBlock_hasNoRating();
     void untouchedPrompt_writesNothingThenEmptyResponseIsRecorded();
     void secondPress_recordsSameLineAgain();
@@ -221,6 +223,59 @@ void TestFlow::smallFlow_recordsMatchExpectedFiles() {
     QCOMPARE(run.file("masterFile_A_B.txt"), fixtures::expectedFile("small_flow_master.txt"));
     QCOMPARE(run.file("send_0107A_B.txt"), fixtures::expectedFile("small_flow_send.txt"));
     QCOMPARE(run.file("notes_A_B.txt"), fixtures::expectedFile("small_flow_notes.txt"));
+}
+
+void TestFlow::wholeAssignment005_recordsMatchExpectedFiles() {
+    TestRun run({}); // the carried document
+    run.platform.randoms = fixtures::knownDraws();
+    run.platform.answerFor = [](const QString& prompt) -> QString {
+        if (prompt.startsWith("Your full name")) {
+            return "A B";
+        }
+        if (prompt.startsWith("Assignment Number")) {
+            return "5";
+        }
+        if (prompt.startsWith("Assess")) {
+            return "2";
+        }
+        return prompt.startsWith("Rate") ? "3" : "";
+    };
+    QVERIFY(run.start());
+    int blocks = 0;
+    while (!run.form->runEnded()) {
+        run.click(next);
+        if (run.form->runEnded()) {
+            break;
+        }
+        ++blocks;
+        QVERIFY(run.question().endsWith(QString(run.form->runState().currentEntry).replace("{}", "\r\n")));
+        run.typeAnswer(blocks == 3 ? QStringLiteral("line one\r\nline two\r\nline three")
+                                   : QStringLiteral("response %1").arg(blocks));
+        run.click(enter);
+        if (blocks == 5) {
+            run.typeAnswer("a note\r\nover two lines");
+            run.click("cmd_save_as_notes");
+        }
+    }
+    QCOMPARE(blocks, 17);
+    QCOMPARE(run.form->runState().lineIndex, 187);
+    QCOMPARE(run.file("masterFile_A_B.txt"), fixtures::expectedFile("a005_master.txt"));
+    QCOMPARE(run.file("send_0107A_B.txt"), fixtures::expectedFile("a005_send.txt"));
+    QCOMPARE(run.file("notes_A_B.txt"), fixtures::expectedFile("a005_notes.txt"));
+}
+
+void TestFlow::assignment006_readToItsEnd_endsWithinStore() {
+    TestRun run({"A", "", "6"});
+    QVERIFY(run.start());
+    int presses = 0;
+    while (!run.form->runEnded() && presses < 100) {
+        run.click(next);
+        ++presses;
+    }
+    QVERIFY(run.form->runEnded());
+    QVERIFY(run.question().endsWith("end program"));
+    QCOMPARE(run.form->runState().lineIndex, 5000);
+    QVERIFY(run.platform.errors.isEmpty());
 }
 
 void TestFlow::firstResponse_beforeAnyBlock_hasNoRating() {

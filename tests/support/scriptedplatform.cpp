@@ -5,6 +5,9 @@ QString ScriptedPlatform::inputBox(const QString& prompt) {
     if (onInputBox) {
         onInputBox(prompt);
     }
+    if (answerFor) {
+        return answerFor(prompt);
+    }
     return answers.isEmpty() ? QString() : answers.takeFirst();
 }
 

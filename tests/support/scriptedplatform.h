@@ -11,7 +11,9 @@
 // draws from a known random sequence.
 class ScriptedPlatform : public Platform {
 public:
-    QStringList answers;  // given to the input boxes in turn; "" once they run out
+    QStringList answers; // given to the input boxes in turn; "" once they run out
+    // When set, answers every input box from its prompt instead of the queue.
+    std::function<QString(const QString&)> answerFor;
     QStringList prompts;  // every input box prompt, in order
     QStringList messages; // the program's own message boxes
     QStringList errors;   // the error box
