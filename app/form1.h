@@ -96,6 +96,8 @@ private:
 
     // Response entry and ratings (qa/response.cpp)
     QString askSelfCritique();
+    // An answer box that still holds the response prompt holds no response: both boxes are emptied, and true.
+    bool promptUntouched();
 
     // Record files (records/notes.cpp): appends blocks all or none; on failure tells the student and says false.
     bool appendBlocks(const std::vector<recordwriter::Append>& appends, bool duringRun = true);

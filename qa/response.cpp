@@ -20,10 +20,17 @@ const QString selfCritiquePrompt = QStringLiteral(
     "skipped the self-critique.");
 } // namespace
 
+bool Form1::promptUntouched() {
+    if (answerText() != m_run.responsePrompt) {
+        return false;
+    }
+    setQuestionText(QString());
+    setAnswerText(QString());
+    return true;
+}
+
 void Form1::cmd_enter_response_Click() {
-    if (answerText() == m_run.responsePrompt) {
-        setQuestionText(QString());
-        setAnswerText(QString());
+    if (promptUntouched()) {
         return;
     }
     const bool promptWasPending = m_run.promptPending;

@@ -27,9 +27,7 @@ void Form1::showWriteFailure(const recordwriter::Failure& failure, bool duringRu
 }
 
 void Form1::cmd_save_as_notes_Click() {
-    if (answerText() == m_run.responsePrompt) {
-        setQuestionText(QString());
-        setAnswerText(QString());
+    if (promptUntouched()) {
         return;
     }
     const bool promptWasPending = m_run.promptPending;
