@@ -428,33 +428,46 @@ void TestFlow::nextPicture_nearEndOfStore_readsNoFurther() {
 void TestFlow::pendExp_oneCircleAndOneBeepPerTick() {
     TestRun run({"A", "", "1"}, fixtures::smallDocument());
     QVERIFY(run.start());
-    run.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(run.form.get()));
     PictureBox* box = run.form->controls().Picture1;
-    run.click("cmd_pend_exp");
-    run.click("cmd_pend_exp");
-    QVERIFY(run.form->pendExpTimer().isActive());
-    QCOMPARE(run.form->pendExpTimer().interval(), 15);
-    QCOMPARE(run.form->findChildren<QTimer*>().size() + 1, 1 + run.form->findChildren<QTimer*>().size());
-    QTRY_VERIFY(box->circlesDrawn() >= 5);
-    run.form->pendExpTimer().stop();
-    QCOMPARE(run.platform.beeps, box->circlesDrawn());
 
-    // a known radius: r = 0.5 gives 250 units, which is a quarter of the box's width in pixels
-    const int before = box->circlesDrawn();
+    // a known draw first: r = 0.5 gives a radius of 250 units across, a quarter of the box's width
     run.platform.randoms = {0.5f};
-    QMetaObject::invokeMethod(&run.form->pendExpTimer(), "timeout", Qt::DirectConnection);
-    QCOMPARE(box->circlesDrawn(), before + 1);
-    QCOMPARE(run.platform.beeps, before + 1);
-    QImage clean(box->surface().size(), QImage::Format_ARGB32_Premultiplied);
+    run.form->tmr_pend_exp_Timer();
+    QCOMPARE(box->circlesDrawn(), 1);
+    QCOMPARE(run.platform.beeps, 1);
     const QImage& s = box->surface();
+    QCOMPARE(s.size(), box->contentsRect().size());
     const int cx = s.width() / 2;
     const int cy = s.height() / 2;
     const int r = qRound(s.width() * 0.25);
-    QVERIFY(qAlpha(s.pixel(cx + r, cy)) > 0);
-    QVERIFY(qAlpha(s.pixel(cx - r, cy)) > 0);
-    QVERIFY(qAlpha(s.pixel(cx, cy)) == 0 || before > 0);
-    Q_UNUSED(clean);
+    const auto inked = [&](int x, int y) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                if (qAlpha(s.pixel(x + dx, y + dy)) > 0) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    QVERIFY(inked(cx + r, cy) && inked(cx - r, cy));
+    QVERIFY(inked(cx, cy - r) && inked(cx, cy + r)); // round, although the box is wider than high
+    QVERIFY(!inked(cx, cy) && !inked(cx, cy - qRound(s.height() * 0.25)));
+    run.platform.randoms = {0.99f}; // larger than the box: clipped to it
+    run.form->tmr_pend_exp_Timer();
+    QCOMPARE(box->circlesDrawn(), 2);
+    QVERIFY(inked(cx + r, cy)); // earlier circles stay
+
+    // the timer ticks every 15 ms, a beep and a circle each; a second press leaves it running as it was
+    run.click("cmd_pend_exp");
+    const int timerId = run.form->pendExpTimer().timerId();
+    run.click("cmd_pend_exp");
+    QVERIFY(run.form->pendExpTimer().isActive());
+    QCOMPARE(run.form->pendExpTimer().timerId(), timerId);
+    QCOMPARE(run.form->pendExpTimer().interval(), 15);
+    QTRY_VERIFY(box->circlesDrawn() >= 7);
+    run.form->pendExpTimer().stop();
+    QCOMPARE(run.platform.beeps, box->circlesDrawn());
 }
 
 void TestFlow::copyPicture_withoutPicture_doesNothing() {

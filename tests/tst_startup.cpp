@@ -243,7 +243,6 @@ void TestStartup::secondRunSameDay_appendsSecondHeader() {
     first.platform.randoms = fixtures::knownDraws();
     QVERIFY(first.start());
     // the second run, later that day, in the same home folder
-    const QString home = first.home();
     ScriptedPlatform platform;
     platform.answers = {"A B", "", "1"};
     platform.randoms = fixtures::knownDraws();
@@ -267,7 +266,6 @@ void TestStartup::secondRunSameDay_appendsSecondHeader() {
     nextHeader.replace("01-07-2026", "01-08-2026");
     QCOMPARE(first.file("masterFile_A_B.txt"), header + header + nextHeader);
     QCOMPARE(first.file("send_0108A_B.txt"), nextHeader);
-    Q_UNUSED(home);
 }
 
 void TestStartup::unknownAssignment_asksAgainAndWritesNothing() {
