@@ -38,6 +38,7 @@ private slots:
     void copyPicture_withoutPicture_doesNothing();
     void copyPicture_copiesThroughClipboard();
     void clearBox_andQuit();
+    void errorInHandler_shownAndRunEnds();
 };
 
 namespace {
@@ -506,6 +507,19 @@ void TestFlow::clearBox_andQuit() {
     QCOMPARE(run.platform.quits, 1);
     QCOMPARE(run.file("masterFile_A.txt"), master);
     QVERIFY(run.platform.errors.isEmpty() && run.platform.messages.isEmpty());
+}
+
+void TestFlow::errorInHandler_shownAndRunEnds() {
+    TestRun run({"A", "", "1"}, fixtures::smallDocument());
+    QVERIFY(run.start());
+    run.click(next);
+    const QByteArray master = run.file("masterFile_A.txt");
+    run.platform.answerFor = [](const QString&) -> QString { throw std::runtime_error("the box could not be shown"); };
+    run.click(enter);
+    QCOMPARE(run.platform.errors, QStringList{"the box could not be shown"});
+    QVERIFY(run.form->runEnded());
+    QCOMPARE(run.platform.quits, 1);
+    QCOMPARE(run.file("masterFile_A.txt"), master);
 }
 
 QTEST_MAIN(TestFlow)
