@@ -2,9 +2,13 @@
 
 #include "app/platform.h"
 #include "app/textbox.h"
+#include "app/wrappingstyle.h"
 #include "ui_Form1.h"
 
+#include <QApplication>
 #include <QFont>
+#include <QLabel>
+#include <QPushButton>
 
 namespace {
 // The two large boxes: bold, 9.75 points, in the desktop's plain sans-serif face.
@@ -22,8 +26,20 @@ Form1::Form1(Platform& platform, QWidget* parent) : QWidget(parent), m_platform(
     ui->setupUi(this);
     // The answer box starts with one blank; the form compiler drops a text that is only white space.
     ui->txt_answer->setPlainText(QStringLiteral(" "));
+    // The small controls use the desktop's own face at 8 points, and long captions wrap within their controls.
+    QFont small = QApplication::font();
+    small.setPointSizeF(8);
+    setFont(small);
     ui->txt_question->setFont(largeBoxFont());
     ui->txt_answer->setFont(largeBoxFont());
+    m_captionStyle = new WrappingStyle(QApplication::style()->name());
+    m_captionStyle->setParent(this);
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setStyle(m_captionStyle);
+    }
+    for (QLabel* label : findChildren<QLabel*>()) {
+        label->setWordWrap(label->height() >= 2 * label->fontMetrics().lineSpacing());
+    }
     m_tmr_pend_exp.setInterval(15);
     m_tmr_pend_exp.setTimerType(Qt::PreciseTimer);
     wireButtons();

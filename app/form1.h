@@ -12,6 +12,7 @@
 
 class Platform;
 class QPlainTextEdit;
+class QStyle;
 namespace Ui {
 class Form1;
 }
@@ -119,6 +120,7 @@ private:
     Platform& m_platform;
     std::unique_ptr<Ui::Form1> ui;
     QTimer m_tmr_pend_exp;
+    QStyle* m_captionStyle = nullptr;
     RunState m_run;
     QString m_documentText;
     bool m_runEnded = false;
