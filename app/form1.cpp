@@ -5,12 +5,22 @@
 #include "app/wrappingstyle.h"
 #include "ui_Form1.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFont>
 #include <QLabel>
 #include <QPushButton>
 
 namespace {
+// A plain widget is announced as a pane; this one is the program's main window, with its title as its name.
+QAccessibleInterface* form1Accessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("Form1") && object->isWidgetType()) {
+        // Qt's accessibility cache takes ownership of what a factory returns.
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    }
+    return nullptr;
+}
+
 // The two large boxes: bold, 9.75 points, in the desktop's plain sans-serif face.
 QFont largeBoxFont() {
     QFont font;
@@ -23,6 +33,8 @@ QFont largeBoxFont() {
 } // namespace
 
 Form1::Form1(Platform& platform, QWidget* parent) : QWidget(parent), m_platform(platform), ui(new Ui::Form1) {
+    static const bool accessibleAsWindow = (QAccessible::installFactory(form1Accessible), true);
+    Q_UNUSED(accessibleAsWindow);
     ui->setupUi(this);
     // The answer box starts with one blank; the form compiler drops a text that is only white space.
     ui->txt_answer->setPlainText(QStringLiteral(" "));

@@ -1,8 +1,22 @@
 #include "qa/picturebox.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
 
+namespace {
+// A screen reader would take the box for a plain frame; it is a picture.
+QAccessibleInterface* pictureBoxAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("PictureBox") && object->isWidgetType()) {
+        // Qt's accessibility cache takes ownership of what a factory returns.
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    }
+    return nullptr;
+}
+} // namespace
+
 PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
+    static const bool accessibleAsPicture = (QAccessible::installFactory(pictureBoxAccessible), true);
+    Q_UNUSED(accessibleAsPicture);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
     setAutoFillBackground(true);
