@@ -1,21 +1,31 @@
+#include "app/qtplatform.h"
 #include "qa/picturebox.h"
 #include "support/fixtures.h"
 #include "support/testrun.h"
 #include "ui_Form1.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
-// The window against its table: names, kinds, captions, places, tab order, fonts, and what reacts.
+#include <functional>
+#include <iostream>
+
+// The window against its table: names, kinds, captions, places, tab order, fonts, and what reacts. The suite also
+// runs at a scale factor of 1.5 and 2 (QT_SCALE_FACTOR), where every place and size must read as at 1.
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void controls_data();
     void controls();
     void window_titleSizeAndCount();
@@ -24,6 +34,22 @@ private slots:
     void timerAndPictures_asAtStart();
     void inertControls_changeNothing();
     void resizing_movesNoControl();
+
+    // Accessibility
+    void accessibleTree_data();
+    void accessibleTree();
+    void inputBox_namesItsPrompt_data();
+    void inputBox_namesItsPrompt();
+
+    // Scaling
+    void scaling_keepsLogicalSizeAtDevicePixelRatio();
+    void scaling_cutsNoCaptionThatFitsAtOne_data();
+    void scaling_cutsNoCaptionThatFitsAtOne();
+
+private:
+    QTemporaryDir m_home;
+    // How each caption sits in its control at a scale factor of 1, measured by a child process of this suite.
+    QHash<QString, QList<double>> m_roomAtOne;
 };
 
 namespace {
@@ -82,7 +108,96 @@ QString textOf(QWidget* w) {
     }
     return QString();
 }
+
+// Every accessible interface under the window's, by object name, found by walking children as a screen reader does.
+QHash<QString, QAccessibleInterface*> accessibleNodes(QWidget* window) {
+    QHash<QString, QAccessibleInterface*> found;
+    const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        if (node->object() && !node->object()->objectName().isEmpty()) {
+            found.insert(node->object()->objectName(), node);
+        }
+        for (int i = 0; i < node->childCount(); ++i) {
+            if (QAccessibleInterface* child = node->child(i)) {
+                walk(child);
+            }
+        }
+    };
+    walk(QAccessible::queryAccessibleInterface(window));
+    return found;
+}
+
+bool labelledBy(QAccessibleInterface* node, const QString& labelName) {
+    const auto labels = node->relations(QAccessible::Label);
+    return std::any_of(labels.begin(), labels.end(),
+                       [&](const auto& relation) { return relation.first->object()->objectName() == labelName; });
+}
+
+double scaleFactor() {
+    const double factor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble();
+    return factor > 0 ? factor : 1.0;
+}
+
+bool hasCaption(const Row& r) {
+    return r.kind == QLatin1String("QPushButton") || r.kind == QLatin1String("QLabel");
+}
+
+// A caption's control's width and height, then the caption's width and height, in logical pixels. A caption fits
+// when it is no wider than its control: buttons centre it, labels start it at the left, and both clip it at their
+// edges.
+QList<double> captionRoom(QWidget* w) {
+    w->ensurePolished();
+    const QFontMetricsF metrics(w->font(), w);
+    return {double(w->width()), double(w->height()), metrics.horizontalAdvance(textOf(w)), metrics.height()};
+}
+
+bool fits(const QList<double>& room) {
+    return room[2] <= room[0];
+}
+
+// The child process's side of the scaling tests: one line per caption, name and room.
+int printCaptionRoom() {
+    ScriptedPlatform platform;
+    Form1 form(platform);
+    for (const Row& r : table) {
+        if (hasCaption(r)) {
+            std::cout << r.name;
+            for (double v : captionRoom(form.findChild<QWidget*>(QString::fromLatin1(r.name)))) {
+                std::cout << ' ' << v;
+            }
+            std::cout << '\n';
+        }
+    }
+    return 0;
+}
 } // namespace
+
+void TestWindow::initTestCase() {
+    QVERIFY(m_home.isValid());
+    qputenv("HOME", m_home.path().toLocal8Bit());
+
+    QProcess atOne;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("1"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    atOne.setProcessEnvironment(env);
+    atOne.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--caption-room")});
+    QVERIFY(atOne.waitForFinished(60000));
+    QCOMPARE(atOne.exitCode(), 0);
+    int fitting = 0;
+    for (const QByteArray& line : atOne.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> items = line.split(' ');
+        if (items.size() == 5) {
+            QList<double> room;
+            for (int i = 1; i < 5; ++i) {
+                room << items[i].toDouble();
+            }
+            fitting += fits(room);
+            m_roomAtOne.insert(QString::fromLatin1(items[0]), room);
+        }
+    }
+    // the comparison at a higher factor means something only if some captions fit at 1
+    QVERIFY2(fitting > 0, "no caption fits its control at a scale factor of 1");
+}
 
 void TestWindow::controls_data() {
     QTest::addColumn<int>("row");
@@ -239,5 +354,156 @@ void TestWindow::resizing_movesNoControl() {
     QCOMPARE(form.controls().txt_answer->geometry(), QRect(376, 48, 337, 217));
 }
 
-QTEST_MAIN(TestWindow)
+// Accessibility
+
+void TestWindow::accessibleTree_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("accessibleName");
+    QTest::addColumn<QString>("labelledBy");
+    QTest::addColumn<QString>("description");
+    const auto row = [](const char* name, QAccessible::Role role, const char* accessibleName, const char* label = "",
+                        const char* description = "") {
+        QTest::newRow(name) << QString::fromLatin1(name) << int(role) << QString::fromLatin1(accessibleName)
+                            << QString::fromLatin1(label) << QString::fromLatin1(description);
+    };
+    row("Form1", QAccessible::Window, "Form1");
+    // buttons and labels are named by their captions; the hint beside "next picture" is read with it
+    for (const Row& r : table) {
+        if (r.name == QLatin1String("cmd_next_picture")) {
+            row(r.name, QAccessible::Button, r.text, "lbl_only_if_prompted", "click only if prompted");
+        } else if (r.kind == QLatin1String("QPushButton")) {
+            row(r.name, QAccessible::Button, r.text);
+        } else if (r.kind == QLatin1String("QLabel")) {
+            row(r.name, QAccessible::StaticText, r.text);
+        }
+    }
+    row("txt_question", QAccessible::EditableText, "Question");
+    row("txt_answer", QAccessible::EditableText, "Answer");
+    row("Picture1", QAccessible::Graphic, "Picture 1");
+    row("Picture2", QAccessible::Graphic, "Picture 2");
+    row("txt_parameter_0", QAccessible::EditableText, "Parameter 1", "lbl_parameter_0");
+    row("txt_parameter_1", QAccessible::EditableText, "Parameter 2", "lbl_parameter_1");
+    row("txt_parameter_2", QAccessible::EditableText, "Parameter 3", "lbl_parameter_2");
+    row("txt_parameter_3", QAccessible::EditableText, "Parameter 4", "lbl_parameter_3");
+    row("txt_paragraph_goback", QAccessible::EditableText, "Sentences previous", "lbl_paragraph_goback");
+    row("List1", QAccessible::List, "List");
+}
+
+void TestWindow::accessibleTree() {
+    QFETCH(QString, name);
+    QFETCH(int, role);
+    QFETCH(QString, accessibleName);
+    QFETCH(QString, labelledBy);
+    QFETCH(QString, description);
+    ScriptedPlatform platform;
+    Form1 form(platform);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const auto tree = accessibleNodes(&form);
+    QAccessibleInterface* node = tree.value(name);
+    QVERIFY2(node, "not reachable from the window");
+    QCOMPARE(int(node->role()), role);
+    QCOMPARE(node->text(QAccessible::Name), accessibleName);
+    QCOMPARE(node->text(QAccessible::Description), description);
+    if (!labelledBy.isEmpty()) {
+        QVERIFY(::labelledBy(node, labelledBy));
+    }
+}
+
+void TestWindow::inputBox_namesItsPrompt_data() {
+    QTest::addColumn<QString>("prompt");
+    QTest::newRow("short") << QStringLiteral("Your full name:  ");
+    QTest::newRow("long, wrapped") << QStringLiteral(
+        "You have chosen to change the folder to which your files will be written on your hard drive from the "
+        "default c:\\tavimora.  Enter the path to the folder you wish to use.");
+}
+
+void TestWindow::inputBox_namesItsPrompt() {
+    QFETCH(QString, prompt);
+    struct Seen {
+        int role;
+        QString name;
+        bool labelled;
+    };
+    QHash<QString, Seen> seen;
+    // The box is modal: look at it from inside its own event loop, once it is up, then answer it.
+    QTimer probe;
+    probe.setInterval(10);
+    connect(&probe, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<InputBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            return;
+        }
+        probe.stop();
+        const auto tree = accessibleNodes(box);
+        for (auto it = tree.begin(); it != tree.end(); ++it) {
+            seen.insert(it.key(), {int(it.value()->role()), it.value()->text(QAccessible::Name),
+                                   labelledBy(it.value(), QStringLiteral("prompt"))});
+        }
+        QTest::keyClicks(box->lineEdit(), QStringLiteral("Ada"));
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    });
+    probe.start();
+    QtPlatform platform;
+    QCOMPARE(platform.inputBox(prompt), QStringLiteral("Ada"));
+
+    // the line to type in is named by the prompt and labelled by it
+    QCOMPARE(seen.value(QStringLiteral("answer")).role, int(QAccessible::EditableText));
+    QCOMPARE(seen.value(QStringLiteral("answer")).name, prompt);
+    QVERIFY(seen.value(QStringLiteral("answer")).labelled);
+}
+
+// Scaling
+
+void TestWindow::scaling_keepsLogicalSizeAtDevicePixelRatio() {
+    ScriptedPlatform platform;
+    Form1 form(platform);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.devicePixelRatioF(), scaleFactor());
+    QCOMPARE(form.size(), QSize(725, 566));
+    const QPixmap shot = form.grab();
+    QCOMPARE(shot.devicePixelRatio(), scaleFactor());
+    QCOMPARE(shot.size(), (QSizeF(725, 566) * scaleFactor()).toSize());
+}
+
+void TestWindow::scaling_cutsNoCaptionThatFitsAtOne_data() {
+    QTest::addColumn<QString>("name");
+    for (const Row& r : table) {
+        if (hasCaption(r)) {
+            QTest::newRow(r.name) << QString::fromLatin1(r.name);
+        }
+    }
+}
+
+void TestWindow::scaling_cutsNoCaptionThatFitsAtOne() {
+    QFETCH(QString, name);
+    QVERIFY(m_roomAtOne.contains(name));
+    const QList<double> atOne = m_roomAtOne.value(name);
+    ScriptedPlatform platform;
+    Form1 form(platform);
+    const QList<double> now = captionRoom(form.findChild<QWidget*>(name));
+    // The same room, and a font that grew with the factor: the same size in logical pixels, so no caption is cut
+    // by more than at 1 (half a logical pixel is rounding).
+    QCOMPARE(now[0], atOne[0]);
+    QCOMPARE(now[1], atOne[1]);
+    QVERIFY2(now[2] <= atOne[2] + 0.5, qPrintable(QStringLiteral("%1 wide, %2 at 1").arg(now[2]).arg(atOne[2])));
+    QVERIFY2(qAbs(now[3] - atOne[3]) <= 0.5, qPrintable(QStringLiteral("%1 high, %2 at 1").arg(now[3]).arg(atOne[3])));
+    if (fits(atOne)) {
+        QVERIFY(fits(now));
+    }
+}
+
+// QTEST_MAIN's set-up, and a child mode that measures the captions at another scale factor.
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setAttribute(Qt::AA_Use96Dpi, true);
+    if (argc == 2 && qstrcmp(argv[1], "--caption-room") == 0) {
+        return printCaptionRoom();
+    }
+    TestWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_window.moc"
