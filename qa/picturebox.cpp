@@ -28,7 +28,10 @@ PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
 
 void PictureBox::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
-    ensureSurface();
+    // The surface is made by the first drawing: most runs never draw, and it would be the largest thing in memory.
+    if (!m_surface.isNull()) {
+        ensureSurface();
+    }
 }
 
 void PictureBox::ensureSurface() {

@@ -19,7 +19,7 @@ public:
     // circle is round on boxes whose units are not square. What falls outside the box is clipped.
     void drawCircle(double x, double y, double radius);
     int circlesDrawn() const { return m_circlesDrawn; }
-    // What has been drawn, in pixels of the box's inside.
+    // What has been drawn, in pixels of the box's inside; null until the first drawing.
     const QImage& surface() const { return m_surface; }
 
     const QImage& picture() const { return m_picture; }
