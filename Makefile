@@ -23,7 +23,9 @@ test: build
 
 bench: build
 	@cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
-	@for b in $(BUILD_DIR)/bench/bench_*; do QT_QPA_PLATFORM=offscreen $$b; done
+	@for b in $(BUILD_DIR)/bench/bench_*; do \
+		if [ -f "$$b" ] && [ -x "$$b" ]; then QT_QPA_PLATFORM=offscreen "$$b" || exit 1; fi; \
+	done
 
 package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
