@@ -141,17 +141,19 @@ bool hasCaption(const Row& r) {
     return r.kind == QLatin1String("QPushButton") || r.kind == QLatin1String("QLabel");
 }
 
-// A caption's control's width and height, then the caption's width and height, in logical pixels. A caption fits
-// when it is no wider than its control: buttons centre it, labels start it at the left, and both clip it at their
-// edges.
+// A control's width and height, then the width and height its caption takes, in logical pixels. Buttons wrap their
+// captions at word boundaries and centre them; labels wrap when they have room for two lines. A caption fits when
+// it takes no more room than its control has.
 QList<double> captionRoom(QWidget* w) {
     w->ensurePolished();
-    const QFontMetricsF metrics(w->font(), w);
-    return {double(w->width()), double(w->height()), metrics.horizontalAdvance(textOf(w)), metrics.height()};
+    const auto* label = qobject_cast<QLabel*>(w);
+    const int flags = label && !label->wordWrap() ? Qt::AlignLeft | Qt::AlignTop : Qt::AlignCenter | Qt::TextWordWrap;
+    const QRectF taken = QFontMetricsF(w->font(), w).boundingRect(QRectF(w->rect()), flags, textOf(w));
+    return {double(w->width()), double(w->height()), taken.width(), taken.height()};
 }
 
 bool fits(const QList<double>& room) {
-    return room[2] <= room[0];
+    return room[2] <= room[0] && room[3] <= room[1];
 }
 
 // The child process's side of the scaling tests: one line per caption, name and room.
