@@ -1,0 +1,347 @@
+#!/usr/bin/env bash
+# End-to-end cases: the built program in an X server of its own, driven the way a student drives it (typing into
+# the boxes, clicking the buttons at their places), and the record files it leaves compared byte for byte.
+#
+#   e2e.sh <qadrill binary> <expected files folder> <output folder> <case>
+#
+# Every wait polls for a condition under a deadline. The output folder keeps the window's screenshot; a failing case
+# also keeps a screenshot of the whole screen, the record files and the program's output there.
+set -euo pipefail
+export LC_ALL=C
+
+BIN=$1
+EXPECTED=$2
+OUT=$3
+CASE=$4
+
+# Control centres in window coordinates (the geometry of Form1.ui); some buttons overlap their neighbours by a pixel.
+declare -A AT=(
+    [next]="48 24" [enter]="404 32" [notes]="460 32" [sendfile]="316 32" [notefile]="220 32"
+    [quit]="704 16" [answer]="544 156" [paragraph]="520 32"
+)
+# Insides of the two large boxes (width x height + left + top), clear of frame and scroll bar.
+declare -A INSIDE=([question]="320x205+20+52" [answer]="312x205+380+52")
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/qadrill-e2e.XXXXXX")
+XVFB_PID=
+APP_PID=
+FORM=
+BOX=
+LAST_BOX=
+RUN=0
+RUN_HOME=
+
+fail() {
+    echo "FAIL [$CASE]: $*" >&2
+    exit 1
+}
+
+now_ms() {
+    local t=${EPOCHREALTIME/./}
+    echo $((t / 1000))
+}
+
+# poll <seconds> <what> <command...>: runs the command until it succeeds, failing the case at the deadline.
+poll() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$(($(now_ms) + seconds * 1000))
+    until "$@"; do
+        (($(now_ms) < deadline)) || fail "no $what within ${seconds}s"
+        sleep 0.05
+    done
+}
+
+xdo() {
+    timeout 10 xdotool "$@" || fail "xdotool $* failed"
+}
+
+cleanup() {
+    local status=$?
+    set +e
+    if ((status != 0)); then
+        mkdir -p "$OUT/failed"
+        [[ -n ${DISPLAY:-} ]] && timeout 10 import -silent -window root "$OUT/failed/screen.png"
+        [[ -d $WORK ]] && cp -r "$WORK/." "$OUT/failed/" 2>/dev/null
+        echo "FAIL [$CASE]: screenshot, record files and program output kept in $OUT/failed" >&2
+    fi
+    [[ -n $APP_PID ]] && kill "$APP_PID" 2>/dev/null
+    [[ -n $XVFB_PID ]] && kill "$XVFB_PID" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$WORK"
+    exit "$status"
+}
+trap cleanup EXIT
+
+# Xvfb on a display number of our own choosing, tried until one is free. Left to search for a free number itself
+# (-displayfd alone), Xvfbs started side by side now and then reported a display that no client could reach.
+start_x() {
+    local attempt number
+    for attempt in 1 2 3 4 5 6 7 8; do
+        number=$((300 + RANDOM % 700))
+        Xvfb ":$number" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+        XVFB_PID=$!
+        poll 20 "start of Xvfb" xvfb_settled
+        if [[ -s $WORK/display ]]; then
+            DISPLAY=":$number"
+            export DISPLAY
+            return
+        fi
+        wait "$XVFB_PID" || true
+        XVFB_PID=
+    done
+    fail "no free display number after $attempt tries"
+}
+
+# Ready (it wrote its display number), or gone because the number was taken.
+xvfb_settled() {
+    [[ -s $WORK/display ]] || process_gone "$XVFB_PID"
+}
+
+# --- the program ---------------------------------------------------------------------------------------------------
+
+# Starts the program in a fresh home folder; the run's files stay in $WORK/run<N>.
+launch() {
+    RUN=$((RUN + 1))
+    RUN_HOME="$WORK/run$RUN/home"
+    mkdir -p "$RUN_HOME" "$WORK/run$RUN/runtime"
+    chmod 700 "$WORK/run$RUN/runtime"
+    FORM=''
+    BOX=''
+    LAST_BOX=''
+    DATE_BEFORE=$(date +%m-%d-%Y)
+    (
+        export HOME=$RUN_HOME XDG_RUNTIME_DIR="$WORK/run$RUN/runtime" QT_QPA_PLATFORM=xcb LANG=C.UTF-8 LC_ALL=C.UTF-8
+        unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
+        exec "$BIN"
+    ) >"$WORK/run$RUN/program.log" 2>&1 &
+    APP_PID=$!
+    poll 15 "first start-up box" new_box
+    [[ -z $(visible Form1) ]] || fail "Form1 is shown before the start-up boxes are answered"
+}
+
+visible() {
+    xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true
+}
+
+# True when one box titled "qadrill" is up and it is not the one answered last; sets BOX.
+new_box() {
+    local ids
+    ids=$(visible qadrill)
+    [[ -n $ids && $ids != *$'\n'* && $ids != "$LAST_BOX" ]] || return 1
+    BOX=$ids
+}
+
+# Types the text into the next box (input box or message box) and presses Return.
+answer_box() {
+    poll 15 "box titled qadrill" new_box
+    xdo windowfocus --sync "$BOX"
+    [[ -z $1 ]] || xdo type --delay 8 "$1"
+    xdo key Return
+    LAST_BOX=$BOX
+}
+
+form_shown() {
+    FORM=$(visible Form1)
+    [[ -n $FORM ]]
+}
+
+# Waits for the window after the start-up boxes and checks its client area.
+await_form() {
+    poll 15 "window titled Form1" form_shown
+    local size
+    size=$(xwininfo -id "$FORM" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
+    [[ $size == 725x566 ]] || fail "Form1 is $size, not 725x566"
+    DATE_AFTER=$(date +%m-%d-%Y)
+}
+
+click() {
+    read -r x y <<<"${AT[$1]}"
+    xdo mousemove --window "$FORM" "$x" "$y" click 1
+}
+
+# Clicks into the answer box and types; the window gets the keyboard first, as no window manager hands it over.
+# Line breaks are typed as the Return key (xdotool would send a line feed, which no keyboard has).
+type_answer() {
+    xdo windowfocus --sync "$FORM"
+    click answer
+    local line first=1
+    while IFS= read -r line; do
+        ((first)) || xdo key Return
+        first=0
+        [[ -z $line ]] || xdo type --delay 8 "$line"
+    done <<<"$1"
+}
+
+# Presses "Enter Response" and answers the rating box that follows.
+enter_response() {
+    click enter
+    answer_box "$1"
+}
+
+# Waits for the program to end and keeps its exit status in EXIT_STATUS.
+await_exit() {
+    poll 15 "end of the program" process_gone "$APP_PID"
+    EXIT_STATUS=0
+    wait "$APP_PID" || EXIT_STATUS=$?
+    APP_PID=
+}
+
+# Gone, or ended and not yet reaped by this shell.
+process_gone() {
+    [[ ! -e /proc/$1 || $(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) == Z ]]
+}
+
+shot() {
+    timeout 10 import -silent -window "$FORM" "$OUT/$1.png" || fail "no screenshot $1"
+}
+
+# True when the inside of the named box is one colour, that is, empty.
+box_empty() {
+    local colours
+    colours=$(timeout 10 import -silent -window "$FORM" -crop "${INSIDE[$1]}" png:- | identify -format %k -)
+    [[ $colours == 1 ]]
+}
+
+box_filled() {
+    ! box_empty "$1"
+}
+
+# --- the record files ----------------------------------------------------------------------------------------------
+
+# Number of closing separators (one per block written) in a record file.
+blocks_in() {
+    [[ -f $1 ]] || {
+        echo 0
+        return
+    }
+    grep -c $'^\.\{49\}\r$' "$1" || true
+}
+
+has_blocks() {
+    [[ $(blocks_in "$1") == "$2" ]]
+}
+
+# The run's date as its send file names it: the day it started, before or after midnight.
+run_date() {
+    local folder=$1 name=$2 d
+    for d in "$DATE_BEFORE" "$DATE_AFTER"; do
+        if [[ -f $folder/send_${d:0:2}${d:3:2}$name.txt ]]; then
+            echo "$d"
+            return
+        fi
+    done
+    fail "no send file for $name in $folder"
+}
+
+# Compares a record file with an expected one. Times, the run's date and the header's filler line (random
+# characters of the code page's upper half) are matched by pattern and stand as placeholders in the expected file.
+check_record() {
+    local actual=$1 expected=$EXPECTED/$2 date=$3
+    [[ -f $actual ]] || fail "missing record file $actual"
+    local normal="$WORK/normal.txt"
+    RUN_DATE=$date perl -pe '
+        BEGIN { $d = quotemeta $ENV{RUN_DATE}; $t = qr/(?:[01]\d|2[0-3]):[0-5]\d:[0-5]\d/ }
+        $_ = "<filler>\r\n" if $. == 1 && /^[\x42-\xff]{19,56}\r\n\z/;
+        s/^( {36})$t\r\n\z/$1hh:mm:ss\r\n/;
+        s/^( {36})$d$t\r\n\z/$1MM-DD-YYYYhh:mm:ss\r\n/;
+        s/^$d\r\n\z/MM-DD-YYYY\r\n/;
+    ' "$actual" >"$normal"
+    if ! cmp -s "$normal" "$expected"; then
+        diff <(cat -A "$expected") <(cat -A "$normal") | head -40 >&2 || true
+        fail "$(basename "$actual") differs from $2 (lines marked > are the program's)"
+    fi
+}
+
+# The folder holds exactly the named files.
+check_listing() {
+    local folder=$1
+    shift
+    local actual expected
+    actual=$(find "$folder" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | xargs)
+    expected=$(printf '%s\n' "$@" | sort | xargs)
+    [[ $actual == "$expected" ]] || fail "$folder holds [$actual], not [$expected]"
+}
+
+# --- the cases -----------------------------------------------------------------------------------------------------
+
+# A whole assignment: a response and a rating after every block, one note, the notes and the send file shown, and
+# the run ends by itself at the following assignment's heading.
+case_whole_assignment() {
+    local folder name=Ann_Lee
+    launch
+    answer_box "Ann Lee"
+    answer_box ""
+    answer_box "1"
+    await_form
+    shot form1
+    folder="$RUN_HOME/tavimora"
+    local master="$folder/masterFile_$name.txt"
+
+    # response, rating; a response typed on several lines keeps its line breaks
+    local -a responses=("x = 8" $'ok, I checked it\nwith x = 8' "x = 3, y = 2" "both methods agree" "x = 5/2 or x = -1"
+        "forgot the check" "x = 2 +- sqrt(3)" "ok" "(0.268, 3.732); [-1, 4]; 5 m by 10 m" "right" "done")
+    local -a ratings=(2 3 3 2 1 0 2 3 2 3 3)
+    local i written=0
+    for i in "${!responses[@]}"; do
+        click next
+        type_answer "${responses[$i]}"
+        if ((i == 2)); then
+            # the README's picture (docs/screenshot.png): a question and a response being typed; the keyboard goes
+            # to a button that does nothing, so that no caret blinks, and the shot is kept once two in a row agree
+            click paragraph
+            poll 10 "settled window" settled screenshot
+        fi
+        enter_response "${ratings[$i]}"
+        written=$((written + 1))
+        poll 10 "block $written in the master file" has_blocks "$master" "$written"
+        poll 10 "empty boxes after the response" boxes_empty
+        if ((i == 3)); then
+            type_answer "remember: the lines meet at (3, 2)"
+            click notes
+            written=$((written + 1))
+            poll 10 "note in the notes file" has_blocks "$folder/notes_$name.txt" 1
+            poll 10 "empty boxes after the note" boxes_empty
+            click notefile
+            poll 10 "notes file shown in the question box" box_filled question
+        fi
+        if ((i == 5)); then
+            click sendfile
+            poll 10 "send file shown in the question box" box_filled question
+        fi
+    done
+    click next
+    await_exit
+    ((EXIT_STATUS == 0)) || fail "exit status $EXIT_STATUS, not 0"
+
+    local date
+    date=$(run_date "$folder" "$name")
+    check_listing "$folder" "masterFile_$name.txt" "send_${date:0:2}${date:3:2}$name.txt" "notes_$name.txt"
+    check_record "$master" whole_assignment_master.txt "$date"
+    check_record "$folder/send_${date:0:2}${date:3:2}$name.txt" whole_assignment_send.txt "$date"
+    check_record "$folder/notes_$name.txt" whole_assignment_notes.txt "$date"
+}
+
+boxes_empty() {
+    box_empty question && box_empty answer
+}
+
+# Two screenshots in a row that agree are kept as the README's picture.
+settled() {
+    local previous="$WORK/settle-previous.png" current="$WORK/settle.png"
+    timeout 10 import -silent -window "$FORM" "$current" || return 1
+    if [[ -f $previous ]] && cmp -s "$previous" "$current" && box_filled answer; then
+        cp "$current" "$OUT/$1.png"
+        return 0
+    fi
+    mv "$current" "$previous"
+    return 1
+}
+
+declare -F "case_$CASE" >/dev/null || fail "no such case"
+rm -rf "$OUT"
+mkdir -p "$OUT"
+start_x
+started=$(now_ms)
+"case_$CASE"
+echo "PASS [$CASE] in $(($(now_ms) - started)) ms"
