@@ -338,6 +338,129 @@ settled() {
     return 1
 }
 
+# The work folder changed at start: a drive letter stands for the home folder, backslashes are separators.
+case_work_folder() {
+    local typed target name=Bo_Ek
+    for row in drive nested; do
+        launch
+        case $row in
+        drive)
+            typed='d:\work'
+            target="$RUN_HOME/work"
+            ;;
+        nested)
+            typed=$'E:\\course\\records\\' # a trailing separator too
+            target="$RUN_HOME/course/records"
+            ;;
+        esac
+        mkdir -p "$target"
+        answer_box "Bo Ek"
+        answer_box "1"
+        answer_box "$typed"
+        answer_box "001"
+        await_form
+        shot "form1-$row"
+        poll 10 "header in the master file [$row]" test -s "$target/masterFile_$name.txt"
+        click quit
+        await_exit
+
+        local date
+        date=$(run_date "$target" "$name")
+        check_listing "$target" "masterFile_$name.txt" "send_${date:0:2}${date:3:2}$name.txt"
+        check_listing "$RUN_HOME/tavimora"
+        check_record "$target/masterFile_$name.txt" header_001.txt "$date"
+        check_record "$target/send_${date:0:2}${date:3:2}$name.txt" header_001.txt "$date"
+    done
+}
+
+# An assignment the document lacks: a message, the number asked again; a good one opens it, nothing ends the run.
+case_unknown_assignment() {
+    local name=Cy
+    for row in good nothing; do
+        launch
+        answer_box "Cy"
+        answer_box ""
+        answer_box "9"
+        answer_box "" # the message box
+        if [[ $row == good ]]; then
+            answer_box "2"
+            await_form
+            shot form1
+            poll 10 "header in the master file" test -s "$RUN_HOME/tavimora/masterFile_$name.txt"
+            click quit
+            await_exit
+            local date folder="$RUN_HOME/tavimora"
+            date=$(run_date "$folder" "$name")
+            check_record "$folder/masterFile_$name.txt" header_002.txt "$date"
+            check_record "$folder/send_${date:0:2}${date:3:2}$name.txt" header_002.txt "$date"
+        else
+            answer_box ""
+            await_exit
+            check_listing "$RUN_HOME/tavimora"
+        fi
+        ((EXIT_STATUS == 0)) || fail "exit status $EXIT_STATUS, not 0 [$row]"
+    done
+}
+
+# "quit program" in the middle of a run: a response typed but not entered is not recorded.
+case_quit_mid_run() {
+    local name=Di folder
+    launch
+    answer_box "Di"
+    answer_box ""
+    answer_box "1"
+    await_form
+    folder="$RUN_HOME/tavimora"
+    click next
+    type_answer "x = 8"
+    enter_response 1
+    poll 10 "block in the master file" has_blocks "$folder/masterFile_$name.txt" 1
+    click next
+    type_answer "half an answer"
+    click quit
+    await_exit
+    ((EXIT_STATUS == 0)) || fail "exit status $EXIT_STATUS, not 0"
+
+    local date
+    date=$(run_date "$folder" "$name")
+    check_listing "$folder" "masterFile_$name.txt" "send_${date:0:2}${date:3:2}$name.txt"
+    check_record "$folder/masterFile_$name.txt" quit_mid_run_master.txt "$date"
+    check_record "$folder/send_${date:0:2}${date:3:2}$name.txt" quit_mid_run_send.txt "$date"
+}
+
+# Two presses of "Next Question / Answer" without a response put the fixed prompt into the answer box; "Enter
+# Response" on the untouched prompt writes nothing and empties both boxes, and the run goes on.
+case_untouched_prompt() {
+    local name=Ed folder
+    launch
+    answer_box "Ed"
+    answer_box ""
+    answer_box "1"
+    await_form
+    folder="$RUN_HOME/tavimora"
+    local master="$folder/masterFile_$name.txt"
+    poll 10 "header in the master file" test -s "$master"
+    local header
+    header=$(wc -c <"$master")
+    click next
+    click next
+    poll 10 "prompt in the answer box" box_filled answer
+    shot prompt
+    click enter
+    poll 10 "empty boxes after the untouched prompt" boxes_empty
+    [[ $(wc -c <"$master") == "$header" ]] || fail "the untouched prompt was recorded"
+    type_answer "now I see it"
+    enter_response 2
+    poll 10 "block in the master file" has_blocks "$master" 1
+    click quit
+    await_exit
+
+    local date
+    date=$(run_date "$folder" "$name")
+    check_record "$master" untouched_prompt_master.txt "$date"
+    check_record "$folder/send_${date:0:2}${date:3:2}$name.txt" untouched_prompt_send.txt "$date"
+}
+
 declare -F "case_$CASE" >/dev/null || fail "no such case"
 rm -rf "$OUT"
 mkdir -p "$OUT"
