@@ -73,29 +73,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb on a display number of our own choosing, tried until one is free. Left to search for a free number itself
-# (-displayfd alone), Xvfbs started side by side now and then reported a display that no client could reach.
+# Xvfb on the first free display number, which it reports when it is ready. Without -noreset it would start over
+# each time its last client leaves (every xdotool call is one), and a program starting just then could not connect.
 start_x() {
-    local attempt number
-    for attempt in 1 2 3 4 5 6 7 8; do
-        number=$((300 + RANDOM % 700))
-        Xvfb ":$number" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
-        XVFB_PID=$!
-        poll 20 "start of Xvfb" xvfb_settled
-        if [[ -s $WORK/display ]]; then
-            DISPLAY=":$number"
-            export DISPLAY
-            return
-        fi
-        wait "$XVFB_PID" || true
-        XVFB_PID=
-    done
-    fail "no free display number after $attempt tries"
-}
-
-# Ready (it wrote its display number), or gone because the number was taken.
-xvfb_settled() {
-    [[ -s $WORK/display ]] || process_gone "$XVFB_PID"
+    Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+    XVFB_PID=$!
+    poll 20 "display number from Xvfb" test -s "$WORK/display"
+    DISPLAY=":$(head -n1 "$WORK/display")"
+    export DISPLAY
 }
 
 # --- the program ---------------------------------------------------------------------------------------------------
