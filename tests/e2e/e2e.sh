@@ -65,13 +65,25 @@ cleanup() {
         [[ -d $WORK ]] && cp -r "$WORK/." "$OUT/failed/" 2>/dev/null
         echo "FAIL [$CASE]: screenshot, record files and program output kept in $OUT/failed" >&2
     fi
-    [[ -n $APP_PID ]] && kill "$APP_PID" 2>/dev/null
-    [[ -n $XVFB_PID ]] && kill "$XVFB_PID" 2>/dev/null
-    wait 2>/dev/null
+    stop "$APP_PID"
+    stop "$XVFB_PID"
     rm -rf "$WORK"
     exit "$status"
 }
 trap cleanup EXIT
+
+# Ends a process this script started: asked first, killed when it has not gone within five seconds.
+stop() {
+    [[ -n $1 ]] || return 0
+    kill "$1" 2>/dev/null
+    local tries
+    for ((tries = 0; tries < 100; tries++)); do
+        process_gone "$1" && break
+        sleep 0.05
+    done
+    process_gone "$1" || kill -KILL "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+}
 
 # Xvfb on the first free display number, which it reports when it is ready. Without -noreset it would start over
 # each time its last client leaves (every xdotool call is one), and a program starting just then could not connect.
