@@ -1,5 +1,7 @@
 # The two commands a user needs: `make run` and `make test`. Both install what is missing first.
 BUILD_DIR ?= build
+# The checked build: clang with AddressSanitizer, UndefinedBehaviorSanitizer and the fuzz targets.
+ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all deps configure build run test bench package clean
@@ -20,6 +22,11 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@echo "== the same tests with AddressSanitizer and UndefinedBehaviorSanitizer =="
+	@cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DQADRILL_SANITIZE=ON -DQADRILL_BENCH=OFF >/dev/null
+	@cmake --build $(ASAN_DIR) -j $(JOBS)
+	@cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	@cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
@@ -31,4 +38,4 @@ package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR)
