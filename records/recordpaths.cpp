@@ -1,5 +1,6 @@
 #include "records/recordpaths.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 
 namespace recordpaths {
@@ -7,6 +8,48 @@ namespace recordpaths {
 namespace {
 bool isUnsafe(QChar c) {
     return c == u' ' || c < u' ' || c == QChar(0x7F) || QStringView(u"\\/:*?\"<>|").contains(c);
+}
+
+// File systems hold at most 255 bytes in a file name; "masterFile_" and ".txt", the longest frame of the three,
+// leave this much for the name.
+constexpr qsizetype namePartBytes = 255 - 11 - 4;
+
+// A name too long for that keeps as much of its start as fits, then "~" and a code made from the whole name, so
+// that the same name always finds the same files and two long names that start alike do not share them.
+QString shortened(const QString& part) {
+    const QByteArray hash = QCryptographicHash::hash(part.toUtf8(), QCryptographicHash::Sha256).left(4).toHex();
+    const qsizetype room = namePartBytes - 1 - hash.size();
+    qsizetype kept = 0;
+    qsizetype bytes = 0;
+    while (kept < part.size()) {
+        const bool pair = part[kept].isHighSurrogate() && kept + 1 < part.size() && part[kept + 1].isLowSurrogate();
+        const qsizetype units = pair ? 2 : 1;
+        const qsizetype size = QStringView(part).mid(kept, units).toUtf8().size();
+        if (bytes + size > room) {
+            break;
+        }
+        bytes += size;
+        kept += units;
+    }
+    return part.left(kept) + u'~' + QString::fromLatin1(hash);
+}
+
+bool isNative(const QString& path) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return false;
+#else
+    return path.startsWith(u'/') || path.startsWith(u'~');
+#endif
+}
+
+// Folder and file name are joined the way the folder was written: a folder typed as a native path takes a slash,
+// since nativePath leaves such a path as it stands.
+QString inFolder(const QString& workFolder, const QString& fileName) {
+    if (workFolder.isEmpty()) {
+        return fileName;
+    }
+    return workFolder + (isNative(workFolder) ? u'/' : u'\\') + fileName;
 }
 } // namespace
 
@@ -17,20 +60,20 @@ QString namePart(const QString& fullName) {
             c = u'_';
         }
     }
-    return part;
+    return part.toUtf8().size() > namePartBytes ? shortened(part) : part;
 }
 
 QString masterFilePath(const QString& workFolder, const QString& fullName) {
-    return workFolder + QStringLiteral("\\masterFile_") + namePart(fullName) + QStringLiteral(".txt");
+    return inFolder(workFolder, QStringLiteral("masterFile_") + namePart(fullName) + QStringLiteral(".txt"));
 }
 
 QString sendFilePath(const QString& workFolder, const QString& fullName, const QString& dateText) {
-    return workFolder + QStringLiteral("\\send_") + dateText.left(2) + dateText.mid(3, 2) + namePart(fullName) +
-           QStringLiteral(".txt");
+    return inFolder(workFolder, QStringLiteral("send_") + dateText.left(2) + dateText.mid(3, 2) + namePart(fullName) +
+                                    QStringLiteral(".txt"));
 }
 
 QString notesFilePath(const QString& workFolder, const QString& fullName) {
-    return workFolder + QStringLiteral("\\notes_") + namePart(fullName) + QStringLiteral(".txt");
+    return inFolder(workFolder, QStringLiteral("notes_") + namePart(fullName) + QStringLiteral(".txt"));
 }
 
 QString nativePath(const QString& recordPath, const QString& homeFolder) {

@@ -8,10 +8,12 @@ namespace recordpaths {
 inline const QString defaultFolder = QStringLiteral("c:\\tavimora");
 
 // The file-name part of the student's name: every blank, and every character that a file name cannot hold on
-// Windows or Linux (\ / : * ? " < > | and control characters), becomes "_".
+// Windows or Linux (\ / : * ? " < > | and control characters), becomes "_". A name that would make a file name of
+// more than 255 bytes is cut to fit and ends in "~" and eight hex digits made from the whole name.
 QString namePart(const QString& fullName);
 
-// The three record paths, in the form the student sees: folder, backslash, file name.
+// The three record paths, in the form the student sees: folder, backslash, file name. A folder written as a native
+// path (starting with / or ~, off Windows) is followed by a slash instead, so that the file lies inside it.
 QString masterFilePath(const QString& workFolder, const QString& fullName);
 // The send file is named after the day the run started: month and day from a date text mm-dd-yyyy.
 QString sendFilePath(const QString& workFolder, const QString& fullName, const QString& dateText);

@@ -7,6 +7,7 @@
 #include "records/recordwriter.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,6 +41,8 @@ private slots:
     // Record paths
     void namePart_data();
     void namePart();
+    void namePart_tooLong_isCutAndMarked_data();
+    void namePart_tooLong_isCutAndMarked();
     void recordPaths_data();
     void recordPaths();
     void nativePath_data();
@@ -275,12 +278,44 @@ void TestRecords::namePart_data() {
         << QStringLiteral("\u0391\u03bd\u03bd\u03b1 \u674e") << QStringLiteral("\u0391\u03bd\u03bd\u03b1_\u674e");
     QTest::newRow("empty") << ""
                            << "";
+    QTest::newRow("240 bytes, the longest kept whole") << QString(240, u'n') << QString(240, u'n');
+    QTest::newRow("120 Greek letters, 240 bytes kept whole")
+        << QString(120, QChar(0x03b1)) << QString(120, QChar(0x03b1));
 }
 
 void TestRecords::namePart() {
     QFETCH(QString, name);
     QFETCH(QString, part);
     QCOMPARE(recordpaths::namePart(name), part);
+}
+
+void TestRecords::namePart_tooLong_isCutAndMarked_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("keptStart");
+    const QString latin = QString(150, u'a') + u' ' + QString(149, u'b'); // 300 characters
+    QTest::newRow("300 Latin letters") << latin << recordpaths::namePart(latin.left(231));
+    QTest::newRow("241 bytes") << QString(241, u'x') << QString(231, u'x');
+    QTest::newRow("Greek, two bytes each") << QString(200, QChar(0x03c9)) << QString(115, QChar(0x03c9));
+    QTest::newRow("Chinese, three bytes each") << QString(100, QChar(0x674e)) << QString(77, QChar(0x674e));
+    // a pair of surrogates (four bytes) is never split: 57 pairs are 228 bytes, a 58th would not fit in 231
+    QTest::newRow("emoji pairs") << QString(QStringLiteral("\U0001F600")).repeated(70)
+                                 << QString(QStringLiteral("\U0001F600")).repeated(57);
+}
+
+void TestRecords::namePart_tooLong_isCutAndMarked() {
+    QFETCH(QString, name);
+    QFETCH(QString, keptStart);
+    const QString part = recordpaths::namePart(name);
+    QCOMPARE(part.left(part.size() - 9), keptStart);
+    QVERIFY2(QRegularExpression(QStringLiteral("~[0-9a-f]{8}$")).match(part).hasMatch(), qPrintable(part.right(9)));
+    QVERIFY(part.toUtf8().size() <= 240);
+    const QString master = recordpaths::masterFilePath(QStringLiteral("c:\\tavimora"), name);
+    QVERIFY(master.mid(master.lastIndexOf(u'\\') + 1).toUtf8().size() <= 255);
+    // the same name always gives the same part; a name that differs only at its end gives another
+    QCOMPARE(recordpaths::namePart(name), part);
+    QString other = name;
+    other[other.size() - 1] = u'z';
+    QCOMPARE_NE(recordpaths::namePart(other), part);
 }
 
 void TestRecords::recordPaths_data() {
@@ -304,6 +339,16 @@ void TestRecords::recordPaths_data() {
                                         << "d:\\work\\\\masterFile_x.txt"
                                         << "d:\\work\\\\send_0107x.txt"
                                         << "d:\\work\\\\notes_x.txt";
+    QTest::newRow("native folder") << "/srv/work"
+                                   << "x"
+                                   << "/srv/work/masterFile_x.txt"
+                                   << "/srv/work/send_0107x.txt"
+                                   << "/srv/work/notes_x.txt";
+    QTest::newRow("home folder") << "~"
+                                 << "x"
+                                 << "~/masterFile_x.txt"
+                                 << "~/send_0107x.txt"
+                                 << "~/notes_x.txt";
 }
 
 void TestRecords::recordPaths() {
