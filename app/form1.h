@@ -92,9 +92,6 @@ private:
     // Problem text (problems/linestore.cpp)
     void loadProblemText();
 
-    // Question reader (qa/questionreader.cpp)
-    static QString expandLineBreaks(const QString& s);
-
     // Response entry and ratings (qa/response.cpp)
     QString askSelfCritique();
     // An answer box that still holds the response prompt holds no response: both boxes are emptied, and true.

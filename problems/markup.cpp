@@ -37,6 +37,20 @@ bool opensAssignment(QStringView line, QStringView nbr) {
     return line.left(4) == key;
 }
 
+QString expandLineBreaks(QStringView text) {
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'{' && i + 1 < text.size() && text[i + 1] == u'}') {
+            result += QStringLiteral("\r\n");
+            ++i;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
 LineKind kindOf(QStringView line) {
     if (line.isEmpty()) {
         return LineKind::Separator;

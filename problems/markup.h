@@ -30,6 +30,9 @@ bool isHeadingOf(QStringView line, QStringView nbr);
 // The heading that the opening search stops at: the first four characters are nbr and a point.
 bool opensAssignment(QStringView line, QStringView nbr);
 
+// The text with each "{}", read from the left, turned into a line break (CR LF).
+QString expandLineBreaks(QStringView text);
+
 // The kind of a line of the document, for authors and their checks.
 LineKind kindOf(QStringView line);
 

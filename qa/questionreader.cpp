@@ -48,22 +48,8 @@ void Form1::cmdNextQuestion_Click() {
         m_run.displayText.clear();
         readNextQuestion();
     }
-    m_run.displayText = expandLineBreaks(m_run.displayText);
+    m_run.displayText = markup::expandLineBreaks(m_run.displayText);
     m_run.questionBoxText = questionText() + m_run.displayText;
     m_run.displayText.clear();
     setQuestionText(m_run.questionBoxText);
-}
-
-QString Form1::expandLineBreaks(const QString& s) {
-    QString result;
-    result.reserve(s.size());
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == u'{' && i + 1 < s.size() && s[i + 1] == u'}') {
-            result += QStringLiteral("\r\n");
-            ++i;
-        } else {
-            result += s[i];
-        }
-    }
-    return result;
 }
