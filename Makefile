@@ -22,9 +22,9 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
-	@echo "== the same tests with AddressSanitizer and UndefinedBehaviorSanitizer =="
+	@echo "== the same tests, and the fuzz targets, with AddressSanitizer and UndefinedBehaviorSanitizer =="
 	@cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-		-DQADRILL_SANITIZE=ON -DQADRILL_BENCH=OFF >/dev/null
+		-DQADRILL_SANITIZE=ON -DQADRILL_FUZZ=ON -DQADRILL_BENCH=OFF >/dev/null
 	@cmake --build $(ASAN_DIR) -j $(JOBS)
 	@cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS)
 
