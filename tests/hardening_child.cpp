@@ -1,0 +1,101 @@
+// The second process of the hardening tests.
+//
+//   hardening_child append <master> <send> <writer> <blocks> <failEvery>
+//       Says "ready", waits for a line on its input, then appends its blocks to both files through the record
+//       writer. Every failEvery-th block goes to /dev/full in place of the send file, so that it fails and is taken
+//       back from the master file while the other writer is busy with the same files.
+//
+//   hardening_child rating
+//       A run of the window in $HOME on the small document: the first response is rated and recorded; the second
+//       press of "Enter Response" opens the self-critique box, which never closes. Says "rating box open" then.
+
+#include "app/form1.h"
+#include "app/textbox.h"
+#include "hardening_blocks.h"
+#include "records/recordwriter.h"
+#include "support/fixtures.h"
+#include "support/scriptedplatform.h"
+#include "ui_Form1.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+int append(const QStringList& args) {
+    if (args.size() != 5) {
+        return 64;
+    }
+    const QString master = args[0];
+    const QString send = args[1];
+    const QString writer = args[2];
+    const int blocks = args[3].toInt();
+    const int failEvery = args[4].toInt();
+    std::puts("ready");
+    std::fflush(stdout);
+    std::string go;
+    std::getline(std::cin, go);
+    for (int i = 0; i < blocks; ++i) {
+        const QByteArray block = hardening::writerBlock(writer, i);
+        const bool fails = hardening::failsOnPurpose(i, failEvery);
+        const auto failure =
+            recordwriter::appendAll({{master, block}, {fails ? QStringLiteral("/dev/full") : send, block}});
+        if (failure.has_value() != fails) {
+            std::fprintf(stderr, "writer %s block %d: %s\n", qPrintable(writer), i,
+                         failure ? qPrintable(failure->reason) : "written, but should have failed");
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int rating(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    ScriptedPlatform platform;
+    platform.answers = {QStringLiteral("A"), QString(), QStringLiteral("1"), QStringLiteral("2")};
+    platform.onInputBox = [](const QString& prompt) {
+        if (prompt.startsWith(QStringLiteral("Rate the quality of your self-critique"))) {
+            std::puts("rating box open");
+            std::fflush(stdout);
+            for (;;) {
+                ::pause();
+            }
+        }
+    };
+    Form1 form(platform);
+    form.setDocumentText(fixtures::smallDocument());
+    if (!form.load()) {
+        return 2;
+    }
+    Ui::Form1& ui = form.controls();
+    ui.cmdNextQuestion->click();
+    textbox::setText(*ui.txt_answer, QStringLiteral("first answer"));
+    ui.cmd_enter_response->click();
+    ui.cmdNextQuestion->click();
+    textbox::setText(*ui.txt_answer, QStringLiteral("second answer"));
+    ui.cmd_enter_response->click();
+    return 3; // the rating box never closes
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode == u"append") {
+        QStringList args;
+        for (int i = 2; i < argc; ++i) {
+            args << QString::fromLocal8Bit(argv[i]);
+        }
+        return append(args);
+    }
+    if (mode == u"rating") {
+        return rating(argc, argv);
+    }
+    std::fputs("usage: hardening_child append <master> <send> <writer> <blocks> <failEvery> | rating\n", stderr);
+    return 64;
+}

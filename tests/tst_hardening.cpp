@@ -1,0 +1,497 @@
+#include "hardening_blocks.h"
+#include "records/recordblocks.h"
+#include "support/fixtures.h"
+#include "support/testrun.h"
+#include "ui_Form1.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <dirent.h>
+#include <sys/mount.h>
+
+// Bad input and faults: what a student may type or paste, folders and files that are not what they should be, a
+// disk that fills up, two runs at once and a run that is killed. For each: what the student sees, and that the files
+// hold whole blocks only, with nothing typed lost and nothing written outside the folder named.
+class TestHardening : public QObject {
+    Q_OBJECT
+private slots:
+    // Typed text
+    void response_recordedWhole_data();
+    void response_recordedWhole();
+
+    // Names and folders
+    void names_data();
+    void names();
+    void typedFolder_data();
+    void typedFolder();
+    void notesFileIsFolder_noteKeptAndRunGoesOn();
+
+    // Faults
+    void diskFills_nothingHalfWritten_data();
+    void diskFills_nothingHalfWritten();
+    void twoWriters_blocksNeverInterleave();
+    void killedWhileRatingBoxOpen_filesHoldWholeBlocks();
+};
+
+namespace {
+const char* const next = "cmdNextQuestion";
+const char* const enter = "cmd_enter_response";
+const char* const saveNotes = "cmd_save_as_notes";
+const QByteArray closing = QByteArray(49, '.') + "\r\n";
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The names in a folder as the file system holds them, bytes and all.
+QList<QByteArray> rawNames(const QString& folder) {
+    QList<QByteArray> names;
+    if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            if (name != "." && name != "..") {
+                names << name;
+            }
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// What a response adds to the master file after the question "`q001.  What is 2 + 3?" of the small document.
+QByteArray responseTail(const QByteArray& recorded, const QByteArray& rating) {
+    return "RESPONSE -->  \r\n" + recorded + "\r\nconfidence assessment:  " + rating + "\r\n" + closing;
+}
+
+QString tenMegabytes() {
+    QString text;
+    text.reserve(10 * 1024 * 1024 + 128);
+    for (int line = 0; text.size() < 10 * 1024 * 1024; ++line) {
+        text += QStringLiteral("%1 ").arg(line, 7, 10, QLatin1Char('0')) + QString(90, QChar(u'a' + line % 26)) +
+                QStringLiteral("\r\n");
+    }
+    text += QStringLiteral("the end");
+    return text;
+}
+} // namespace
+
+// Typed text
+
+void TestHardening::response_recordedWhole_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("recorded");
+    const QString big = tenMegabytes();
+    QTest::newRow("10 MB pasted") << big << big.toLatin1();
+    QTest::newRow("NUL, tab and other control characters")
+        << QStringLiteral("a") + QChar(0) + QStringLiteral("b\tc\x01\x1b[31m\x7f\x0b\x0c") + QChar(0x81) + u'z'
+        << QByteArray("a\0b\tc\x01\x1b[31m\x7f\x0b\x0c\x81z", 16);
+    QTest::newRow("lone carriage return and line feed become line breaks")
+        << QStringLiteral("a\rb\nc") << QByteArray("a\r\nb\r\nc");
+    QTest::newRow("characters outside the code page")
+        << QStringLiteral("x \u2264 2 \u00b7 \u674e \U0001F600 \u00e9 \u20ac \u0085")
+        << QByteArray("x <= 2 \xb7 [U+674E] [U+1F600] \xe9 \x80 [U+0085]");
+}
+
+void TestHardening::response_recordedWhole() {
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, recorded);
+    TestRun run({"A", "", "1", "2"}, fixtures::smallDocument());
+    QVERIFY(run.start());
+    run.click(next);
+    const QByteArray master = run.file("masterFile_A.txt");
+    const QByteArray send = run.file("send_0107A.txt");
+    run.typeAnswer(typed);
+    run.click(enter);
+
+    // the student sees both boxes emptied and no message
+    QVERIFY(run.platform.messages.isEmpty());
+    QVERIFY(run.platform.errors.isEmpty());
+    QCOMPARE(run.answer(), QString());
+    QVERIFY(!run.form->runEnded());
+    // each file holds what it held and one whole block with the response byte for byte
+    for (const auto& [name, before] : {std::pair{"masterFile_A.txt", master}, std::pair{"send_0107A.txt", send}}) {
+        const QByteArray after = run.file(name);
+        QVERIFY2(after.startsWith(before), name);
+        QVERIFY2(after.endsWith("\r\n`q001.  What is 2 + 3?\r\n" + recordblocks::recordSeparator.toLatin1() + "\r\n" +
+                                responseTail(recorded, "2")),
+                 name);
+        QCOMPARE(after.count("RESPONSE -->  "), 1);
+    }
+}
+
+// Names and folders
+
+void TestHardening::names_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("master"); // the file names on disk, bytes as the file system holds them
+    QTest::addColumn<QByteArray>("send");
+    QTest::newRow("Greek letters") << QStringLiteral("\u0386\u03bd\u03bd\u03b1 \u03a0\u03b1\u03c0\u03ac")
+                                   << QByteArray("masterFile_\xce\x86\xce\xbd\xce\xbd\xce\xb1_\xce\xa0\xce\xb1\xcf\x80"
+                                                 "\xce\xac.txt")
+                                   << QByteArray("send_0107\xce\x86\xce\xbd\xce\xbd\xce\xb1_\xce\xa0\xce\xb1\xcf\x80"
+                                                 "\xce\xac.txt");
+    QTest::newRow("Chinese letters") << QStringLiteral("\u674e\u5c0f\u9f8d")
+                                     << QByteArray("masterFile_\xe6\x9d\x8e\xe5\xb0\x8f\xe9\xbe\x8d.txt")
+                                     << QByteArray("send_0107\xe6\x9d\x8e\xe5\xb0\x8f\xe9\xbe\x8d.txt");
+    QTest::newRow("path characters stay in the folder")
+        << QStringLiteral("../../etc/passwd") << QByteArray("masterFile_.._.._etc_passwd.txt")
+        << QByteArray("send_0107.._.._etc_passwd.txt");
+    // Too long for a file name: the start that fits, "~" and a code made from the whole name. The code is fixed
+    // here so that a student's files keep their names from one version of the program to the next.
+    const QString latin = QString(150, u'a') + u' ' + QString(149, u'b');
+    QTest::newRow("300 characters") << latin
+                                    << "masterFile_" + QByteArray(150, 'a') + '_' + QByteArray(80, 'b') +
+                                           "~f692ce14.txt"
+                                    << "send_0107" + QByteArray(150, 'a') + '_' + QByteArray(80, 'b') + "~f692ce14.txt";
+    QTest::newRow("100 Chinese letters, 300 bytes")
+        << QString(100, QChar(0x674e)) << "masterFile_" + QByteArray("\xe6\x9d\x8e").repeated(77) + "~6ad5c938.txt"
+        << "send_0107" + QByteArray("\xe6\x9d\x8e").repeated(77) + "~6ad5c938.txt";
+}
+
+void TestHardening::names() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, master);
+    QFETCH(QByteArray, send);
+    QByteArray firstRun;
+    for (int runNumber = 1; runNumber <= 2; ++runNumber) {
+        TestRun run({name, "", "1", "2"}, fixtures::smallDocument());
+        // the second run finds the files of the first
+        if (runNumber == 2) {
+            QVERIFY(QDir().mkpath(run.folder()));
+            QFile f(run.folder() + u'/' + QFile::decodeName(master));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(firstRun);
+        }
+        QVERIFY(run.start());
+        QVERIFY(run.platform.messages.isEmpty());
+        run.click(next);
+        run.typeAnswer("five");
+        run.click(enter);
+        QCOMPARE(rawNames(run.folder()), (QList<QByteArray>{master, send}));
+        const QByteArray written = contents(run.folder() + u'/' + QFile::decodeName(master));
+        QVERIFY(written.endsWith(responseTail("five", "2")));
+        QCOMPARE(written.count("assignment #001"), runNumber);
+        firstRun = written;
+    }
+}
+
+void TestHardening::typedFolder_data() {
+    QTest::addColumn<QString>("typed");   // "<home>" stands for the fresh home folder of the run
+    QTest::addColumn<QString>("made");    // what the test puts in the home folder first: "dir:work" or "file:work"
+    QTest::addColumn<QString>("filesIn"); // where the files must go, under the home folder; empty: nowhere
+    QTest::addColumn<QString>("reason");  // the reason the message gives when they cannot
+    QTest::newRow("drive form, trailing backslash") << "d:\\work\\"
+                                                    << "dir:work"
+                                                    << "work"
+                                                    << "";
+    QTest::newRow("drive form, slashes") << "d:/work/"
+                                         << "dir:work"
+                                         << "work"
+                                         << "";
+    QTest::newRow("native path") << "<home>/work"
+                                 << "dir:work"
+                                 << "work"
+                                 << "";
+    QTest::newRow("native path, trailing slash") << "<home>/work/"
+                                                 << "dir:work"
+                                                 << "work"
+                                                 << "";
+    QTest::newRow("home folder alone") << "~"
+                                       << ""
+                                       << "."
+                                       << "";
+    QTest::newRow("native path, trailing backslash: a folder of that name") << "<home>/work\\"
+                                                                            << "dir:work"
+                                                                            << ""
+                                                                            << "No such file or directory";
+    QTest::newRow("a folder that is a file") << "d:\\work"
+                                             << "file:work"
+                                             << ""
+                                             << "Not a directory";
+}
+
+void TestHardening::typedFolder() {
+    QFETCH(QString, typed);
+    QFETCH(QString, made);
+    QFETCH(QString, filesIn);
+    QFETCH(QString, reason);
+    TestRun run({"A", "1", "", "1"}, fixtures::smallDocument());
+    run.platform.answers[2] = QString(typed).replace(QStringLiteral("<home>"), run.home());
+    const QString work = run.home() + QStringLiteral("/work");
+    if (made == u"dir:work") {
+        QVERIFY(QDir().mkpath(work));
+    } else if (made == u"file:work") {
+        QFile f(work);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("kept");
+    }
+    QVERIFY(QDir().mkpath(run.folder())); // the default folder is made at every start
+    const QList<QByteArray> homeBefore = rawNames(run.home());
+
+    const bool started = run.start();
+    if (filesIn.isEmpty()) {
+        // the student is told which file could not be written and why; the run ends with nothing written
+        QVERIFY(!started);
+        QCOMPARE(run.platform.messages.size(), 1);
+        QVERIFY2(run.platform.messages.at(0).contains(QStringLiteral("masterFile_A.txt")),
+                 qPrintable(run.platform.messages.at(0)));
+        QVERIFY2(run.platform.messages.at(0).contains(reason), qPrintable(run.platform.messages.at(0)));
+        QCOMPARE(rawNames(run.home()), homeBefore);
+        QVERIFY(rawNames(run.folder()).isEmpty());
+        if (made == u"file:work") {
+            QCOMPARE(contents(work), QByteArray("kept"));
+        } else {
+            QVERIFY(rawNames(work).isEmpty());
+        }
+        return;
+    }
+    QVERIFY(started);
+    QVERIFY(run.platform.messages.isEmpty());
+    const QString folder = QDir::cleanPath(run.home() + u'/' + filesIn);
+    QVERIFY(rawNames(folder).contains("masterFile_A.txt"));
+    QVERIFY(rawNames(folder).contains("send_0107A.txt"));
+    QVERIFY(contents(folder + QStringLiteral("/masterFile_A.txt")).endsWith("brisendal\r\n01-07-2026\r\n"));
+    // nothing else was made anywhere in the home folder
+    QList<QByteArray> homeAfter = homeBefore;
+    if (filesIn == u".") {
+        homeAfter << "masterFile_A.txt"
+                  << "send_0107A.txt";
+        std::sort(homeAfter.begin(), homeAfter.end());
+    }
+    QCOMPARE(rawNames(run.home()), homeAfter);
+}
+
+void TestHardening::notesFileIsFolder_noteKeptAndRunGoesOn() {
+    TestRun run({"A", "", "1", "2"}, fixtures::smallDocument());
+    QVERIFY(run.start());
+    run.click(next);
+    QVERIFY(QDir().mkpath(run.folder() + QStringLiteral("/notes_A.txt")));
+    const QByteArray master = run.file("masterFile_A.txt");
+    const QByteArray send = run.file("send_0107A.txt");
+    run.typeAnswer("my note");
+    run.click(saveNotes);
+
+    // the student is told, and the note stays in the box; no file has any of it
+    QCOMPARE(run.platform.messages.size(), 1);
+    QVERIFY(run.platform.messages.at(0).contains(run.folder() + QStringLiteral("/notes_A.txt")));
+    QVERIFY(run.platform.messages.at(0).contains(QStringLiteral("Is a directory")));
+    QCOMPARE(run.answer(), QStringLiteral("my note"));
+    QCOMPARE(run.file("masterFile_A.txt"), master);
+    QCOMPARE(run.file("send_0107A.txt"), send);
+    // the run goes on: a response is recorded as ever
+    QVERIFY(!run.form->runEnded());
+    run.typeAnswer("five");
+    run.click(enter);
+    QVERIFY(run.file("masterFile_A.txt").endsWith(responseTail("five", "2")));
+}
+
+// Faults
+
+void TestHardening::diskFills_nothingHalfWritten_data() {
+    QTest::addColumn<bool>("smallDisk");
+    // A small file system of its own, filled so that the master file's block still fits and the send file's does
+    // not; where the system allows no mount, the other row fails the send file on /dev/full all the same.
+    QTest::newRow("tmpfs filled to the last page") << true;
+    QTest::newRow("send file on /dev/full") << false;
+}
+
+void TestHardening::diskFills_nothingHalfWritten() {
+    QFETCH(bool, smallDisk);
+    TestRun run({"A", "1", "", "1", "2", "3"}, fixtures::smallDocument());
+    const QString disk = run.home() + QStringLiteral("/disk");
+    QVERIFY(QDir().mkpath(disk));
+    struct Unmount {
+        QByteArray path;
+        bool mounted = false;
+        ~Unmount() {
+            if (mounted) {
+                ::umount2(path.constData(), MNT_DETACH);
+            }
+        }
+    } unmount{QFile::encodeName(disk)};
+    if (smallDisk) {
+        if (::mount("tmpfs", unmount.path.constData(), "tmpfs", 0, "size=256k") != 0) {
+            QSKIP(qPrintable(QStringLiteral("no tmpfs can be mounted here (%1); the /dev/full row tests the rollback")
+                                 .arg(QString::fromLocal8Bit(std::strerror(errno)))));
+        }
+        unmount.mounted = true;
+    } else {
+        QVERIFY2(QFile::exists(QStringLiteral("/dev/full")), "the fault needs /dev/full");
+    }
+    run.platform.answers[2] = disk;
+    QVERIFY(run.start());
+    run.click(next);
+    const QString masterPath = disk + QStringLiteral("/masterFile_A.txt");
+    const QString sendPath = disk + QStringLiteral("/send_0107A.txt");
+    const QByteArray master = contents(masterPath);
+    const QByteArray send = contents(sendPath);
+
+    QFile filler(disk + QStringLiteral("/filler"));
+    if (smallDisk) {
+        // fill every page, then give one back: the master file's block takes it, the send file's finds none
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray page(4096, 'f');
+        while (filler.write(page) == page.size()) {
+        }
+        QVERIFY(filler.resize(filler.size() - page.size()));
+        filler.close();
+    } else {
+        QVERIFY(QFile::remove(sendPath));
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), sendPath));
+    }
+    const QString typed = QStringLiteral("a response longer than one page ").repeated(160);
+    run.typeAnswer(typed);
+    run.click(enter);
+
+    // the student is told that the send file could not be written, and the response is still in the box
+    QCOMPARE(run.platform.messages.size(), 1);
+    QVERIFY2(run.platform.messages.at(0).contains(sendPath), qPrintable(run.platform.messages.at(0)));
+    QVERIFY2(run.platform.messages.at(0).contains(QStringLiteral("No space left on device")),
+             qPrintable(run.platform.messages.at(0)));
+    QCOMPARE(run.answer(), typed);
+    QVERIFY(!run.form->runEnded());
+    // the master file's block, written before the send file failed, has been taken back
+    QCOMPARE(contents(masterPath), master);
+
+    // once there is room again, the same press records the response whole in both files
+    if (smallDisk) {
+        QVERIFY(filler.remove());
+        QCOMPARE(contents(sendPath), send);
+    } else {
+        QVERIFY(QFile::remove(sendPath));
+        QFile restored(sendPath);
+        QVERIFY(restored.open(QIODevice::WriteOnly));
+        restored.write(send);
+    }
+    run.click(enter);
+    QCOMPARE(run.platform.messages.size(), 1);
+    QCOMPARE(run.answer(), QString());
+    const QByteArray tail = responseTail(typed.toLatin1(), "3");
+    QVERIFY(contents(masterPath).startsWith(master));
+    QVERIFY(contents(masterPath).endsWith(tail));
+    QVERIFY(contents(sendPath).startsWith(send));
+    QVERIFY(contents(sendPath).endsWith(tail));
+    QCOMPARE(contents(masterPath).count("RESPONSE -->  "), 1);
+}
+
+void TestHardening::twoWriters_blocksNeverInterleave() {
+    // Two runs for the same student append to the same two files at once. Both also fail some blocks on purpose (A
+    // every second, B every third) and take them back; the other's blocks, written meanwhile, must survive that.
+    QTemporaryDir dir;
+    const QString master = dir.filePath(QStringLiteral("masterFile_A.txt"));
+    const QString send = dir.filePath(QStringLiteral("send_0107A.txt"));
+    const int blocks = 100;
+    const QString names[2] = {QStringLiteral("A"), QStringLiteral("B")};
+    const int failEvery[2] = {2, 3};
+    QProcess writers[2];
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir.path());
+    for (int w = 0; w < 2; ++w) {
+        writers[w].setProcessEnvironment(env);
+        writers[w].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writers[w].start(QStringLiteral(HARDENING_CHILD), {QStringLiteral("append"), master, send, names[w],
+                                                           QString::number(blocks), QString::number(failEvery[w])});
+        QVERIFY(writers[w].waitForStarted());
+    }
+    for (QProcess& writer : writers) {
+        QVERIFY(writer.waitForReadyRead(60000));
+        QCOMPARE(writer.readLine(), QByteArray("ready\n"));
+    }
+    // both start at once: each "go" is on its way before either writer is waited for
+    for (QProcess& writer : writers) {
+        writer.write("go\n");
+        QVERIFY(writer.waitForBytesWritten(60000));
+    }
+    for (QProcess& writer : writers) {
+        QVERIFY(writer.waitForFinished(240000));
+        QCOMPARE(writer.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(writer.exitCode(), 0);
+    }
+
+    // Each file, read from the start, is a sequence of whole blocks: each writer's in the order written, A's failed
+    // ones nowhere.
+    for (const QString& path : {master, send}) {
+        const QByteArray file = contents(path);
+        int nextOf[2] = {0, 0};
+        int switches = 0;
+        int last = -1;
+        qsizetype at = 0;
+        const auto skipFailed = [&](int w) {
+            while (nextOf[w] < blocks && hardening::failsOnPurpose(nextOf[w], failEvery[w])) {
+                ++nextOf[w];
+            }
+        };
+        skipFailed(0);
+        skipFailed(1);
+        while (at < file.size()) {
+            int found = -1;
+            for (int w = 0; w < 2 && found < 0; ++w) {
+                if (nextOf[w] < blocks) {
+                    const QByteArray block = hardening::writerBlock(names[w], nextOf[w]);
+                    if (QByteArrayView(file).sliced(at, std::min(block.size(), file.size() - at)) == block) {
+                        found = w;
+                        at += block.size();
+                        ++nextOf[w];
+                        skipFailed(w);
+                    }
+                }
+            }
+            QVERIFY2(found >= 0, qPrintable(QStringLiteral("%1: no whole block at byte %2").arg(path).arg(at)));
+            switches += last >= 0 && found != last;
+            last = found;
+        }
+        QCOMPARE(nextOf[0], blocks);
+        QCOMPARE(nextOf[1], blocks);
+        QVERIFY2(switches > 0, "the two writers did run at the same time");
+    }
+}
+
+void TestHardening::killedWhileRatingBoxOpen_filesHoldWholeBlocks() {
+    QTemporaryDir home;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QStringLiteral(HARDENING_CHILD), {QStringLiteral("rating")});
+    QVERIFY(child.waitForStarted());
+    const QDeadlineTimer deadline(120000);
+    while (!child.canReadLine() && child.state() == QProcess::Running && !deadline.hasExpired()) {
+        child.waitForReadyRead(200);
+    }
+    QCOMPARE(child.readLine(), QByteArray("rating box open\n"));
+
+    // The same run in this process, up to the same moment: the files must hold exactly this.
+    TestRun reference({"A", "", "1", "2"}, fixtures::smallDocument());
+    QVERIFY(reference.start());
+    reference.click(next);
+    reference.typeAnswer("first answer");
+    reference.click(enter);
+    reference.click(next);
+
+    child.kill();
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    const QString folder = home.path() + QStringLiteral("/tavimora");
+    QCOMPARE(rawNames(folder), (QList<QByteArray>{"masterFile_A.txt", "send_0107A.txt"}));
+    for (const char* name : {"masterFile_A.txt", "send_0107A.txt"}) {
+        const QByteArray file = contents(folder + u'/' + QLatin1String(name));
+        QCOMPARE(file, reference.file(QLatin1String(name)));
+        QVERIFY(file.endsWith(responseTail("first answer", "2")));
+        QVERIFY(!file.contains("second answer"));
+    }
+}
+
+QTEST_MAIN(TestHardening)
+#include "tst_hardening.moc"
