@@ -7,9 +7,11 @@
 namespace textbox {
 
 QString text(const QPlainTextEdit& box) {
-    // The raw text keeps non-breaking spaces; only the paragraph separators become CR LF.
+    // The raw text keeps non-breaking spaces; only the paragraph separators become CR LF, and so do the line
+    // separators that Shift+Return types, which the student sees as line breaks too.
     QString raw = box.document()->toRawText();
     raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    raw.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
     return raw;
 }
 

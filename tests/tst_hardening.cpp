@@ -26,6 +26,7 @@ private slots:
     // Typed text
     void response_recordedWhole_data();
     void response_recordedWhole();
+    void lineBreakTypedWithShift_recordedAsLineBreak();
 
     // Names and folders
     void names_data();
@@ -127,6 +128,24 @@ void TestHardening::response_recordedWhole() {
                  name);
         QCOMPARE(after.count("RESPONSE -->  "), 1);
     }
+}
+
+void TestHardening::lineBreakTypedWithShift_recordedAsLineBreak() {
+    // Shift+Return breaks the line inside a paragraph; the student sees a new line and the file must hold one too.
+    TestRun run({"A", "", "1", "2"}, fixtures::smallDocument());
+    QVERIFY(run.start());
+    run.click(next);
+    QPlainTextEdit* box = run.form->controls().txt_answer;
+    run.typeAnswer(QString());
+    box->setFocus();
+    QTest::keyClicks(box, "first");
+    QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(box, "second");
+    QTest::keyClick(box, Qt::Key_Return);
+    QTest::keyClicks(box, "third");
+    QCOMPARE(run.answer(), QStringLiteral("first\r\nsecond\r\nthird"));
+    run.click(enter);
+    QVERIFY(run.file("masterFile_A.txt").endsWith(responseTail("first\r\nsecond\r\nthird", "2")));
 }
 
 // Names and folders
