@@ -2,12 +2,14 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 
 #ifdef Q_OS_UNIX
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -28,6 +30,29 @@ void lock(QFile& file) {
 #else
     Q_UNUSED(file);
 #endif
+}
+
+// Whether two open files are one file on disk (a link, or two paths that lead to the same place). A lock is held
+// per opening, so a second lock on the same file would wait for the first for ever.
+bool sameFile(QFile& a, QFile& b) {
+#ifdef Q_OS_UNIX
+    struct stat sa {};
+    struct stat sb {};
+    return ::fstat(a.handle(), &sa) == 0 && ::fstat(b.handle(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+#else
+    Q_UNUSED(a);
+    Q_UNUSED(b);
+    return false;
+#endif
+}
+
+// The system sees a path only up to a NUL: the rest would be cut off and some other file opened.
+std::optional<Failure> unusablePath(const QString& path) {
+    if (path.contains(QChar(0))) {
+        return Failure{path, QStringLiteral("a file or folder name cannot hold a NUL character")};
+    }
+    return std::nullopt;
 }
 
 bool syncToDisk(QFile& file) {
@@ -61,15 +86,24 @@ std::optional<Failure> appendAll(const std::vector<Append>& appends) {
     std::vector<OpenFile> files;
     files.reserve(appends.size());
     for (const Append& a : appends) {
+        if (auto failure = unusablePath(a.path)) {
+            return failure;
+        }
+    }
+    for (const Append& a : appends) {
         auto file = std::make_unique<QFile>(a.path);
         if (!file->open(QIODevice::Append | QIODevice::Unbuffered)) {
             return failureOf(*file);
         }
         files.push_back({std::move(file)});
     }
-    for (OpenFile& f : files) {
-        lock(*f.file);
-        f.sizeBefore = f.file->size();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const bool lockedAlready = std::any_of(files.begin(), files.begin() + i,
+                                               [&](OpenFile& f) { return sameFile(*f.file, *files[i].file); });
+        if (!lockedAlready) {
+            lock(*files[i].file);
+        }
+        files[i].sizeBefore = files[i].file->size();
     }
     std::optional<Failure> failure;
     for (std::size_t i = 0; i < appends.size() && !failure; ++i) {
@@ -91,6 +125,9 @@ std::optional<Failure> appendAll(const std::vector<Append>& appends) {
 }
 
 std::optional<Failure> touch(const QString& path) {
+    if (auto failure = unusablePath(path)) {
+        return failure;
+    }
     QFile file(path);
     if (!file.open(QIODevice::Append)) {
         return failureOf(file);
@@ -100,7 +137,7 @@ std::optional<Failure> touch(const QString& path) {
 
 std::optional<QByteArray> readAll(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (unusablePath(path) || !file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
     return file.readAll();

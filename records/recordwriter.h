@@ -20,7 +20,8 @@ struct Failure {
 
 // Appends each block to its file as one write, all or none: every file is opened before any is written, and a
 // write that fails takes back what this call appended to the others. The files are locked meanwhile, so two runs
-// for the same student never interleave their blocks, and every byte is on disk before this returns.
+// for the same student never interleave their blocks, and every byte is on disk before this returns. A path that
+// holds a NUL is refused before anything is opened.
 std::optional<Failure> appendAll(const std::vector<Append>& appends);
 
 // Makes sure the file exists, leaving an existing one as it is.

@@ -233,6 +233,10 @@ void TestHardening::typedFolder_data() {
                                                                             << "dir:work"
                                                                             << ""
                                                                             << "No such file or directory";
+    // the file system would see the path only up to the NUL, and there lies a file that is no record file
+    QTest::newRow("a folder holding NUL") << QStringLiteral("d:\\work") + QChar(0) + QStringLiteral("x") << "file:work"
+                                          << ""
+                                          << "NUL";
     QTest::newRow("a folder that is a file") << "d:\\work"
                                              << "file:work"
                                              << ""

@@ -53,6 +53,8 @@ private slots:
     void appendAll_writesEveryFileOrNone();
     void appendAll_fullDisk_takesBackEarlierFiles();
     void appendAll_appendsNeverTruncates();
+    void appendAll_sameFileTwice_writesBothWithoutWaiting();
+    void pathWithNul_refusedWithoutOpeningAnything();
 };
 
 void TestRecords::code_returnsLineUnchanged_data() {
@@ -450,6 +452,39 @@ void TestRecords::appendAll_appendsNeverTruncates() {
     QCOMPARE(contents(a), expected);
     QCOMPARE(recordwriter::readAll(a).value_or("<none>"), expected);
     QVERIFY(!recordwriter::readAll(dir.filePath("missing.txt")));
+}
+
+void TestRecords::appendAll_sameFileTwice_writesBothWithoutWaiting() {
+    // two of the paths lead to one file (here through a link): its lock is taken once, not waited for by itself
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.txt");
+    const QString link = dir.filePath("link.txt");
+    QVERIFY(!recordwriter::appendAll({{a, "one\r\n"}}));
+    QVERIFY(QFile::link(a, link));
+    QVERIFY(!recordwriter::appendAll({{a, "two\r\n"}, {link, "three\r\n"}}));
+    QCOMPARE(contents(a), QByteArray("one\r\ntwo\r\nthree\r\n"));
+    // and a failure takes both back
+    QVERIFY(recordwriter::appendAll({{a, "four\r\n"}, {link, "five\r\n"}, {dir.filePath("no/c.txt"), "x"}}));
+    QCOMPARE(contents(a), QByteArray("one\r\ntwo\r\nthree\r\n"));
+}
+
+void TestRecords::pathWithNul_refusedWithoutOpeningAnything() {
+    // the system would see the path only up to the NUL, which here names another file
+    QTemporaryDir dir;
+    const QString other = dir.filePath("other");
+    QFile f(other);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("kept");
+    f.close();
+    const QString path = other + QChar(0) + QStringLiteral("/a.txt");
+    const auto failure = recordwriter::appendAll({{dir.filePath("b.txt"), "x"}, {path, "x"}});
+    QVERIFY(failure);
+    QCOMPARE(failure->path, path);
+    QVERIFY(failure->reason.contains("NUL"));
+    QVERIFY(recordwriter::touch(path));
+    QVERIFY(!recordwriter::readAll(path));
+    QCOMPARE(contents(other), QByteArray("kept"));
+    QVERIFY(!QFile::exists(dir.filePath("b.txt")));
 }
 
 QTEST_GUILESS_MAIN(TestRecords)
