@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "app/platform.h"
 #include "app/textbox.h"
+#include "bench/benchplatform.h"
 #include "ui_Form1.h"
 
 #include <QApplication>
@@ -14,24 +15,6 @@
 #include <cstdio>
 
 namespace {
-class BenchPlatform : public Platform {
-public:
-    QStringList answers{QStringLiteral("Bench Student"), QString(), QStringLiteral("1")};
-    QString inputBox(const QString&) override { return answers.isEmpty() ? QString() : answers.takeFirst(); }
-    void errorBox(const QString& m) override { std::fprintf(stderr, "error: %s\n", qPrintable(m)); }
-    void messageBox(const QString& m) override { std::fprintf(stderr, "message: %s\n", qPrintable(m)); }
-    QDateTime now() override { return QDateTime(QDate(2026, 1, 7), QTime(9, 0)); }
-    void randomize(float s) override { m_random.seed(s); }
-    float rnd() override { return m_random.next(); }
-    void beep() override {}
-    void setClipboardImage(const QImage&) override {}
-    QImage clipboardImage() override { return {}; }
-    void quitApplication() override {}
-
-private:
-    RandomSequence m_random;
-};
-
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -48,7 +31,7 @@ int main(int argc, char* argv[]) {
         std::vector<double> display;
         std::vector<double> floor;
         for (int round = 0; round < 5; ++round) {
-            BenchPlatform platform;
+            BenchPlatform platform(QDateTime(QDate(2026, 1, 7), QTime(9, 0)));
             Form1 form(platform);
             if (!form.load()) {
                 return 1;

@@ -15,6 +15,7 @@
 
 #include "app/form1.h"
 #include "app/platform.h"
+#include "bench/benchplatform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -32,25 +33,6 @@
 #include <vector>
 
 namespace {
-
-// Answers the start-up boxes as a student would: a name, keep the default folder, assignment 1.
-class ScriptedStart : public Platform {
-public:
-    QString inputBox(const QString&) override { return m_answers.empty() ? QString() : m_answers.takeFirst(); }
-    void errorBox(const QString& message) override { std::fprintf(stderr, "error: %s\n", qPrintable(message)); }
-    void messageBox(const QString& message) override { std::fprintf(stderr, "message: %s\n", qPrintable(message)); }
-    QDateTime now() override { return QDateTime::currentDateTime(); }
-    void randomize(float seed) override { m_random.seed(seed); }
-    float rnd() override { return m_random.next(); }
-    void beep() override {}
-    void setClipboardImage(const QImage&) override {}
-    QImage clipboardImage() override { return {}; }
-    void quitApplication() override {}
-
-private:
-    QStringList m_answers{QStringLiteral("Bench Student"), QString(), QStringLiteral("1")};
-    RandomSequence m_random;
-};
 
 // Reports once the window's first paint is done: the paint of the window and all its controls runs in one go, so
 // a zero timer set from the window's first paint event fires after the last control has painted.
@@ -79,7 +61,7 @@ private:
 
 int runChild(int argc, char* argv[], const QByteArray& kind) {
     QApplication app(argc, argv);
-    ScriptedStart platform;
+    BenchPlatform platform;
     std::unique_ptr<QWidget> window;
     if (kind == "form") {
         auto form1 = std::make_unique<Form1>(platform);
