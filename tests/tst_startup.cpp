@@ -242,26 +242,23 @@ void TestStartup::secondRunSameDay_appendsSecondHeader() {
     TestRun first({"A B", "", "1"}, fixtures::smallDocument());
     first.platform.randoms = fixtures::knownDraws();
     QVERIFY(first.start());
-    // the second run, later that day, in the same home folder
-    ScriptedPlatform platform;
-    platform.answers = {"A B", "", "1"};
-    platform.randoms = fixtures::knownDraws();
-    platform.clock = QDateTime(QDate(2026, 1, 7), QTime(23, 59, 59));
-    Form1 second(platform);
-    second.setDocumentText(fixtures::smallDocument());
-    QVERIFY(second.load());
+    // further runs of the same student in the same home folder, at another time
+    const auto runAt = [](const QDateTime& clock) {
+        ScriptedPlatform platform;
+        platform.answers = {"A B", "", "1"};
+        platform.randoms = fixtures::knownDraws();
+        platform.clock = clock;
+        Form1 form(platform);
+        form.setDocumentText(fixtures::smallDocument());
+        return form.load();
+    };
+    QVERIFY(runAt(QDateTime(QDate(2026, 1, 7), QTime(23, 59, 59)))); // later that day
     const QByteArray header = fixtures::expectedFile("header_001.txt");
     QCOMPARE(first.file("masterFile_A_B.txt"), header + header);
     QCOMPARE(first.file("send_0107A_B.txt"), header + header);
 
     // the next day starts a new send file; the master file goes on
-    ScriptedPlatform nextDay;
-    nextDay.answers = {"A B", "", "1"};
-    nextDay.randoms = fixtures::knownDraws();
-    nextDay.clock = QDateTime(QDate(2026, 1, 8), QTime(0, 0, 1));
-    Form1 third(nextDay);
-    third.setDocumentText(fixtures::smallDocument());
-    QVERIFY(third.load());
+    QVERIFY(runAt(QDateTime(QDate(2026, 1, 8), QTime(0, 0, 1))));
     QByteArray nextHeader = header;
     nextHeader.replace("01-07-2026", "01-08-2026");
     QCOMPARE(first.file("masterFile_A_B.txt"), header + header + nextHeader);
