@@ -78,7 +78,7 @@ public:
     void cmd_clear_answer_box_Click();
     void cmd_quit_Click();
 
-    // Notes and review commands (records/notes.cpp)
+    // Notes and review commands (qa/notes.cpp)
     void cmd_save_as_notes_Click();
     void cmd_display_note_file_Click();
     void cmd_displayCumulativeText_Click();
@@ -89,7 +89,7 @@ private:
     void openAssignment();
     bool findAssignment(QString& headingLine);
 
-    // Problem text (problems/linestore.cpp)
+    // Problem text, loaded into the line store (app/startup.cpp)
     void loadProblemText();
 
     // Response entry and ratings (qa/response.cpp)
@@ -97,7 +97,7 @@ private:
     // An answer box that still holds the response prompt holds no response: both boxes are emptied, and true.
     bool promptUntouched();
 
-    // Record files (records/notes.cpp): appends blocks all or none; on failure tells the student and says false.
+    // Record files (qa/notes.cpp): appends blocks all or none; on failure tells the student and says false.
     bool appendBlocks(const std::vector<recordwriter::Append>& appends, bool duringRun = true);
     void showWriteFailure(const recordwriter::Failure& failure, bool duringRun);
     void showFileInQuestionBox(const QString& recordPath);

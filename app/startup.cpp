@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/platform.h"
+#include "problems/linestore.h"
 #include "problems/markup.h"
 #include "records/codepage.h"
 #include "records/linecoding.h"
@@ -118,4 +119,18 @@ void Form1::openAssignment() {
     if (!appendBlocks({{master, masterHeader}, {send, sendHeader}}, false)) {
         Platform::endProgram();
     }
+}
+
+void Form1::loadProblemText() {
+    // Each line of the document goes to the next index; the store never holds more than it has room for.
+    const QStringList lines =
+        linestore::parseDocument(m_documentText.isEmpty() ? linestore::carriedDocumentText() : m_documentText);
+    for (const QString& line : lines) {
+        if (m_run.lineIndex >= lastLineIndex) {
+            break;
+        }
+        m_run.lineIndex += 1;
+        m_run.problemLines[m_run.lineIndex] = line;
+    }
+    m_run.lineIndex = 0;
 }

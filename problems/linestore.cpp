@@ -1,7 +1,5 @@
 #include "problems/linestore.h"
 
-#include "app/form1.h"
-
 #include <QFile>
 
 static void initProblemResources() {
@@ -50,17 +48,3 @@ QString carriedDocumentText() {
 }
 
 } // namespace linestore
-
-void Form1::loadProblemText() {
-    // Each line of the document goes to the next index; the store never holds more than it has room for.
-    const QStringList lines =
-        linestore::parseDocument(m_documentText.isEmpty() ? linestore::carriedDocumentText() : m_documentText);
-    for (const QString& line : lines) {
-        if (m_run.lineIndex >= lastLineIndex) {
-            break;
-        }
-        m_run.lineIndex += 1;
-        m_run.problemLines[m_run.lineIndex] = line;
-    }
-    m_run.lineIndex = 0;
-}
