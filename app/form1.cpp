@@ -3,13 +3,18 @@
 #include "app/platform.h"
 #include "app/textbox.h"
 #include "app/wrappingstyle.h"
+#include "records/keptstore.h"
+#include "records/recordwriter.h"
 #include "ui_Form1.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFont>
 #include <QLabel>
+#include <QLockFile>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace {
 // A plain widget is announced as a pane; this one is the program's main window, with its title as its name.
@@ -30,9 +35,15 @@ QFont largeBoxFont() {
     font.setWeight(QFont::Bold);
     return font;
 }
+
+// Undo in the answer box reaches back over this many typed or pasted characters at least (8 MB of text).
+constexpr qsizetype answerHistoryChars = qsizetype(1) << 22;
+// A change to the answer box is on disk within two seconds: a save starts at most this long after it.
+constexpr int draftDelayMs = 1000;
 } // namespace
 
-Form1::Form1(Platform& platform, QWidget* parent) : QWidget(parent), m_platform(platform), ui(new Ui::Form1) {
+Form1::Form1(Platform& platform, QWidget* parent)
+    : QWidget(parent), m_platform(platform), ui(new Ui::Form1), m_lockWait(recordwriter::defaultLockWait) {
     static const bool accessibleAsWindow = (QAccessible::installFactory(form1Accessible), true);
     Q_UNUSED(accessibleAsWindow);
     ui->setupUi(this);
@@ -54,11 +65,18 @@ Form1::Form1(Platform& platform, QWidget* parent) : QWidget(parent), m_platform(
     }
     m_tmr_pend_exp.setInterval(15);
     m_tmr_pend_exp.setTimerType(Qt::PreciseTimer);
+    m_answerHistory = new textbox::UndoableText(*ui->txt_answer, answerHistoryChars);
+    m_draftTimer.setSingleShot(true);
+    m_draftTimer.setInterval(draftDelayMs);
     wireButtons();
+    wireKeys();
     ui->txt_question->setFocus();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // a run that was never ended (a test, a session that ends) still keeps what the box holds, without a message
+    closeUnsentStore(QStringLiteral("in the answer box when the program ended"), false);
+}
 
 template <typename Handler> void Form1::guard(Handler handler) {
     if (m_runEnded) {
@@ -75,6 +93,7 @@ template <typename Handler> void Form1::guard(Handler handler) {
 }
 
 void Form1::endRun() {
+    closeUnsentStore(QStringLiteral("in the answer box when the run ended"));
     m_runEnded = true;
     m_tmr_pend_exp.stop();
     close();
@@ -97,6 +116,32 @@ void Form1::wireButtons() {
     wire(ui->cmd_clear_answer_box, &Form1::cmd_clear_answer_box_Click);
     wire(ui->cmd_quit, &Form1::cmd_quit_Click);
     connect(&m_tmr_pend_exp, &QTimer::timeout, this, [this] { guard([this] { tmr_pend_exp_Timer(); }); });
+    connect(&m_draftTimer, &QTimer::timeout, this, [this] { guard([this] { saveDraft(); }); });
+    connect(ui->txt_answer->document(), &QTextDocument::contentsChanged, this, [this] {
+        if (!m_draftTimer.isActive()) {
+            m_draftTimer.start();
+        }
+    });
+}
+
+// From the answer box, the two main buttons have keys of their own. The keys press the buttons, so they do exactly
+// what a click does; Return alone still breaks a line in the box.
+void Form1::wireKeys() {
+    const auto key = [this](QPushButton* button, const QList<QKeySequence>& keys, const QString& what) {
+        for (const QKeySequence& keySequence : keys) {
+            auto* shortcut = new QShortcut(keySequence, ui->txt_answer);
+            shortcut->setContext(Qt::WidgetShortcut);
+            connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+        }
+        const QString description =
+            what + QStringLiteral(" (%1 in the answer box)").arg(keys.first().toString(QKeySequence::NativeText));
+        button->setToolTip(description);
+        button->setAccessibleDescription(description);
+    };
+    key(ui->cmd_enter_response, {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+        QStringLiteral("Records the answer box as your response"));
+    key(ui->cmdNextQuestion, {QKeySequence(Qt::ALT | Qt::Key_N)},
+        QStringLiteral("Shows the next question or given answer"));
 }
 
 bool Form1::load() {
@@ -118,5 +163,24 @@ void Form1::setQuestionText(const QString& text) {
     textbox::setText(*ui->txt_question, text);
 }
 void Form1::setAnswerText(const QString& text) {
-    textbox::setText(*ui->txt_answer, text);
+    m_answerHistory->replace(text);
+    // what the program put in the box is on disk at once, not a second later
+    saveDraft();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_toldAtStart) {
+        m_toldAtStart = true;
+        // once the window is on the screen, not in front of it
+        QMetaObject::invokeMethod(
+            this, [this] { guard([this] { tellKeptText(); }); }, Qt::QueuedConnection);
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (!m_runEnded) {
+        closeUnsentStore(QStringLiteral("in the answer box when the window was closed"));
+    }
+    QWidget::closeEvent(event);
 }

@@ -3,14 +3,17 @@
 #include "problems/linestore.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
 
 class Platform;
+class QLockFile;
 class QPlainTextEdit;
 class QStyle;
 namespace Ui {
@@ -20,6 +23,12 @@ namespace recordwriter {
 struct Append;
 struct Failure;
 } // namespace recordwriter
+namespace keptstore {
+class DraftWriter;
+} // namespace keptstore
+namespace textbox {
+class UndoableText;
+} // namespace textbox
 
 // The state of one run, shared by every procedure of the window; nothing of it is saved.
 struct RunState {
@@ -58,6 +67,8 @@ public:
     QTimer& pendExpTimer() { return m_tmr_pend_exp; }
     // A document to carry instead of the program's own (tests use small ones).
     void setDocumentText(const QString& text) { m_documentText = text; }
+    // How long a record file that another run holds is waited for (tests wait less).
+    void setLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
 
     // Start-up and assignment opening (app/startup.cpp)
     void Form_Load();
@@ -83,6 +94,16 @@ public:
     void cmd_display_note_file_Click();
     void cmd_displayCumulativeText_Click();
 
+    // Kept unsent text (qa/unsent.cpp)
+    // Tells the student, once the window shows, of texts kept since they were last told.
+    void tellKeptText();
+    // Saves the answer box to the run's draft now, off the typing path.
+    void saveDraft();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     // Start-up and assignment opening (app/startup.cpp)
     void startUp();
@@ -102,11 +123,25 @@ private:
     void showWriteFailure(const recordwriter::Failure& failure, bool duringRun);
     void showFileInQuestionBox(const QString& recordPath);
 
-    // The two large boxes, read and replaced whole with CR LF between lines.
+    // Kept unsent text (qa/unsent.cpp)
+    // Moves the drafts of this name's earlier runs that did not end into the kept-text file; opens this run's draft.
+    void openUnsentStore(const QString& fullName);
+    // Appends the answer box to the kept-text file when it holds typed text that was not recorded; false when that
+    // text could not be kept.
+    bool keepAnswerText(const QString& reason, bool tellFailure = true);
+    bool appendKept(const QByteArray& bytes, bool tellFailure = true);
+    QByteArray draftOfAnswer(const QString& text);
+    // At the end of the run: keeps what the box holds and removes the draft, or leaves the draft for the next start.
+    void closeUnsentStore(const QString& reason, bool tellFailure = true);
+    void tellUnsentFailure(const recordwriter::Failure& failure);
+
+    // The two large boxes, read and replaced whole with CR LF between lines. Every change the program makes to the
+    // answer box can be undone in the box.
     QString questionText() const;
     QString answerText() const;
     void setQuestionText(const QString& text);
     void setAnswerText(const QString& text);
+    void wireKeys();
 
     // Every event handler runs inside this: the end of the run ends quietly, any other error is shown and ends it.
     template <typename Handler> void guard(Handler handler);
@@ -121,4 +156,18 @@ private:
     RunState m_run;
     QString m_documentText;
     bool m_runEnded = false;
+    std::chrono::milliseconds m_lockWait;
+
+    textbox::UndoableText* m_answerHistory = nullptr;
+    // What the student typed and did not enter: the kept-text file, and this run's draft of the answer box.
+    QString m_unsentPath;
+    QString m_recordedText; // the last response or note recorded, which is not kept again
+    QStringList m_recoveryProblems;
+    std::unique_ptr<QLockFile> m_draftLock;
+    std::unique_ptr<keptstore::DraftWriter> m_draftWriter;
+    QTimer m_draftTimer;
+    bool m_draftHoldsText = false;
+    bool m_unsentFailureTold = false;
+    bool m_unsentClosed = false;
+    bool m_toldAtStart = false;
 };

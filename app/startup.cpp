@@ -63,6 +63,7 @@ void Form1::startUp() {
     m_run.masterFilePath = recordpaths::masterFilePath(m_run.workFolder, fullName);
     m_run.sendFilePath = recordpaths::sendFilePath(m_run.workFolder, fullName, m_platform.dateText());
     m_run.notesFilePath = recordpaths::notesFilePath(m_run.workFolder, fullName);
+    openUnsentStore(fullName);
 
     m_run.assignmentNbr = m_platform.inputBox(assignmentPrompt);
     m_run.responsePrompt = responsePromptText;

@@ -24,6 +24,29 @@ void setText(QPlainTextEdit& box, const QString& newText) {
     box.setPlainText(newText);
 }
 
+UndoableText::UndoableText(QPlainTextEdit& box, qsizetype historyLimit)
+    : QObject(&box), m_box(box), m_historyLimit(historyLimit) {
+    connect(box.document(), &QTextDocument::contentsChange, this,
+            [this](int, int, int added) { m_entered += added; });
+}
+
+void UndoableText::replace(const QString& newText) {
+    QTextDocument& document = *m_box.document();
+    if (m_entered > m_historyLimit) {
+        // The document keeps every character that ever went into it while it can undo; starting it afresh from its
+        // present text lets it drop the rest.
+        const QString present = document.toRawText();
+        m_box.setPlainText(present);
+        m_entered = present.size();
+    }
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(newText);
+    cursor.endEditBlock();
+    m_box.setTextCursor(cursor);
+}
+
 void append(QPlainTextEdit& box, const QString& tail) {
     if (tail.isEmpty()) {
         return;

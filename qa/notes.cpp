@@ -11,7 +11,7 @@
 #include <QDir>
 
 bool Form1::appendBlocks(const std::vector<recordwriter::Append>& appends, bool duringRun) {
-    const auto failure = recordwriter::appendAll(appends);
+    const auto failure = recordwriter::appendAll(appends, m_lockWait);
     if (failure) {
         showWriteFailure(*failure, duringRun);
     }
@@ -32,7 +32,8 @@ void Form1::cmd_save_as_notes_Click() {
     }
     const bool promptWasPending = m_run.promptPending;
     m_run.promptPending = false;
-    m_run.questionBoxText = recordblocks::notesLabel + answerText();
+    const QString note = answerText();
+    m_run.questionBoxText = recordblocks::notesLabel + note;
 
     // The clock is read for each file anew, in the order the lines would be written.
     QStringList times;
@@ -56,6 +57,7 @@ void Form1::cmd_save_as_notes_Click() {
         m_run.promptPending = promptWasPending;
         return;
     }
+    m_recordedText = note;
     setQuestionText(QString());
     setAnswerText(QString());
 }

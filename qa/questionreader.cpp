@@ -6,6 +6,7 @@
 
 void Form1::readNextQuestion() {
     if (m_run.promptPending) {
+        keepAnswerText(QStringLiteral("replaced by the response prompt"));
         setAnswerText(m_run.responsePrompt);
     }
     m_run.promptPending = false;

@@ -44,6 +44,8 @@ void Form1::cmd_enter_response_Click() {
     const double questionNumber =
         numbertext::readNumber(m_run.assignmentNbr) * 10000.0 + numbertext::readNumber(m_run.questionNbr);
 
+    // the response is not recorded until the rating is given: the draft holds it meanwhile
+    saveDraft();
     std::optional<QString> ratingLine;
     if (m_run.blockKind == u"question") {
         ratingLine = recordblocks::confidenceLabel + m_platform.inputBox(confidencePrompt);
@@ -60,6 +62,7 @@ void Form1::cmd_enter_response_Click() {
         m_run.promptPending = promptWasPending;
         return;
     }
+    m_recordedText = m_run.questionBoxText;
     setQuestionText(QString());
     setAnswerText(QString());
 }

@@ -49,6 +49,7 @@ void Form1::tmr_pend_exp_Timer() {
 }
 
 void Form1::cmd_clear_answer_box_Click() {
+    keepAnswerText(QStringLiteral("emptied by clear box"));
     setAnswerText(QString());
 }
 

@@ -3,6 +3,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 
+#include <algorithm>
+
 namespace recordpaths {
 
 namespace {
@@ -12,13 +14,14 @@ bool isUnsafe(QChar c) {
 
 // File systems hold at most 255 bytes in a file name; "masterFile_" and ".txt", the longest frame of the three,
 // leave this much for the name.
-constexpr qsizetype namePartBytes = 255 - 11 - 4;
+constexpr qsizetype maxFileNameBytes = 255;
+constexpr qsizetype namePartBytes = maxFileNameBytes - 11 - 4;
 
-// A name too long for that keeps as much of its start as fits, then "~" and a code made from the whole name, so
+// A name too long for its room keeps as much of its start as fits, then "~" and a code made from the whole name, so
 // that the same name always finds the same files and two long names that start alike do not share them.
-QString shortened(const QString& part) {
+QString shortened(const QString& part, qsizetype partBytes) {
     const QByteArray hash = QCryptographicHash::hash(part.toUtf8(), QCryptographicHash::Sha256).left(4).toHex();
-    const qsizetype room = namePartBytes - 1 - hash.size();
+    const qsizetype room = partBytes - 1 - hash.size();
     qsizetype kept = 0;
     qsizetype bytes = 0;
     while (kept < part.size()) {
@@ -53,14 +56,19 @@ QString inFolder(const QString& workFolder, const QString& fileName) {
 }
 } // namespace
 
-QString namePart(const QString& fullName) {
+QString namePart(const QString& fullName, qsizetype frameBytes) {
     QString part = fullName;
     for (QChar& c : part) {
         if (isUnsafe(c)) {
             c = u'_';
         }
     }
-    return part.toUtf8().size() > namePartBytes ? shortened(part) : part;
+    const qsizetype room = std::min(namePartBytes, maxFileNameBytes - frameBytes);
+    return part.toUtf8().size() > room ? shortened(part, room) : part;
+}
+
+QString namePart(const QString& fullName) {
+    return namePart(fullName, 0);
 }
 
 QString masterFilePath(const QString& workFolder, const QString& fullName) {
@@ -74,6 +82,18 @@ QString sendFilePath(const QString& workFolder, const QString& fullName, const Q
 
 QString notesFilePath(const QString& workFolder, const QString& fullName) {
     return inFolder(workFolder, QStringLiteral("notes_") + namePart(fullName) + QStringLiteral(".txt"));
+}
+
+QString unsentFilePath(const QString& workFolder, const QString& fullName) {
+    return inFolder(workFolder, QStringLiteral("unsent_") + namePart(fullName) + QStringLiteral(".txt"));
+}
+
+QString draftPrefix(const QString& fullName) {
+    return QStringLiteral(".unsent_") + namePart(fullName, draftFrameBytes) + u'.';
+}
+
+QString draftPath(const QString& workFolder, const QString& fullName, const QString& runId) {
+    return inFolder(workFolder, draftPrefix(fullName) + runId + draftSuffix);
 }
 
 QString nativePath(const QString& recordPath, const QString& homeFolder) {

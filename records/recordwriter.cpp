@@ -1,6 +1,8 @@
 #include "records/recordwriter.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,12 +25,24 @@ struct OpenFile {
     bool written = false;
 };
 
-void lock(QFile& file) {
+// Another run holds the lock only while it writes one block; a lock held for the whole wait belongs to something
+// that has stopped, and the student must not be kept waiting on it.
+bool lock(QFile& file, const QDeadlineTimer& deadline) {
 #ifdef Q_OS_UNIX
-    while (::flock(file.handle(), LOCK_EX) != 0 && errno == EINTR) {
+    while (::flock(file.handle(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR && errno != EWOULDBLOCK) {
+            return true; // a file system without locks: the write goes ahead unlocked, as it would anywhere else
+        }
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QThread::msleep(10);
     }
+    return true;
 #else
     Q_UNUSED(file);
+    Q_UNUSED(deadline);
+    return true;
 #endif
 }
 
@@ -82,7 +96,7 @@ Failure writeFailure(const QFile& file) {
 
 } // namespace
 
-std::optional<Failure> appendAll(const std::vector<Append>& appends) {
+std::optional<Failure> appendAll(const std::vector<Append>& appends, std::chrono::milliseconds lockWait) {
     std::vector<OpenFile> files;
     files.reserve(appends.size());
     for (const Append& a : appends) {
@@ -97,11 +111,13 @@ std::optional<Failure> appendAll(const std::vector<Append>& appends) {
         }
         files.push_back({std::move(file)});
     }
+    // one wait for the whole block, however many of its files are locked
+    const QDeadlineTimer deadline(lockWait);
     for (std::size_t i = 0; i < files.size(); ++i) {
         const bool lockedAlready = std::any_of(files.begin(), files.begin() + i,
                                                [&](OpenFile& f) { return sameFile(*f.file, *files[i].file); });
-        if (!lockedAlready) {
-            lock(*files[i].file);
+        if (!lockedAlready && !lock(*files[i].file, deadline)) {
+            return Failure{files[i].file->fileName(), lockedReason};
         }
         files[i].sizeBefore = files[i].file->size();
     }

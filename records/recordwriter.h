@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -18,11 +19,19 @@ struct Failure {
     QString reason;
 };
 
+// How long a file that another run holds locked is waited for before the block is given up.
+inline constexpr std::chrono::milliseconds defaultLockWait{10000};
+
+// The reason given when a file stays locked by another run for the whole wait.
+inline const QString lockedReason = QStringLiteral("another program is using it");
+
 // Appends each block to its file as one write, all or none: every file is opened before any is written, and a
 // write that fails takes back what this call appended to the others. The files are locked meanwhile, so two runs
-// for the same student never interleave their blocks, and every byte is on disk before this returns. A path that
-// holds a NUL is refused before anything is opened.
-std::optional<Failure> appendAll(const std::vector<Append>& appends);
+// for the same student never interleave their blocks, and every byte is on disk before this returns. A lock that
+// another run holds for longer than lockWait fails the whole call, with nothing written. A path that holds a NUL is
+// refused before anything is opened.
+std::optional<Failure> appendAll(const std::vector<Append>& appends,
+                                 std::chrono::milliseconds lockWait = defaultLockWait);
 
 // Makes sure the file exists, leaving an existing one as it is.
 std::optional<Failure> touch(const QString& path);

@@ -260,6 +260,20 @@ check_listing() {
     [[ $actual == "$expected" ]] || fail "$folder holds [$actual], not [$expected]"
 }
 
+# check_kept <file> <reason> <text>: the kept-text file holds exactly one entry, of a one-line text, kept so.
+check_kept() {
+    local file=$1 reason=$2 text=$3
+    [[ -f $file ]] || fail "no kept-text file $file"
+    local lines
+    mapfile -t lines < <(tr -d '\r' <"$file")
+    ((${#lines[@]} == 4)) || fail "$file holds ${#lines[@]} lines, not 4: ${lines[*]}"
+    [[ ${lines[0]} =~ ^====\ kept\ [0-9]{2}-[0-9]{2}-[0-9]{4}\ [0-9:]{8},\ assignment\ 001,\ $reason:\ 1\ line$ ]] ||
+        fail "head line of $file: ${lines[0]}"
+    [[ ${lines[1]} == "Typed under: "* && ${lines[2]} == "$text" && -z ${lines[3]} ]] ||
+        fail "entry of $file: ${lines[*]}"
+    [[ $(grep -c $'\r$' "$file") == 4 ]] || fail "$file has lines that do not end in CR LF"
+}
+
 # --- the cases -----------------------------------------------------------------------------------------------------
 
 # A whole assignment: a response and a rating after every block, one note, the notes and the send file shown, and
@@ -420,9 +434,11 @@ case_quit_mid_run() {
 
     local date
     date=$(run_date "$folder" "$name")
-    check_listing "$folder" "masterFile_$name.txt" "send_${date:0:2}${date:3:2}$name.txt"
+    # the text in the box at quit is kept beside the record files, and the run's draft is gone
+    check_listing "$folder" "masterFile_$name.txt" "send_${date:0:2}${date:3:2}$name.txt" "unsent_$name.txt"
     check_record "$folder/masterFile_$name.txt" quit_mid_run_master.txt "$date"
     check_record "$folder/send_${date:0:2}${date:3:2}$name.txt" quit_mid_run_send.txt "$date"
+    check_kept "$folder/unsent_$name.txt" "in the answer box when the run ended" "half an answer"
 }
 
 # Two presses of "Next Question / Answer" without a response put the fixed prompt into the answer box; "Enter
