@@ -26,8 +26,7 @@ void setText(QPlainTextEdit& box, const QString& newText) {
 
 UndoableText::UndoableText(QPlainTextEdit& box, qsizetype historyLimit)
     : QObject(&box), m_box(box), m_historyLimit(historyLimit) {
-    connect(box.document(), &QTextDocument::contentsChange, this,
-            [this](int, int, int added) { m_entered += added; });
+    connect(box.document(), &QTextDocument::contentsChange, this, [this](int, int, int added) { m_entered += added; });
 }
 
 void UndoableText::replace(const QString& newText) {

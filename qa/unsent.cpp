@@ -32,8 +32,8 @@ void Form1::openUnsentStore(const QString& fullName) {
     static const QRegularExpression runId(QStringLiteral("^[0-9a-f-]+$"));
 
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
-        const bool framed = name.size() > prefix.size() + recordpaths::draftSuffix.size() &&
-                            name.startsWith(prefix) && name.endsWith(recordpaths::draftSuffix);
+        const bool framed = name.size() > prefix.size() + recordpaths::draftSuffix.size() && name.startsWith(prefix) &&
+                            name.endsWith(recordpaths::draftSuffix);
         if (!framed || !runId.match(name.mid(prefix.size()).chopped(recordpaths::draftSuffix.size())).hasMatch()) {
             continue; // another student's, or not a draft
         }
@@ -56,10 +56,13 @@ void Form1::openUnsentStore(const QString& fullName) {
                 reason += QStringLiteral(" (") + reading.problem + u')';
                 m_recoveryProblems << reading.problem;
             }
-            const keptstore::Entry entry{
-                draft.date.isEmpty() ? saved.toString(QStringLiteral("MM-dd-yyyy")) : draft.date,
-                draft.time.isEmpty() ? saved.toString(QStringLiteral("hh:mm:ss")) : draft.time,
-                draft.assignmentNbr, reason, draft.typedUnder, draft.text};
+            const keptstore::Entry entry{draft.date.isEmpty() ? saved.toString(QStringLiteral("MM-dd-yyyy"))
+                                                              : draft.date,
+                                         draft.time.isEmpty() ? saved.toString(QStringLiteral("hh:mm:ss")) : draft.time,
+                                         draft.assignmentNbr,
+                                         reason,
+                                         draft.typedUnder,
+                                         draft.text};
             if (!appendKept(keptstore::entryBytes(entry), false)) {
                 continue; // the draft stays for the next start
             }
@@ -67,8 +70,7 @@ void Form1::openUnsentStore(const QString& fullName) {
         QFile::remove(path);
     }
 
-    const QString draftPath =
-        recordpaths::nativePath(recordpaths::draftPath(m_run.workFolder, fullName, newRunId()));
+    const QString draftPath = recordpaths::nativePath(recordpaths::draftPath(m_run.workFolder, fullName, newRunId()));
     m_draftLock = std::make_unique<QLockFile>(draftPath + QStringLiteral(".lock"));
     m_draftLock->setStaleLockTime(0);
     m_draftLock->tryLock(0); // without it a later run may take the draft over early: text twice, never none

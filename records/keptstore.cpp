@@ -78,8 +78,9 @@ QByteArray entryBytes(const Entry& entry) {
     QByteArray bytes = lineBytes(keptHead + entry.date + u' ' + entry.time + QStringLiteral(", assignment ") +
                                  entry.assignmentNbr + QStringLiteral(", ") + entry.reason +
                                  QStringLiteral(": %1 line%2").arg(lines.size()).arg(lines.size() == 1 ? "" : "s"));
-    bytes += lineBytes(QStringLiteral("Typed under: ") +
-                       (entry.typedUnder.isEmpty() ? QStringLiteral("(nothing shown yet)") : firstLine(entry.typedUnder)));
+    bytes +=
+        lineBytes(QStringLiteral("Typed under: ") +
+                  (entry.typedUnder.isEmpty() ? QStringLiteral("(nothing shown yet)") : firstLine(entry.typedUnder)));
     for (const QString& line : lines) {
         bytes += lineBytes(line);
     }
@@ -87,8 +88,9 @@ QByteArray entryBytes(const Entry& entry) {
 }
 
 QByteArray toldBytes(const QString& date, const QString& time, int count) {
-    return lineBytes(toldHead + date + u' ' + time +
-                     QStringLiteral(": the student was told of the %1 text%2 above").arg(count).arg(count == 1 ? "" : "s")) +
+    return lineBytes(
+               toldHead + date + u' ' + time +
+               QStringLiteral(": the student was told of the %1 text%2 above").arg(count).arg(count == 1 ? "" : "s")) +
            crlf;
 }
 
@@ -114,7 +116,8 @@ int untoldCount(const QByteArray& keptFile) {
 
 QByteArray draftBytes(const Draft& draft) {
     const QByteArray text = draft.text.toUtf8();
-    return lineBytes(draftMagic + draftVersion) + lineBytes(QStringLiteral("saved: ") + draft.date + u' ' + draft.time) +
+    return lineBytes(draftMagic + draftVersion) +
+           lineBytes(QStringLiteral("saved: ") + draft.date + u' ' + draft.time) +
            lineBytes(QStringLiteral("assignment: ") + draft.assignmentNbr) +
            lineBytes(QStringLiteral("typed under: ") + firstLine(draft.typedUnder)) +
            lineBytes(QStringLiteral("text bytes: %1").arg(text.size())) + crlf + text;
@@ -124,7 +127,8 @@ DraftReading readDraft(const QByteArray& bytes) {
     DraftReading reading;
     QString& problem = reading.problem;
     const qsizetype headEnd = bytes.indexOf(QByteArrayLiteral("\r\n\r\n"));
-    const QStringList head = QString::fromUtf8(bytes.left(std::max<qsizetype>(headEnd, 0))).split(QStringLiteral("\r\n"));
+    const QStringList head =
+        QString::fromUtf8(bytes.left(std::max<qsizetype>(headEnd, 0))).split(QStringLiteral("\r\n"));
     const auto field = [&](const QString& name) {
         for (const QString& line : head) {
             if (line.startsWith(name)) {
@@ -136,13 +140,13 @@ DraftReading readDraft(const QByteArray& bytes) {
     const QString magic = head.first();
     bool lengthRead = false;
     const qsizetype length = field(QStringLiteral("text bytes: ")).toLongLong(&lengthRead);
-    if (headEnd < 0 || !magic.startsWith(draftMagic) || !lengthRead) {
-        problem = QStringLiteral("it is not a draft as this program writes one, so the whole file is kept");
+    if (magic.startsWith(draftMagic) && magic != draftMagic + draftVersion) {
+        problem = QStringLiteral("it was written by another version of the program, so the whole file is kept");
         reading.draft.text = anyBytes(bytes, problem);
         return reading;
     }
-    if (magic != draftMagic + draftVersion) {
-        problem = QStringLiteral("it was written by another version of the program, so the whole file is kept");
+    if (headEnd < 0 || !magic.startsWith(draftMagic) || !lengthRead) {
+        problem = QStringLiteral("it is not a draft as this program writes one, so the whole file is kept");
         reading.draft.text = anyBytes(bytes, problem);
         return reading;
     }

@@ -378,12 +378,13 @@ void TestWindow::accessibleTree_data() {
             row(r.name, QAccessible::Button, r.text, "",
                 "Records the answer box as your response (Ctrl+Return in the answer box)");
         } else if (r.name == QLatin1String("cmdNextQuestion")) {
-            row(r.name, QAccessible::Button, r.text, "", "Shows the next question or given answer (Alt+N in the answer box)");
+            row(r.name, QAccessible::Button, r.text, "",
+                "Shows the next question or given answer (Alt+N in the answer box)");
         } else if (QLatin1String(r.name).startsWith(QLatin1String("cmd_Make_Paragraph"), Qt::CaseInsensitive)) {
             // one caption for two buttons; a screen reader tells them apart by the box each stands over
             row(r.name, QAccessible::Button,
                 r.name == QLatin1String("cmd_Make_paragraph") ? "Make Paragraph, answer box"
-                                                               : "Make Paragraph, question box");
+                                                              : "Make Paragraph, question box");
         } else if (r.kind == QLatin1String("QPushButton")) {
             row(r.name, QAccessible::Button, r.text);
         } else if (r.kind == QLatin1String("QLabel")) {
