@@ -118,6 +118,7 @@ void Form1::wireButtons() {
     connect(&m_tmr_pend_exp, &QTimer::timeout, this, [this] { guard([this] { tmr_pend_exp_Timer(); }); });
     connect(&m_draftTimer, &QTimer::timeout, this, [this] { guard([this] { saveDraft(); }); });
     connect(ui->txt_answer->document(), &QTextDocument::contentsChanged, this, [this] {
+        m_draftDue = true;
         if (!m_draftTimer.isActive()) {
             m_draftTimer.start();
         }

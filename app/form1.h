@@ -166,6 +166,7 @@ private:
     std::unique_ptr<QLockFile> m_draftLock;
     std::unique_ptr<keptstore::DraftWriter> m_draftWriter;
     QTimer m_draftTimer;
+    bool m_draftDue = false; // the box changed since the draft was last saved
     bool m_draftHoldsText = false;
     bool m_unsentFailureTold = false;
     bool m_unsentClosed = false;

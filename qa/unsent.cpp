@@ -78,7 +78,16 @@ void Form1::openUnsentStore(const QString& fullName) {
         draftPath, [this](const std::optional<recordwriter::Failure>& failure) {
             if (failure) {
                 QMetaObject::invokeMethod(
-                    this, [this, failure] { tellUnsentFailure(*failure); }, Qt::QueuedConnection);
+                    this,
+                    [this, failure] {
+                        // tried again a second later, for as long as it fails
+                        m_draftDue = true;
+                        if (!m_unsentClosed) {
+                            m_draftTimer.start();
+                        }
+                        tellUnsentFailure(*failure);
+                    },
+                    Qt::QueuedConnection);
             }
         });
 }
@@ -108,9 +117,10 @@ QByteArray Form1::draftOfAnswer(const QString& text) {
 
 void Form1::saveDraft() {
     m_draftTimer.stop();
-    if (!m_draftWriter) {
+    if (!m_draftWriter || !m_draftDue) {
         return;
     }
+    m_draftDue = false;
     const QString text = answerText();
     if (keptstore::worthKeeping(text, m_run.responsePrompt, m_recordedText)) {
         m_draftWriter->save(draftOfAnswer(text));

@@ -8,10 +8,14 @@
 //   hardening_child rating
 //       A run of the window in $HOME on the small document: the first response is rated and recorded; the second
 //       press of "Enter Response" opens the self-critique box, which never closes. Says "rating box open" then.
+//   hardening_child draft <path>
+//       Replaces the draft at path over and over, with 20 MB of "a" and 20 MB of "b" in turn, until killed. Says
+//       "saved" once the first is on disk.
 
 #include "app/form1.h"
 #include "app/textbox.h"
 #include "hardening_blocks.h"
+#include "records/keptstore.h"
 #include "records/recordwriter.h"
 #include "support/fixtures.h"
 #include "support/scriptedplatform.h"
@@ -82,6 +86,20 @@ int rating(int argc, char* argv[]) {
     return 3; // the rating box never closes
 }
 
+int draft(const QString& path) {
+    const QByteArray texts[] = {QByteArray(20 << 20, 'a'), QByteArray(20 << 20, 'b')};
+    for (long i = 0;; ++i) {
+        if (const auto failure = keptstore::replaceFile(path, texts[i % 2])) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(failure->path), qPrintable(failure->reason));
+            return 1;
+        }
+        if (i == 0) {
+            std::puts("saved");
+            std::fflush(stdout);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -96,6 +114,10 @@ int main(int argc, char* argv[]) {
     if (mode == u"rating") {
         return rating(argc, argv);
     }
-    std::fputs("usage: hardening_child append <master> <send> <writer> <blocks> <failEvery> | rating\n", stderr);
+    if (mode == u"draft" && argc == 3) {
+        return draft(QString::fromLocal8Bit(argv[2]));
+    }
+    std::fputs("usage: hardening_child append <master> <send> <writer> <blocks> <failEvery> | rating | draft <path>\n",
+               stderr);
     return 64;
 }

@@ -1,4 +1,6 @@
+#include "app/textbox.h"
 #include "hardening_blocks.h"
+#include "records/keptstore.h"
 #include "records/recordblocks.h"
 #include "support/fixtures.h"
 #include "support/testrun.h"
@@ -6,16 +8,25 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include <dirent.h>
+#include <linux/capability.h>
+#include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 // Bad input and faults: what a student may type or paste, folders and files that are not what they should be, a
 // disk that fills up, two runs at once and a run that is killed. For each: what the student sees, and that the files
@@ -40,6 +51,14 @@ private slots:
     void diskFills_nothingHalfWritten();
     void twoWriters_blocksNeverInterleave();
     void killedWhileRatingBoxOpen_filesHoldWholeBlocks();
+    void recordFileLocked_givenUpAfterTheWait();
+
+    // Unsent text
+    void tenMegabytesAtQuit_keptWhole();
+    void keptFileIsFolder_toldOnce_drillGoesOn();
+    void workFolderTurnsReadOnly_toldOnce_nothingLost();
+    void twoRunsOfOneName_eachKeepsItsOwn();
+    void killedWhileSavingDraft_previousDraftWhole();
 };
 
 namespace {
@@ -369,6 +388,10 @@ void TestHardening::diskFills_nothingHalfWritten() {
     const QByteArray master = contents(masterPath);
     const QByteArray send = contents(sendPath);
 
+    // the draft of what is typed is saved before the disk fills, and the press does not save it again
+    const QString typed = QStringLiteral("a response longer than one page ").repeated(160);
+    run.typeAnswer(typed);
+    QTRY_COMPARE(QDir(disk).entryList({QStringLiteral("*.draft")}, QDir::Files | QDir::Hidden).size(), 1);
     QFile filler(disk + QStringLiteral("/filler"));
     if (smallDisk) {
         // fill every page, then give one back: the master file's block takes it, the send file's finds none
@@ -382,8 +405,6 @@ void TestHardening::diskFills_nothingHalfWritten() {
         QVERIFY(QFile::remove(sendPath));
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), sendPath));
     }
-    const QString typed = QStringLiteral("a response longer than one page ").repeated(160);
-    run.typeAnswer(typed);
     run.click(enter);
 
     // the student is told that the send file could not be written, and the response is still in the box
@@ -523,6 +544,207 @@ void TestHardening::killedWhileRatingBoxOpen_filesHoldWholeBlocks() {
         QCOMPARE(file, reference.file(QLatin1String(name)));
         QVERIFY(file.endsWith(responseTail("first answer", "2")));
         QVERIFY(!file.contains("second answer"));
+    }
+
+    // The answer that was never recorded is in the killed run's draft, and the next start keeps it and tells.
+    TestRun next({"A", "", "1"}, fixtures::smallDocument());
+    QVERIFY(QDir().mkpath(next.folder()));
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden); it.hasNext();) {
+        it.next();
+        QVERIFY(QFile::copy(it.filePath(), next.folder() + u'/' + it.fileName()));
+    }
+    QVERIFY(next.start());
+    next.form->show();
+    QTRY_COMPARE(next.platform.messages.size(), 1);
+    QVERIFY2(next.platform.messages.first().startsWith(QStringLiteral("1 text that you typed and did not enter")),
+             qPrintable(next.platform.messages.first()));
+    QVERIFY(next.file("unsent_A.txt")
+                .contains("recovered from the draft of a run that did not end: 1 line\r\n"
+                          "Typed under: 5.\r\nsecond answer\r\n"));
+}
+
+void TestHardening::recordFileLocked_givenUpAfterTheWait() {
+    TestRun run({"A", "", "1", "2", "2"}, fixtures::smallDocument());
+    QVERIFY(run.start());
+    run.form->setLockWait(std::chrono::milliseconds(300));
+    const QString master = run.folder() + QStringLiteral("/masterFile_A.txt");
+    const QByteArray masterBefore = run.file("masterFile_A.txt");
+    const QByteArray sendBefore = run.file("send_0107A.txt");
+    // another program holds the master file locked for longer than the wait
+    QProcess holder;
+    // with -o only flock itself holds the lock, so killing it lets go
+    holder.start(QStringLiteral("flock"),
+                 {QStringLiteral("-o"), master, QStringLiteral("sleep"), QStringLiteral("60")});
+    QVERIFY(holder.waitForStarted());
+    const auto lockedElsewhere = [&] {
+        QFile f(master);
+        if (!f.open(QIODevice::ReadOnly) || ::flock(f.handle(), LOCK_EX | LOCK_NB) == 0) {
+            return false;
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(lockedElsewhere(), 10000);
+    run.click(next);
+    run.typeAnswer("my answer");
+    QElapsedTimer waited;
+    waited.start();
+    run.click(enter);
+    QVERIFY(waited.elapsed() >= 300);
+    holder.kill();
+    holder.waitForFinished();
+    QCOMPARE(run.platform.messages.size(), 1);
+    QVERIFY2(run.platform.messages.first().contains(QStringLiteral("masterFile_A.txt")) &&
+                 run.platform.messages.first().contains(QStringLiteral("another program is using it")),
+             qPrintable(run.platform.messages.first()));
+    QCOMPARE(run.answer(), QStringLiteral("my answer"));
+    QCOMPARE(run.file("masterFile_A.txt"), masterBefore);
+    QCOMPARE(run.file("send_0107A.txt"), sendBefore);
+    // once the other program lets go, the same press records it
+    run.click(enter);
+    QVERIFY(run.file("masterFile_A.txt").endsWith(responseTail("my answer", "2")));
+}
+
+// Unsent text
+
+void TestHardening::tenMegabytesAtQuit_keptWhole() {
+    TestRun run({"A", "", "1"}, fixtures::smallDocument());
+    QVERIFY(run.start());
+    run.click(next);
+    run.form->controls().txt_answer->clear();
+    run.form->controls().txt_answer->insertPlainText(tenMegabytes());
+    run.click("cmd_quit");
+    const QByteArray kept = run.file("unsent_A.txt");
+    QVERIFY(kept.startsWith("==== kept 01-07-2026 09:30:05, assignment 001, in the answer box when the run ended: "));
+    QVERIFY(kept.endsWith("\r\n" + tenMegabytes().toUtf8() + "\r\n\r\n"));
+    QCOMPARE(rawNames(run.folder()), (QList<QByteArray>{"masterFile_A.txt", "send_0107A.txt", "unsent_A.txt"}));
+}
+
+void TestHardening::keptFileIsFolder_toldOnce_drillGoesOn() {
+    TestRun run({"A", "", "1", "2"}, fixtures::smallDocument());
+    QVERIFY(run.start());
+    QVERIFY(QDir().mkpath(run.folder() + QStringLiteral("/unsent_A.txt")));
+    run.click(next);
+    run.typeAnswer("first");
+    run.click(next);
+    run.click("cmd_clear_answer_box");
+    run.typeAnswer("second");
+    run.click("cmd_clear_answer_box");
+    QCOMPARE(run.platform.messages.size(), 1);
+    QVERIFY2(run.platform.messages.first().contains(QStringLiteral("unsent_A.txt")),
+             qPrintable(run.platform.messages.first()));
+    // the text is within reach, and the drill goes on
+    run.form->controls().txt_answer->undo();
+    QCOMPARE(run.answer(), QStringLiteral("second"));
+    run.click(enter);
+    QVERIFY(
+        run.file("masterFile_A.txt").endsWith("RESPONSE -->  \r\nsecond\r\nself critique assessment: 2\r\n" + closing));
+    QCOMPARE(run.platform.messages.size(), 1);
+}
+
+void TestHardening::workFolderTurnsReadOnly_toldOnce_nothingLost() {
+    TestRun run({"A", "", "1", "2"}, fixtures::smallDocument());
+    // Root passes every permission check; without these two capabilities it meets the folder's mode like anyone.
+    // Threads take the capabilities of the thread that starts them, so they are dropped before the run starts.
+    struct Capabilities {
+        bool dropped = false;
+        static bool dacOverride(bool on) {
+            __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+            __user_cap_data_struct data[2]{};
+            if (::syscall(SYS_capget, &header, data) != 0) {
+                return false;
+            }
+            for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
+                const unsigned bit = 1u << (cap % 32);
+                data[cap / 32].effective = on ? data[cap / 32].effective | bit : data[cap / 32].effective & ~bit;
+            }
+            return ::syscall(SYS_capset, &header, data) == 0;
+        }
+        ~Capabilities() {
+            if (dropped) {
+                dacOverride(true);
+            }
+        }
+    } capabilities;
+    QVERIFY(capabilities.dropped = Capabilities::dacOverride(false));
+    QVERIFY(run.start());
+    const QByteArray folder = QFile::encodeName(run.folder());
+    QVERIFY2(::chmod(folder.constData(), 0555) == 0, std::strerror(errno));
+    struct Restore {
+        QByteArray path;
+        ~Restore() { ::chmod(path.constData(), 0755); }
+    } restore{folder};
+
+    // No new file can be made in the folder: the record files, which exist, still take blocks; the draft and the
+    // kept-text file cannot be made, and the student is told so once.
+    run.click(next);
+    run.typeAnswer("my answer");
+    QTRY_COMPARE(run.platform.messages.size(), 1);
+    QVERIFY2(run.platform.messages.first().contains(QStringLiteral("could not be saved")) &&
+                 run.platform.messages.first().contains(run.folder()),
+             qPrintable(run.platform.messages.first()));
+    run.click(next); // the prompt takes the answer's place; it cannot be kept on disk, and undo still has it
+    run.click("cmd_clear_answer_box");
+    QCoreApplication::processEvents();
+    QCOMPARE(run.platform.messages.size(), 1);
+    QPlainTextEdit* box = run.form->controls().txt_answer;
+    box->undo();
+    box->undo();
+    QCOMPARE(run.answer(), QStringLiteral("my answer"));
+    run.click(enter);
+    QVERIFY(run.file("masterFile_A.txt")
+                .endsWith("RESPONSE -->  \r\nmy answer\r\nself critique assessment: 2\r\n" + closing));
+
+    // writable again: what is typed is kept, and the end of the run leaves no draft behind
+    QVERIFY(::chmod(folder.constData(), 0755) == 0);
+    run.typeAnswer("typed later");
+    run.click("cmd_quit");
+    QVERIFY(run.file("unsent_A.txt").endsWith("\r\ntyped later\r\n\r\n"));
+    QCOMPARE(rawNames(run.folder()), (QList<QByteArray>{"masterFile_A.txt", "send_0107A.txt", "unsent_A.txt"}));
+    QCOMPARE(run.platform.messages.size(), 1);
+}
+
+void TestHardening::twoRunsOfOneName_eachKeepsItsOwn() {
+    TestRun first({"A", "", "1"}, fixtures::smallDocument());
+    ScriptedPlatform platform;
+    platform.answers = QStringList{"A", "", "1"};
+    auto second = std::make_unique<Form1>(platform);
+    second->setDocumentText(fixtures::smallDocument());
+    QVERIFY(first.start());
+    QVERIFY(second->load());
+    first.click(next);
+    first.typeAnswer("typed in the first run");
+    second->controls().cmdNextQuestion->click();
+    textbox::setText(*second->controls().txt_answer, QStringLiteral("typed in the second run"));
+    const auto drafts = [&] {
+        return QDir(first.folder()).entryList({QStringLiteral(".unsent_A.*.draft")}, QDir::Files | QDir::Hidden);
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(drafts().size(), 2, 3000);
+    first.click("cmd_quit");
+    QCOMPARE(drafts().size(), 1); // the second run's draft is its own
+    second->controls().cmd_quit->click();
+    QVERIFY(drafts().isEmpty());
+    const QByteArray kept = first.file("unsent_A.txt");
+    QVERIFY(kept.contains("\r\ntyped in the first run\r\n"));
+    QVERIFY(kept.contains("\r\ntyped in the second run\r\n"));
+    QCOMPARE(keptstore::untoldCount(kept), 2);
+}
+
+void TestHardening::killedWhileSavingDraft_previousDraftWhole() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral(".unsent_A.1-a.draft"));
+    const QByteArray a(20 << 20, 'a');
+    const QByteArray b(20 << 20, 'b');
+    // killed at different moments of its saves; each time the draft is one of them, whole
+    for (int delayMs : {0, 7, 23, 61}) {
+        QProcess child;
+        child.start(QStringLiteral(HARDENING_CHILD), {QStringLiteral("draft"), path});
+        QVERIFY(child.waitForReadyRead(60000));
+        QCOMPARE(child.readLine(), QByteArray("saved\n"));
+        QThread::msleep(delayMs);
+        child.kill();
+        QVERIFY(child.waitForFinished(30000));
+        const QByteArray draft = contents(path);
+        QVERIFY2(draft == a || draft == b, qPrintable(QStringLiteral("%1 bytes").arg(draft.size())));
     }
 }
 

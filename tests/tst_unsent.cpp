@@ -31,7 +31,6 @@ private slots:
     void leavingTheBox();
     void draft_followsTheBoxWithinTwoSeconds();
     void start_recoversDraftsOfEndedRuns_tellsOnce();
-    void keptFileUnwritable_toldOnce_drillGoesOn();
     void keys_fromTheAnswerBox();
 };
 
@@ -317,23 +316,6 @@ void TestUnsent::start_recoversDraftsOfEndedRuns_tellsOnce() {
     QVERIFY(QTest::qWaitForWindowExposed(&secondForm));
     QCoreApplication::processEvents();
     QCOMPARE(second.messages, QStringList());
-}
-
-void TestUnsent::keptFileUnwritable_toldOnce_drillGoesOn() {
-    TestRun run({"A", "", "1", "2"}, fixtures::smallDocument());
-    QVERIFY(run.start());
-    QVERIFY(QDir().mkpath(run.folder() + QStringLiteral("/unsent_A.txt")));
-    press(run, {"cmdNextQuestion", "type:first", "cmdNextQuestion", "cmd_clear_answer_box", "type:second",
-                "cmd_clear_answer_box"});
-    QCOMPARE(run.platform.messages.size(), 1);
-    QVERIFY2(run.platform.messages.first().contains(QStringLiteral("unsent_A.txt")),
-             qPrintable(run.platform.messages.first()));
-    // the text is still within reach, and the drill goes on
-    QTest::keySequence(run.form->controls().txt_answer, QKeySequence::Undo);
-    QCOMPARE(run.answer(), QStringLiteral("second"));
-    run.click("cmd_enter_response");
-    QVERIFY(run.file("masterFile_A.txt").contains("RESPONSE -->  \r\nsecond\r\n"));
-    QCOMPARE(run.platform.messages.size(), 1);
 }
 
 void TestUnsent::keys_fromTheAnswerBox() {
