@@ -97,10 +97,11 @@ start_x() {
 
 # --- the program ---------------------------------------------------------------------------------------------------
 
-# Starts the program in a fresh home folder; the run's files stay in $WORK/run<N>.
+# Starts the program in a fresh home folder, or in the last run's with "same-home"; the run's files stay in
+# $WORK/run<N>.
 launch() {
     RUN=$((RUN + 1))
-    RUN_HOME="$WORK/run$RUN/home"
+    [[ ${1:-} == same-home ]] || RUN_HOME="$WORK/run$RUN/home"
     mkdir -p "$RUN_HOME" "$WORK/run$RUN/runtime"
     chmod 700 "$WORK/run$RUN/runtime"
     FORM=''
@@ -231,15 +232,18 @@ run_date() {
     fail "no send file for $name in $folder"
 }
 
-# Compares a record file with an expected one. Times, the run's date and the header's filler line (random
-# characters of the code page's upper half) are matched by pattern and stand as placeholders in the expected file.
+# Compares a record file with an expected one. Times, the run's date and the headers' filler lines (random
+# characters of the code page's upper half, at the start of the file or after a block's closing separator) are
+# matched by pattern and stand as placeholders in the expected file.
 check_record() {
     local actual=$1 expected=$EXPECTED/$2 date=$3
     [[ -f $actual ]] || fail "missing record file $actual"
     local normal="$WORK/normal.txt"
     RUN_DATE=$date perl -pe '
         BEGIN { $d = quotemeta $ENV{RUN_DATE}; $t = qr/(?:[01]\d|2[0-3]):[0-5]\d:[0-5]\d/ }
-        $_ = "<filler>\r\n" if $. == 1 && /^[\x42-\xff]{19,56}\r\n\z/;
+        $after_block = $previous =~ /^\.{49}\r\n\z/;
+        $previous = $_;
+        $_ = "<filler>\r\n" if ($. == 1 || $after_block) && /^[\x42-\xff]{19,56}\r\n\z/;
         s/^( {36})$t\r\n\z/$1hh:mm:ss\r\n/;
         s/^( {36})$d$t\r\n\z/$1MM-DD-YYYYhh:mm:ss\r\n/;
         s/^$d\r\n\z/MM-DD-YYYY\r\n/;
@@ -472,6 +476,64 @@ case_untouched_prompt() {
     date=$(run_date "$folder" "$name")
     check_record "$master" untouched_prompt_master.txt "$date"
     check_record "$folder/send_${date:0:2}${date:3:2}$name.txt" untouched_prompt_send.txt "$date"
+}
+
+# What the student typed and did not enter is never lost: the prompt that takes its place is undone with Ctrl+Z and
+# the answer entered with Ctrl+Return; a run killed while the student types leaves a draft that the next start
+# under the same name keeps, and tells of. The record files hold exactly what the presses gave.
+case_unsent_text() {
+    local name=Flo folder
+    launch
+    answer_box "Flo"
+    answer_box ""
+    answer_box "1"
+    await_form
+    folder="$RUN_HOME/tavimora"
+    local master="$folder/masterFile_$name.txt"
+    click next
+    type_answer "my answer"
+    click next
+    poll 10 "the prompt in the answer box" box_filled answer
+    click answer
+    xdo key ctrl+z
+    xdo key ctrl+Return
+    answer_box 3
+    poll 10 "block in the master file" has_blocks "$master" 1
+    grep -q $'^RESPONSE -->  \r$' "$master" && grep -q 'my answer' "$master" ||
+        fail "the answer brought back by Ctrl+Z was not recorded"
+    grep -q 'Enter, as appropriate' "$master" && fail "the prompt was recorded"
+
+    # no window manager gives the window the keyboard back once the rating box has gone
+    xdo windowfocus --sync "$FORM"
+    xdo key alt+n
+    poll 10 "the next question in the question box" box_filled question
+    type_answer "typed before the crash"
+    sleep 3
+    kill -KILL "$APP_PID"
+    poll 10 "end of the killed program" process_gone "$APP_PID"
+    wait "$APP_PID" 2>/dev/null || true
+    APP_PID=
+    compgen -G "$folder/.unsent_$name.*.draft" >/dev/null || fail "no draft left by the killed run"
+
+    launch same-home
+    answer_box "Flo"
+    answer_box ""
+    answer_box "1"
+    await_form
+    answer_box "" # the message that tells of the kept text
+    local kept="$folder/unsent_$name.txt"
+    [[ -f $kept ]] || fail "no kept-text file after the restart"
+    grep -q $'^==== kept .*, assignment 001, recovered from the draft of a run that did not end: 1 line\r$' "$kept" &&
+        grep -q $'^typed before the crash\r$' "$kept" || fail "the typed text is not in $kept: $(cat -A "$kept")"
+    grep -q 'typed before the crash' "$master" && fail "the unsent text reached the master file"
+    click quit
+    await_exit
+
+    local date
+    date=$(run_date "$folder" "$name")
+    check_listing "$folder" "masterFile_$name.txt" "send_${date:0:2}${date:3:2}$name.txt" "unsent_$name.txt"
+    check_record "$master" unsent_text_master.txt "$date"
+    check_record "$folder/send_${date:0:2}${date:3:2}$name.txt" unsent_text_send.txt "$date"
 }
 
 declare -F "case_$CASE" >/dev/null || fail "no such case"
