@@ -31,7 +31,8 @@ void Form1::openUnsentStore(const QString& fullName) {
     const QString prefix = recordpaths::draftPrefix(fullName);
     static const QRegularExpression runId(QStringLiteral("^[0-9a-f-]+$"));
 
-    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
+    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString& name : names) {
         const bool framed = name.size() > prefix.size() + recordpaths::draftSuffix.size() && name.startsWith(prefix) &&
                             name.endsWith(recordpaths::draftSuffix);
         if (!framed || !runId.match(name.mid(prefix.size()).chopped(recordpaths::draftSuffix.size())).hasMatch()) {
@@ -68,6 +69,16 @@ void Form1::openUnsentStore(const QString& fullName) {
             }
         }
         QFile::remove(path);
+    }
+    // a run that ended before it saved any draft leaves its lock alone; it goes once that run is over
+    for (const QString& name : names) {
+        const QString draft = name.chopped(std::min<qsizetype>(name.size(), 5));
+        if (name.startsWith(prefix) && name.endsWith(recordpaths::draftSuffix + QStringLiteral(".lock")) &&
+            !names.contains(draft)) {
+            QLockFile lock(folder.filePath(name));
+            lock.setStaleLockTime(0);
+            lock.tryLock(0); // taken from a run that is over, and removed with it
+        }
     }
 
     const QString draftPath = recordpaths::nativePath(recordpaths::draftPath(m_run.workFolder, fullName, newRunId()));
@@ -137,13 +148,23 @@ void Form1::closeUnsentStore(const QString& reason, bool tellFailure) {
     }
     m_unsentClosed = true;
     m_draftTimer.stop();
-    if (keepAnswerText(reason, tellFailure)) {
+    if (keepAnswerText(reason, false)) {
         m_draftWriter->remove();
+        m_draftWriter->finish(draftFinishWait);
     } else {
         // the next start under this name finds the draft and keeps it then
-        m_draftWriter->save(draftOfAnswer(answerText()));
+        m_draftWriter->finish(draftFinishWait);
+        const auto failure = keptstore::replaceFile(m_draftWriter->path(), draftOfAnswer(answerText()));
+        if (tellFailure) {
+            m_platform.messageBox(
+                failure ? QStringLiteral("What is in your answer box could not be saved, neither in\n%1\nnor in a "
+                                         "draft beside it (%2).")
+                              .arg(QDir::toNativeSeparators(m_unsentPath), failure->reason)
+                        : QStringLiteral("What is in your answer box could not be saved in\n%1.\n\nIt is in a draft "
+                                         "beside it, which the next start under your name adds to that file.")
+                              .arg(QDir::toNativeSeparators(m_unsentPath)));
+        }
     }
-    m_draftWriter->finish(draftFinishWait);
     m_draftWriter.reset();
     m_draftLock.reset();
 }

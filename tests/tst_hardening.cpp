@@ -639,6 +639,16 @@ void TestHardening::keptFileIsFolder_toldOnce_drillGoesOn() {
     QVERIFY(
         run.file("masterFile_A.txt").endsWith("RESPONSE -->  \r\nsecond\r\nself critique assessment: 2\r\n" + closing));
     QCOMPARE(run.platform.messages.size(), 1);
+    // what is in the box at quit stays in the draft, for the next start, and the student is told where
+    run.typeAnswer("third");
+    run.click("cmd_quit");
+    QCOMPARE(run.platform.messages.size(), 2);
+    QVERIFY2(run.platform.messages.last().contains(QStringLiteral("It is in a draft")),
+             qPrintable(run.platform.messages.last()));
+    const QStringList drafts =
+        QDir(run.folder()).entryList({QStringLiteral(".unsent_A.*.draft")}, QDir::Files | QDir::Hidden);
+    QCOMPARE(drafts.size(), 1);
+    QVERIFY(contents(run.folder() + u'/' + drafts.first()).endsWith("\r\n\r\nthird"));
 }
 
 void TestHardening::workFolderTurnsReadOnly_toldOnce_nothingLost() {
