@@ -1,0 +1,100 @@
+#pragma once
+
+#include "records/recordreader.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// A class's record files read into students, their runs and what they wrote, each response and note once, however
+// many of the student's files hold it.
+namespace report {
+
+// Something in a file that the reader could not take as it stands. Line 0 means the file as a whole.
+struct Issue {
+    QString file;
+    qsizetype line = 0;
+    QString message;
+    QString text;
+};
+
+// A response or a note.
+struct Record {
+    recordreader::BlockKind kind = recordreader::BlockKind::Response;
+    QString entry;
+    QString text;
+    recordreader::Rating rating = recordreader::Rating::None;
+    QString ratingText;
+    std::optional<double> questionNumber;
+    QDate date;       // invalid when no header or note says which day
+    int seconds = -1; // since midnight; -1 when the time line is unreadable
+    int file = 0;     // index into ClassRecords::files, where it was read first
+    qsizetype line = 0;
+};
+
+// One run of the program: a header and the blocks after it. A run whose header was not found has no filler.
+struct Run {
+    QString assignmentNbr;
+    QString headingLine;
+    QString filler;
+    QDate date;
+    int file = 0;
+    qsizetype line = 0;
+    std::vector<Record> records;
+};
+
+struct Student {
+    QString key;  // the name part of the file names
+    QString name; // as shown: blanks for underscores
+    std::vector<int> files;
+    std::vector<Run> runs; // in the order of their first time
+};
+
+struct ClassRecords {
+    QStringList files;             // every file given, as given
+    std::vector<Student> students; // by name
+    std::vector<Issue> issues;
+    qsizetype blocksRead = 0; // before the copies of one block in several files were merged
+    int filesWithRecords = 0;
+};
+
+enum class FileRole { Master, Send, Notes, Other };
+
+struct FileName {
+    FileRole role = FileRole::Other;
+    QString student; // the name part
+    int month = 0;   // a send file's day, 0 for the others
+    int day = 0;
+};
+
+// What a file's name says: whose it is and, for a send file, of which day.
+FileName classify(const QString& fileName);
+
+// Reads files one by one, then merges what several files hold twice: a student's master file and send files carry
+// the same runs, recognised by the filler line that both copies of a header share.
+class ClassReader {
+public:
+    // Reads one file's bytes; false when nothing of a record file was found in it.
+    bool add(const QString& path, const QByteArray& bytes);
+    // A file that could not be read at all.
+    void addIssue(const QString& path, const QString& message);
+    ClassRecords finish();
+
+private:
+    struct PendingRun {
+        QString student;
+        Run run;
+        bool hasHeader = false;
+    };
+    ClassRecords m_records;
+    std::vector<PendingRun> m_runs;
+};
+
+// Seconds since midnight from "hh:mm:ss"; -1 when it is not a time.
+int secondsOf(QStringView time);
+
+} // namespace report

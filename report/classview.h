@@ -1,0 +1,102 @@
+#pragma once
+
+#include "report/classrecords.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// The class's records set against the problem document: per assignment, per question in the document's order, what
+// every student wrote; per student and assignment, the counts and ratings of the overview.
+namespace report {
+
+// A part of an assignment: a question with its given answers and the text lines after it, or what stands before the
+// first question, or the closing line.
+struct DocGroup {
+    enum class Kind { Preamble, Question, OptionalQuestion, Closing };
+    Kind kind = Kind::Preamble;
+    QString number;          // a question's three digits
+    QString question;        // the question line as the student saw it, marker included
+    QStringList answers;     // the given answers, without their marker
+    QStringList textsBefore; // text lines before the first given answer (all of them when there is none)
+    QStringList textsAfter;  // text lines after it
+};
+
+struct DocAssignment {
+    QString nbr;
+    QString heading;
+    std::vector<DocGroup> groups; // the preamble first, always there
+    int questions = 0;            // not counting optional ones
+    int optionalQuestions = 0;
+};
+
+struct Placement {
+    int assignment = -1; // -1: the document does not hold the entry
+    int group = -1;
+    bool afterAnswer = false;
+};
+
+class Document {
+public:
+    explicit Document(const QStringList& storeLines);
+    static Document carried();
+
+    const std::vector<DocAssignment>& assignments() const { return m_assignments; }
+    int assignmentIndex(QStringView nbr) const;
+    // Where an entry stands: within the named assignment, or, with no name, in the one assignment that holds it.
+    Placement place(QStringView assignmentNbr, const QString& entry) const;
+
+private:
+    std::vector<DocAssignment> m_assignments;
+    QHash<QString, std::vector<Placement>> m_entries; // by the entry as a record file holds it
+};
+
+// A record in its place.
+struct Item {
+    int student = 0;
+    const Record* record = nullptr;
+    bool critique = false;     // written after the given answer was shown
+    bool entryDiffers = false; // placed by the master file's question number; the document holds no such line
+};
+
+struct QuestionSummary {
+    int responses = 0; // before the given answer
+    int critiques = 0; // after it
+    int notes = 0;
+    const Record* confidence = nullptr; // the last confidence rating given
+    const Record* critique = nullptr;   // the last self-critique rating given
+};
+
+struct Cell {
+    bool present = false; // the student ran the assignment
+    int answered = 0;
+    int optionalAnswered = 0;
+    int responses = 0;
+    int notes = 0;
+    const Record* first = nullptr;
+    const Record* last = nullptr;
+    std::vector<QuestionSummary> groups; // parallel to the assignment's groups
+    int unplaced = 0;
+};
+
+struct AssignmentView {
+    QString nbr;                           // empty: records whose assignment is not known
+    QString heading;                       // from the document, else from a header
+    const DocAssignment* doc = nullptr;    // null when the document lacks the assignment
+    std::vector<std::vector<Item>> groups; // parallel to doc->groups
+    std::vector<Item> unplaced;            // entries the document does not hold
+};
+
+struct ClassView {
+    std::vector<AssignmentView> assignments; // those that any student ran, in order of their numbers
+    std::vector<std::vector<Cell>> cells;    // [student][assignment]
+};
+
+ClassView buildView(const ClassRecords& records, const Document& document);
+
+// The time of a record as the report shows it: "2026-01-07 09:30:05", or what is known of it.
+QString timeText(const Record& record);
+
+} // namespace report

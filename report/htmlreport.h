@@ -1,0 +1,22 @@
+#pragma once
+
+#include "report/classview.h"
+
+#include <QString>
+#include <QStringView>
+
+namespace report {
+
+// Text from a record file as HTML text: the markup characters as character references, control characters as
+// their visible pictures, CR LF as a line break, so that whatever a student typed shows as typed and never as markup.
+void appendEscaped(QString& out, QStringView text);
+QString escaped(QStringView text);
+
+// The whole report: one self-contained page, its style inline and allowed by its hash, no script, nothing loaded
+// from anywhere.
+QString htmlReport(const ClassRecords& records, const ClassView& view);
+
+// A rating as a number from 0 to 3, or -1 when it is not one.
+int ratingValue(QStringView typed);
+
+} // namespace report

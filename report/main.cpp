@@ -1,0 +1,240 @@
+#include "report/classrecords.h"
+#include "report/classview.h"
+#include "report/csvreport.h"
+#include "report/htmlreport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+namespace {
+
+const char* const usage = "Usage: qadrill-report [-o REPORT.html] [--csv RATINGS.csv] [-r] PATH...\n";
+
+const char* const help =
+    "\n"
+    "Reads the record files of a class, as the drill program writes them, and writes one page that shows what every\n"
+    "student did on every question: an overview with a row per student and a column per assignment, every\n"
+    "assignment question by question with each student's responses, ratings, self-critiques and notes, and every\n"
+    "student with a chart of their confidence ratings against their self-critique ratings.\n"
+    "\n"
+    "A PATH is a send file (send_MMDD<name>.txt), a master file (masterFile_<name>.txt), or a folder, in which\n"
+    "those files are read. A student's master file and send files hold the same runs: each response and note is\n"
+    "shown once. The student is known by the name in the file name.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output FILE  the page to write (default: report.html); it needs no network and runs no script\n"
+    "      --csv FILE     also write a table for a spreadsheet: one row per student and question, with both\n"
+    "                     ratings and their times\n"
+    "  -r, --recursive    read the record files in the subfolders of a folder too\n"
+    "  -h, --help         show this help\n"
+    "      --version      show the version\n"
+    "\n"
+    "Problems in the files are reported on standard error as FILE:LINE: message and listed at the end of the page;\n"
+    "everything else in the files is still read. The program writes nothing but the page and the table, and never\n"
+    "over one of its input files.\n"
+    "\n"
+    "Exit status: 0 when the report was written; 1 when no record could be read, or the report could not be\n"
+    "written; 2 for a usage error.\n";
+
+void say(const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fputc('\n', stderr);
+}
+
+int usageError(const QString& text) {
+    say(QStringLiteral("qadrill-report: ") + text);
+    std::fputs(usage, stderr);
+    std::fputs("Try 'qadrill-report --help' for more.\n", stderr);
+    return 2;
+}
+
+bool isRecordFileName(const QString& name) {
+    const report::FileName f = report::classify(name);
+    return f.role == report::FileRole::Send || f.role == report::FileRole::Master;
+}
+
+std::filesystem::path fsPath(const QString& path) {
+    return std::filesystem::path(path.toStdU16String());
+}
+
+bool sameFile(const QString& a, const QString& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(fsPath(a), fsPath(b), error) && !error;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        say(QStringLiteral("qadrill-report: %1: cannot be written: %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+struct Options {
+    QString output = QStringLiteral("report.html");
+    QString csv;
+    bool recursive = false;
+    QStringList paths;
+};
+
+// Parses the arguments; returns an exit status when the run ends here.
+std::optional<int> parseArguments(const QStringList& args, Options& options) {
+    bool onlyPaths = false;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (onlyPaths || arg == u"-" || !arg.startsWith(u'-')) {
+            options.paths << arg;
+            continue;
+        }
+        const auto value = [&](const QString& option) -> std::optional<QString> {
+            if (i + 1 >= args.size()) {
+                usageError(QStringLiteral("%1 needs a file name").arg(option));
+                return std::nullopt;
+            }
+            return args[++i];
+        };
+        if (arg == u"--") {
+            onlyPaths = true;
+        } else if (arg == u"-h" || arg == u"--help") {
+            std::fputs(usage, stdout);
+            std::fputs(help, stdout);
+            return 0;
+        } else if (arg == u"--version") {
+            std::printf("qadrill-report %s\n", QADRILL_VERSION);
+            return 0;
+        } else if (arg == u"-r" || arg == u"--recursive") {
+            options.recursive = true;
+        } else if (arg == u"-o" || arg == u"--output" || arg == u"--csv") {
+            const auto file = value(arg);
+            if (!file) {
+                return 2;
+            }
+            (arg == u"--csv" ? options.csv : options.output) = *file;
+        } else if (arg.startsWith(u"--output=") || arg.startsWith(u"--csv=")) {
+            const QString file = arg.mid(arg.indexOf(u'=') + 1);
+            if (file.isEmpty()) {
+                return usageError(QStringLiteral("%1 needs a file name").arg(arg.chopped(1)));
+            }
+            (arg.startsWith(u"--csv") ? options.csv : options.output) = file;
+        } else if (arg.startsWith(u"-o") && arg.size() > 2) {
+            options.output = arg.mid(2);
+        } else {
+            return usageError(QStringLiteral("unknown option %1").arg(arg));
+        }
+    }
+    if (options.output.isEmpty()) {
+        return usageError(QStringLiteral("the page needs a file name"));
+    }
+    if (options.paths.isEmpty()) {
+        return usageError(QStringLiteral("no PATH given: name record files or folders that hold them"));
+    }
+    if (!options.csv.isEmpty() &&
+        (sameFile(options.output, options.csv) ||
+         QFileInfo(options.output).absoluteFilePath() == QFileInfo(options.csv).absoluteFilePath())) {
+        return usageError(QStringLiteral("the page and the table cannot be one file"));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    Options options;
+    if (const auto status = parseArguments(QCoreApplication::arguments(), options)) {
+        return *status;
+    }
+
+    report::ClassReader reader;
+    QStringList inputs;
+    std::set<QString> seen;
+    const auto addInput = [&](const QString& path) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (seen.insert(canonical.isEmpty() ? path : canonical).second) {
+            inputs << path;
+        }
+    };
+    for (const QString& path : options.paths) {
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            reader.addIssue(path, QStringLiteral("no such file or folder"));
+        } else if (info.isDir()) {
+            QStringList found;
+            QDirIterator it(path, QDir::Files | QDir::Hidden,
+                            options.recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
+            while (it.hasNext()) {
+                const QString file = it.next();
+                if (isRecordFileName(it.fileName())) {
+                    found << file;
+                }
+            }
+            if (found.isEmpty()) {
+                reader.addIssue(path, options.recursive
+                                          ? QStringLiteral("no send_*.txt or masterFile_*.txt file in this folder or "
+                                                           "below it")
+                                          : QStringLiteral("no send_*.txt or masterFile_*.txt file in this folder%1")
+                                                .arg(QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty()
+                                                         ? QString()
+                                                         : QStringLiteral(" (-r reads its subfolders too)")));
+            }
+            found.sort();
+            for (const QString& file : found) {
+                addInput(file);
+            }
+        } else {
+            addInput(path);
+        }
+    }
+
+    for (const QString& output : {options.output, options.csv}) {
+        for (const QString& input : inputs) {
+            if (!output.isEmpty() && sameFile(output, input)) {
+                return usageError(
+                    QStringLiteral("%1 is one of the files to read; the report is not written over it").arg(output));
+            }
+        }
+    }
+
+    for (const QString& path : inputs) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            reader.addIssue(path, QStringLiteral("cannot be read: %1").arg(file.errorString()));
+            continue;
+        }
+        reader.add(path, file.readAll());
+    }
+    const report::ClassRecords records = reader.finish();
+    for (const report::Issue& issue : records.issues) {
+        say(issue.line > 0 ? QStringLiteral("%1:%2: %3").arg(issue.file).arg(issue.line).arg(issue.message)
+                           : QStringLiteral("%1: %2").arg(issue.file, issue.message));
+    }
+    if (inputs.size() > 100) {
+        say(QStringLiteral("qadrill-report: read %1 files, %2 of them with records, of %3 students")
+                .arg(inputs.size())
+                .arg(records.filesWithRecords)
+                .arg(records.students.size()));
+    }
+    if (records.students.empty()) {
+        say(QStringLiteral("qadrill-report: no record could be read; no report written"));
+        return 1;
+    }
+
+    const report::Document document = report::Document::carried();
+    const report::ClassView view = report::buildView(records, document);
+    if (!writeFile(options.output, report::htmlReport(records, view).toUtf8())) {
+        return 1;
+    }
+    if (!options.csv.isEmpty() && !writeFile(options.csv, report::csvReport(records, view))) {
+        return 1;
+    }
+    return 0;
+}
