@@ -4,8 +4,11 @@
 #include "records/numbertext.h"
 #include "records/recordblocks.h"
 #include "records/recordpaths.h"
+#include "records/recordreader.h"
 #include "records/recordwriter.h"
+#include "support/fixtures.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -55,6 +58,14 @@ private slots:
     void appendAll_appendsNeverTruncates();
     void appendAll_sameFileTwice_writesBothWithoutWaiting();
     void pathWithNul_refusedWithoutOpeningAnything();
+
+    // Reading blocks back
+    void readBack_writerBlocks_sameFields_data();
+    void readBack_writerBlocks_sameFields();
+    void readBack_filesOfRuns_everyBlockWithoutProblems_data();
+    void readBack_filesOfRuns_everyBlockWithoutProblems();
+    void readBack_damagedFile_readsTheRestAndSaysWhere_data();
+    void readBack_damagedFile_readsTheRestAndSaysWhere();
 };
 
 void TestRecords::code_returnsLineUnchanged_data() {
@@ -485,6 +496,233 @@ void TestRecords::pathWithNul_refusedWithoutOpeningAnything() {
     QVERIFY(!recordwriter::readAll(path));
     QCOMPARE(contents(other), QByteArray("kept"));
     QVERIFY(!QFile::exists(dir.filePath("b.txt")));
+}
+
+namespace {
+const QString sep = recordblocks::recordSeparator;
+const QString closing = recordblocks::closingSeparator;
+const QString filler = QStringLiteral("[v\u00ba\u00ba\u00ba\u00ba\u00ba\u00ba\u00ba\u00ba\u00ba\u00ba\u00ba\u00ba");
+
+// The kinds of a reading's blocks, "H R N", with "!" after one that is not complete.
+QString kinds(const recordreader::Reading& reading) {
+    QStringList k;
+    for (const recordreader::Block& b : reading.blocks) {
+        const QString kind = b.kind == recordreader::BlockKind::Header     ? QStringLiteral("H")
+                             : b.kind == recordreader::BlockKind::Response ? QStringLiteral("R")
+                                                                           : QStringLiteral("N");
+        k << kind + (b.complete ? QString() : QStringLiteral("!"));
+    }
+    return k.join(u' ');
+}
+
+QList<int> problemLines(const recordreader::Reading& reading) {
+    QList<int> lines;
+    for (const recordreader::Problem& p : reading.problems) {
+        lines << static_cast<int>(p.line);
+    }
+    return lines;
+}
+
+QString problemsText(const recordreader::Reading& reading) {
+    QStringList all;
+    for (const recordreader::Problem& p : reading.problems) {
+        all << QStringLiteral("%1: %2").arg(p.line).arg(p.message);
+    }
+    return all.join(u'\n');
+}
+} // namespace
+
+void TestRecords::readBack_writerBlocks_sameFields_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("rating");
+    const QString question = QStringLiteral("`q003.  Find x.{}Show the work.");
+    QTest::newRow("empty response, empty rating") << question << QString() << QString();
+    QTest::newRow("one blank") << question << QStringLiteral(" ") << QStringLiteral("2");
+    QTest::newRow("several lines, an empty one among them")
+        << question << QStringLiteral("x = 8\r\n\r\nchecked:\r\n 3*8 = 24") << QStringLiteral("3");
+    QTest::newRow("a line that is the record separator") << question << "a\r\n" + sep + "\r\nb"
+                                                         << "1";
+    QTest::newRow("a line that is the closing separator") << question << "a\r\n" + closing + "\r\nb"
+                                                          << "1";
+    QTest::newRow("ends in the closing separator") << question << "a\r\n" + closing << "0";
+    QTest::newRow("only the closing separator") << question << closing << "0";
+    QTest::newRow("both separators, closing last") << question << sep + "\r\n" + closing << "2";
+    QTest::newRow("last line starts like a rating label")
+        << question << QStringLiteral("I would say\r\nconfidence assessment:  3") << QStringLiteral("2");
+    QTest::newRow("one line that starts like a rating label")
+        << question << QStringLiteral("self critique assessment: 0") << QStringLiteral("1");
+    QTest::newRow("the labels as lines") << question << QStringLiteral("RESPONSE -->  \r\nNOTES -------> x")
+                                         << QStringLiteral("3");
+    QTest::newRow("an indented time, not after a separator")
+        << question << QStringLiteral("at\r\n                                    12:00:00") << QStringLiteral("2");
+    QTest::newRow("written in readable form")
+        << question << QStringLiteral("x \u2264 2, \u221a(x) = \u03c0, \u674e \U0001F600") << QStringLiteral("2");
+    QTest::newRow("code page characters and control characters")
+        << question << QStringLiteral("\u00e9\u20ac\u00ff\u0081 tab\there NUL") + QChar(0) + QStringLiteral("\x1b end")
+        << QStringLiteral("2");
+    QTest::newRow("trailing blanks") << question << QStringLiteral("x = 8   ") << QStringLiteral(" 3 ");
+    QTest::newRow("rating typed as words") << question << QStringLiteral("ok") << QStringLiteral("pretty sure");
+    QTest::newRow("empty entry, before any question") << QString() << QStringLiteral(" ") << QString();
+    QTest::newRow("entry of paragraphs") << QStringLiteral("5.\r\n\r\nCOMMON ERROR: 23.") << QStringLiteral("ok")
+                                         << QStringLiteral("3");
+    QTest::newRow("entry that is a separator line") << sep << QStringLiteral("x") << QStringLiteral("3");
+}
+
+void TestRecords::readBack_writerBlocks_sameFields() {
+    QFETCH(QString, entry);
+    QFETCH(QString, text);
+    QFETCH(QString, rating);
+    // what the file holds of a text: characters outside the code page in their readable form
+    const auto recorded = [](const QString& t) { return codepage::decode(codepage::encode(t)); };
+    for (const bool master : {true, false}) {
+        QStringList lines = recordblocks::headerBlock(filler, "005", "005.  Calculus", "brisendal", "01-07-2026", 19);
+        lines << recordblocks::responseBlock(master, "09:30:05", 50003, entry, text,
+                                             recordblocks::confidenceLabel + rating, 19);
+        lines << recordblocks::responseBlock(master, "09:31:00", 50003, entry, text,
+                                             recordblocks::selfCritiqueLabel + rating, 19);
+        lines << recordblocks::responseBlock(master, "09:32:00", 50003, entry, text, std::nullopt, 19);
+        lines << recordblocks::noteBlock("23:59:59", "01-07-202623:59:59", entry, recordblocks::notesLabel + text, 19);
+        const QByteArray file = codepage::encode(recordblocks::joinLines(lines));
+        const recordreader::Reading reading = recordreader::readBytes(file);
+        QVERIFY2(reading.problems.empty(), qPrintable(problemsText(reading)));
+        QCOMPARE(kinds(reading), QStringLiteral("H R R R N"));
+
+        const recordreader::Block& h = reading.blocks[0];
+        QCOMPARE(h.filler, filler);
+        QCOMPARE(h.assignmentNbr, QStringLiteral("005"));
+        QCOMPARE(h.headingLine, QStringLiteral("005.  Calculus"));
+        QCOMPARE(h.title, QStringLiteral("brisendal"));
+        QCOMPARE(h.date, QStringLiteral("01-07-2026"));
+        const recordreader::Rating ratings[] = {recordreader::Rating::Confidence, recordreader::Rating::SelfCritique,
+                                                recordreader::Rating::None};
+        for (int i = 0; i < 3; ++i) {
+            const recordreader::Block& r = reading.blocks[static_cast<std::size_t>(i + 1)];
+            QCOMPARE(r.entry, recorded(entry));
+            const bool lastLineTakenForRating = ratings[i] == recordreader::Rating::None && text.contains(u'\n') &&
+                                                (text.section(u'\n', -1).startsWith("confidence assessment:") ||
+                                                 text.section(u'\n', -1).startsWith("self critique assessment:"));
+            if (!lastLineTakenForRating) {
+                QCOMPARE(r.text, recorded(text));
+                QCOMPARE(r.rating, ratings[i]);
+                QCOMPARE(r.ratingText, ratings[i] == recordreader::Rating::None ? QString() : rating);
+            } else {
+                // the one reading the layout leaves open: nothing is lost, the last line stands as the rating
+                QCOMPARE(r.text + "\r\n" + recordblocks::confidenceLabel + r.ratingText, recorded(text));
+            }
+            QCOMPARE(r.questionNumber.has_value(), master);
+            QCOMPARE(r.questionNumber.value_or(50003), 50003.0);
+            QCOMPARE(r.time, i == 0   ? QStringLiteral("09:30:05")
+                             : i == 1 ? QStringLiteral("09:31:00")
+                                      : QStringLiteral("09:32:00"));
+        }
+        const recordreader::Block& n = reading.blocks[4];
+        QCOMPARE(n.time, QStringLiteral("23:59:59"));
+        QCOMPARE(n.noteDateTime, QStringLiteral("01-07-202623:59:59"));
+        QCOMPARE(n.entry, recorded(entry));
+        QCOMPARE(n.text, recorded(text));
+        QCOMPARE(n.lastLine, static_cast<qsizetype>(file.count("\r\n")));
+    }
+}
+
+void TestRecords::readBack_filesOfRuns_everyBlockWithoutProblems_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("master");
+    const QString data = QStringLiteral(QT_TESTCASE_SOURCEDIR "/data/");
+    const QString e2e = QStringLiteral(QT_TESTCASE_SOURCEDIR "/e2e/expected/");
+    for (const QString& name : QDir(data).entryList({"*.txt"}) + QDir(e2e).entryList({"*.txt"})) {
+        QFile f(QFile::exists(data + name) ? data + name : e2e + name);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        // the end-to-end files stand for a run's filler, times and date by placeholders
+        QByteArray file = f.readAll();
+        file.replace("<filler>", "[v\xba\xba").replace("hh:mm:ss", "09:30:05").replace("MM-DD-YYYY", "01-07-2026");
+        QTest::newRow(qPrintable(name)) << file << name.contains("master");
+    }
+}
+
+void TestRecords::readBack_filesOfRuns_everyBlockWithoutProblems() {
+    QFETCH(QByteArray, file);
+    QFETCH(bool, master);
+    const recordreader::Reading reading = recordreader::readBytes(file);
+    QVERIFY2(reading.problems.empty(), qPrintable(problemsText(reading)));
+    // every header has its assignment line, every other block its closing separator, and nothing else is left
+    const QList<QByteArray> lines = file.split('\n');
+    const auto count = [&](const QByteArray& line) { return static_cast<std::size_t>(lines.count(line + '\r')); };
+    const std::size_t headers = static_cast<std::size_t>(
+        std::count_if(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("assignment #"); }));
+    QCOMPARE(reading.blocks.size(), headers + count(closing.toLatin1()));
+    qsizetype next = 1;
+    for (const recordreader::Block& b : reading.blocks) {
+        QCOMPARE(b.firstLine, next);
+        QVERIFY(b.complete);
+        QCOMPARE(b.questionNumber.has_value(), master && b.kind == recordreader::BlockKind::Response);
+        next = b.lastLine + 1;
+    }
+    QCOMPARE(next, static_cast<qsizetype>(lines.size()));
+}
+
+void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("kinds");
+    QTest::addColumn<QList<int>>("problemLines");
+    QTest::addColumn<QString>("kept"); // text that a block or a problem must still hold
+    // a send file: header (lines 1-5), two responses (6-15, 16-23), a note (24-32)
+    const QByteArray send = fixtures::expectedFile("small_flow_send.txt");
+    const QByteArray closingLine = closing.toLatin1() + "\r\n";
+    const QByteArray sepLine = sep.toLatin1() + "\r\n";
+    const auto without = [&](QByteArray text, const QByteArray& line, int nth) {
+        qsizetype at = -1;
+        for (int i = 0; i <= nth; ++i) {
+            at = text.indexOf(line, at + 1);
+        }
+        return text.remove(at, line.size());
+    };
+
+    QTest::newRow("lines end in LF") << QByteArray(send).replace("\r\n", "\n") << "H R R N" << QList<int>{1}
+                                     << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("a closing separator lost")
+        << without(send, closingLine, 0) << "H R! R N" << QList<int>{6} << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("a record separator lost at a block's start")
+        << without(send, sepLine, 2) << "H R R N" << QList<int>{16} << "ok";
+    QTest::newRow("the separator before the label lost")
+        << without(send, sepLine, 1) << "H R! R N" << QList<int>{9} << "because 2 + 3 = 5";
+    QTest::newRow("cut short inside a response")
+        << send.left(send.indexOf("checked")) << "H R!" << QList<int>{6} << "because 2 + 3 = 5";
+    QTest::newRow("cut short inside a line")
+        << send.left(send.indexOf("checked") + 4) << "H R!" << QList<int>{6, 13} << "chec";
+    QTest::newRow("cut short after the label")
+        << send.left(send.indexOf("RESPONSE")) << "H R!" << QList<int>{6} << "`q001.  What is 2 + 3?";
+    QTest::newRow("lines typed between blocks")
+        << QByteArray(send).insert(send.indexOf(closingLine) + closingLine.size(), "my own remark\r\nsecond line\r\n")
+        << "H R R N" << QList<int>{16} << "my own remark\r\nsecond line";
+    QTest::newRow("a response holding a separator and a time line")
+        << QByteArray(send).replace("because", sepLine + "                                    10:00:00\r\nbecause")
+        << "H R! R! R N" << QList<int>{6, 12} << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("a header cut short") << send.left(send.indexOf("brisendal")) << "H!" << QList<int>{1}
+                                        << "001.  Algebra";
+    QTest::newRow("saved again as UTF-8")
+        << codepage::decode(send).replace("checked", QStringLiteral("v\u00e9rifi\u00e9")).toUtf8() << "H R R N"
+        << QList<int>{1} << QStringLiteral("v\u00e9rifi\u00e9");
+    QTest::newRow("not a record file") << QByteArray("Dear teacher,\r\nhere is my work.\r\n") << "" << QList<int>{1}
+                                       << "here is my work.";
+}
+
+void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, kinds);
+    QFETCH(QList<int>, problemLines);
+    QFETCH(QString, kept);
+    const recordreader::Reading reading = recordreader::readBytes(file);
+    QCOMPARE(::kinds(reading), kinds);
+    QCOMPARE(::problemLines(reading), problemLines);
+    bool found = false;
+    for (const recordreader::Block& b : reading.blocks) {
+        found = found || b.text.contains(kept) || b.entry.contains(kept) || b.headingLine.contains(kept);
+    }
+    for (const recordreader::Problem& p : reading.problems) {
+        found = found || p.text.contains(kept);
+    }
+    QVERIFY2(found, qPrintable(kept));
 }
 
 QTEST_GUILESS_MAIN(TestRecords)
