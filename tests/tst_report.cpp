@@ -1,0 +1,545 @@
+#include "problems/linestore.h"
+#include "records/codepage.h"
+#include "records/recordblocks.h"
+#include "report/classrecords.h"
+#include "report/classview.h"
+#include "report/csvreport.h"
+#include "report/htmlreport.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <set>
+
+// The instructor's report: escaping, a class's files read with every record once, records placed against the
+// problem document, and the program as an instructor runs it.
+class TestReport : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+
+    // Escaping
+    void html_showsFileTextAsTyped_data();
+    void html_showsFileTextAsTyped();
+    void csvField_quotesAndDefusesFormulas_data();
+    void csvField_quotesAndDefusesFormulas();
+    void page_hostileFile_givesNoMarkupOfItsOwn();
+
+    // Reading a class
+    void classRecords_eachRecordOnce_data();
+    void classRecords_eachRecordOnce();
+    void placement_byEntryThenQuestionNumber_data();
+    void placement_byEntryThenQuestionNumber();
+
+    // The program
+    void program_data();
+    void program();
+
+private:
+    QTemporaryDir m_home;
+};
+
+namespace {
+
+using recordblocks::closingSeparator;
+using recordblocks::recordSeparator;
+
+// One press of the drill: a response with a rating ("c2" confidence, "s3" self-critique, "" none), or a note.
+struct Press {
+    QString time;
+    QString entry;
+    QString text;
+    QString rating;
+    bool note = false;
+    double questionNumber = 10001;
+};
+
+// The bytes of a record file holding one run; an empty filler leaves the header out.
+QByteArray runFile(bool master, const QString& filler, const QString& nbr, const QList<Press>& presses,
+                   const QString& date = QStringLiteral("01-07-2026")) {
+    QStringList lines;
+    if (!filler.isEmpty()) {
+        lines << recordblocks::headerBlock(filler, nbr, nbr + QStringLiteral(".  Algebra"), "brisendal", date, 19);
+    }
+    for (const Press& p : presses) {
+        if (p.note) {
+            lines << recordblocks::noteBlock(p.time, date + p.time, p.entry, recordblocks::notesLabel + p.text, 19);
+            continue;
+        }
+        std::optional<QString> rating;
+        if (p.rating.startsWith(u'c')) {
+            rating = recordblocks::confidenceLabel + p.rating.mid(1);
+        } else if (p.rating.startsWith(u's')) {
+            rating = recordblocks::selfCritiqueLabel + p.rating.mid(1);
+        }
+        lines << recordblocks::responseBlock(master, p.time, p.questionNumber, p.entry, p.text, rating, 19);
+    }
+    return codepage::encode(recordblocks::joinLines(lines));
+}
+
+QList<Press> shifted(QList<Press> presses, int seconds) {
+    for (Press& p : presses) {
+        p.time = QTime::fromString(p.time, "hh:mm:ss").addSecs(seconds).toString("hh:mm:ss");
+    }
+    return presses;
+}
+
+const QList<Press> runA = {
+    {"09:30:05", "`q001.  What is 2 + 3?", "5", "c2", false, 10001},
+    {"09:31:00", "5.", "right", "s3", false, 10001},
+    {"09:32:10", "5.", "my note", "", true, 0},
+    {"09:33:00", "`q002.  Double it.", "10", "c3", false, 10002},
+};
+const QList<Press> runB = {
+    {"10:00:00", "`q002.  Double it.", "ten", "c1", false, 10002},
+};
+
+QStringList smallDocument() {
+    return {
+        "001.  Algebra",
+        "",
+        "Work each question on paper first.",
+        "`q001.  What is 2 + 3?",
+        "`a5.",
+        "Keep this in mind.",
+        "",
+        "`q002.  Double it.",
+        "`a10",
+        "*`q003.  Optional: triple it.",
+        "`a15",
+        "end program",
+        "",
+        "002.  Functions",
+        "`q001.  What is 2 + 3?",
+        "`a5",
+        "end program",
+    };
+}
+
+// A run of assignment 001 on the lines of the carried document, as the program reads them.
+QList<Press> carriedRun() {
+    const QStringList lines = linestore::parseDocument(linestore::carriedDocumentText());
+    QString question;
+    QString answer;
+    for (const QString& line : lines) {
+        if (question.isEmpty() && line.startsWith("`q")) {
+            question = line;
+        } else if (!question.isEmpty() && line.startsWith("`a")) {
+            answer = line.mid(2);
+            break;
+        }
+    }
+    return {
+        {"09:30:05", question, "x = 8", "c2", false, 10001},
+        {"09:31:00", answer, "right", "s3", false, 10001},
+        {"09:32:10", answer, "my note", "", true, 0},
+    };
+}
+
+QString programPath() {
+    return QStringLiteral(QADRILL_REPORT);
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+std::set<QString> filesBelow(const QString& folder) {
+    std::set<QString> files;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        files.insert(it.next());
+    }
+    return files;
+}
+
+} // namespace
+
+void TestReport::initTestCase() {
+    QVERIFY(m_home.isValid());
+    qputenv("HOME", m_home.path().toLocal8Bit());
+}
+
+void TestReport::html_showsFileTextAsTyped_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("html");
+    QTest::newRow("script") << "<script>alert(1)</script>"
+                            << "&lt;script&gt;alert(1)&lt;/script&gt;";
+    QTest::newRow("end of a table cell") << "</td></tr></table>"
+                                         << "&lt;/td&gt;&lt;/tr&gt;&lt;/table&gt;";
+    QTest::newRow("quotes") << "say \"hi\" it's"
+                            << "say &quot;hi&quot; it&#39;s";
+    QTest::newRow("ampersand and a reference") << "a & b &amp; &#60;"
+                                               << "a &amp; b &amp;amp; &amp;#60;";
+    QTest::newRow("line breaks") << "a\r\nb\rc\nd"
+                                 << "a\nb\nc\nd";
+    QTest::newRow("control characters as pictures")
+        << QStringLiteral("a") + QChar(0) + QStringLiteral("\x1b\x7f\tb") << QStringLiteral("a\u2400\u241b\u2421\tb");
+    QTest::newRow("the code page's unassigned bytes") << QStringLiteral("x\u0081y") << "x[U+0081]y";
+    QTest::newRow("letters beyond ASCII kept")
+        << QStringLiteral("\u00e9\u20ac\u03c0\U0001F600") << QStringLiteral("\u00e9\u20ac\u03c0\U0001F600");
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QStringLiteral("\uFFFD");
+}
+
+void TestReport::html_showsFileTextAsTyped() {
+    QFETCH(QString, text);
+    QFETCH(QString, html);
+    QCOMPARE(report::escaped(text), html);
+}
+
+void TestReport::csvField_quotesAndDefusesFormulas_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("plain") << "Ann Lee"
+                           << "Ann Lee";
+    QTest::newRow("comma") << "Lee, Ann"
+                           << "\"Lee, Ann\"";
+    QTest::newRow("quote doubled") << "say \"3\""
+                                   << "\"say \"\"3\"\"\"";
+    QTest::newRow("line break") << "2\r\nmaybe"
+                                << "\"2\r\nmaybe\"";
+    QTest::newRow("blanks at the ends") << " 3 "
+                                        << "\" 3 \"";
+    QTest::newRow("formula") << "=HYPERLINK(\"x\")"
+                             << "\"'=HYPERLINK(\"\"x\"\")\"";
+    QTest::newRow("plus, at") << "+1+cmd"
+                              << "'+1+cmd";
+    QTest::newRow("at") << "@SUM(A1)"
+                        << "'@SUM(A1)";
+    QTest::newRow("negative number kept") << "-1"
+                                          << "-1";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestReport::csvField_quotesAndDefusesFormulas() {
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QCOMPARE(report::csvField(text), field);
+}
+
+void TestReport::page_hostileFile_givesNoMarkupOfItsOwn() {
+    const QString script = QStringLiteral("<script>document.title='pwned'</script>");
+    QList<Press> presses = runA;
+    presses[0].text = script + "</td></tr></table><h1>big";
+    presses[0].rating = "c<b>3</b>";
+    presses[1].entry = "<iframe src=\"http://example.org\"></iframe>";
+    presses[2].text = "\"><img src=x onerror=alert(1)>";
+    QByteArray file = runFile(false, "[v\xba\xba", "009", presses);
+    file.replace("009.  Algebra", "009.  <style>body{display:none}</style>");
+    file += "<script src=\"http://example.org/x.js\"></script>\r\n";
+
+    report::ClassReader reader;
+    QVERIFY(reader.add("/class/send_0107<img src=x onerror=alert(2)>.txt", file));
+    const report::ClassRecords records = reader.finish();
+    const report::Document document(smallDocument());
+    const QString page = report::htmlReport(records, report::buildView(records, document));
+
+    // every tag in the page is one the report writes
+    const std::set<QString> ours = {"html", "head",  "meta",  "title", "style", "body", "header", "h1",
+                                    "h2",   "h3",    "h4",    "p",     "nav",   "a",    "main",   "section",
+                                    "div",  "table", "thead", "tbody", "tr",    "th",   "td",     "br",
+                                    "ol",   "ul",    "li",    "span",  "code",  "pre",  "figure", "figcaption",
+                                    "svg",  "rect",  "line",  "text",  "circle"};
+    QRegularExpressionMatchIterator tags = QRegularExpression("<!?/?([A-Za-z][A-Za-z0-9]*)").globalMatch(page);
+    int count = 0;
+    while (tags.hasNext()) {
+        const QString name = tags.next().captured(1).toLower();
+        QVERIFY2(ours.count(name) || name == "doctype", qPrintable(name));
+        ++count;
+    }
+    QVERIFY(count > 50);
+    QCOMPARE(page.count("<style"), 1);
+    QCOMPARE(page.count("<h1>"), 1);
+    QVERIFY(page.contains("&lt;script&gt;document.title=&#39;pwned&#39;&lt;/script&gt;&lt;/td&gt;"));
+    QVERIFY(page.contains("confidence: &lt;b&gt;3&lt;/b&gt;"));
+    QVERIFY(page.contains("&lt;iframe src=&quot;http://example.org&quot;&gt;"));
+    QVERIFY(page.contains("send_0107&lt;img src=x onerror=alert(2)&gt;.txt"));
+    QVERIFY(page.contains("&lt;style&gt;body{display:none}&lt;/style&gt;"));
+
+    // the page forbids scripts and loads, and allows its own style by its hash
+    const QRegularExpressionMatch csp =
+        QRegularExpression("<meta http-equiv=\"Content-Security-Policy\" content=\"([^\"]*)\">").match(page);
+    QVERIFY(csp.hasMatch());
+    QVERIFY(csp.captured(1).startsWith("default-src 'none'; "));
+    const qsizetype styleStart = page.indexOf("<style>") + 7;
+    const QString style = page.mid(styleStart, page.indexOf("</style>") - styleStart);
+    const QString hash = QCryptographicHash::hash(style.toUtf8(), QCryptographicHash::Sha256).toBase64();
+    QVERIFY2(csp.captured(1).contains("style-src 'sha256-" + hash + "'"), qPrintable(csp.captured(1)));
+    QVERIFY(page.indexOf("Content-Security-Policy") < page.indexOf("<title>"));
+}
+
+void TestReport::classRecords_eachRecordOnce_data() {
+    QTest::addColumn<QList<QPair<QString, QByteArray>>>("files");
+    QTest::addColumn<int>("students");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("withNumber"); // records that know their question number from a master file
+    const QString f1 = "[v\xba\xba\xba";
+    const QString f2 = "[v\xbb\xbb";
+    const QByteArray masterA = runFile(true, f1, "001", runA);
+    const QByteArray sendA = runFile(false, f1, "001", runA);
+    using Files = QList<QPair<QString, QByteArray>>;
+    QTest::newRow("master and send of one run")
+        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", sendA}} << 1 << 4 << 3;
+    QTest::newRow("send read before master")
+        << Files{{"send_0107Ann.txt", sendA}, {"masterFile_Ann.txt", masterA}} << 1 << 4 << 3;
+    QTest::newRow("a copy of a send file")
+        << Files{{"send_0107Ann.txt", sendA}, {"copy/send_0107Ann.txt", sendA}} << 1 << 4 << 0;
+    QTest::newRow("send file a second later than the master")
+        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, f1, "001", shifted(runA, 1))}}
+        << 1 << 4 << 3;
+    QTest::newRow("send file without its header")
+        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", runA)}} << 1
+        << 4 << 3;
+    QTest::newRow("a block only in the send file")
+        << Files{{"masterFile_Ann.txt", runFile(true, f1, "001", runA.mid(0, 3))}, {"send_0107Ann.txt", sendA}} << 1
+        << 4 << 2;
+    QTest::newRow("two runs on two days, master and send files")
+        << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runB, "01-08-2026")},
+                 {"send_0107Ann.txt", sendA},
+                 {"send_0108Ann.txt", runFile(false, f2, "001", runB, "01-08-2026")}}
+        << 1 << 5 << 4;
+    QTest::newRow("the same presses in two runs count twice")
+        << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runA)}} << 1 << 8 << 6;
+    QTest::newRow("two students with the same run")
+        << Files{{"send_0107Ann.txt", sendA}, {"send_0107Bo.txt", sendA}} << 2 << 8 << 0;
+}
+
+void TestReport::classRecords_eachRecordOnce() {
+    using Files = QList<QPair<QString, QByteArray>>;
+    QFETCH(Files, files);
+    QFETCH(int, students);
+    QFETCH(int, records);
+    QFETCH(int, withNumber);
+    report::ClassReader reader;
+    for (const auto& [name, bytes] : files) {
+        QVERIFY(reader.add("/class/" + name, bytes));
+    }
+    const report::ClassRecords read = reader.finish();
+    QVERIFY(read.issues.empty());
+    QCOMPARE(static_cast<int>(read.students.size()), students);
+    int total = 0;
+    int numbered = 0;
+    for (const report::Student& s : read.students) {
+        for (const report::Run& run : s.runs) {
+            for (const report::Record& r : run.records) {
+                ++total;
+                numbered += r.questionNumber ? 1 : 0;
+                QCOMPARE(r.date.isValid(), !run.filler.isEmpty() || r.kind == recordreader::BlockKind::Note);
+            }
+        }
+    }
+    QCOMPARE(total, records);
+    QCOMPARE(numbered, withNumber);
+}
+
+void TestReport::placement_byEntryThenQuestionNumber_data() {
+    QTest::addColumn<QString>("assignment"); // of the run; empty: no header
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("rating");
+    QTest::addColumn<double>("questionNumber"); // 0: a send file, without one
+    QTest::addColumn<QString>("place");
+    QTest::newRow("question") << "001"
+                              << "`q001.  What is 2 + 3?"
+                              << "c2" << 0.0 << "001 q001";
+    QTest::newRow("given answer") << "001"
+                                  << "5."
+                                  << "s3" << 0.0 << "001 q001 after the answer";
+    QTest::newRow("text after the given answer") << "001"
+                                                 << "Keep this in mind."
+                                                 << "s3" << 0.0 << "001 q001 after the answer";
+    QTest::newRow("text before the first question") << "001"
+                                                    << "Work each question on paper first."
+                                                    << "" << 0.0 << "001 before";
+    QTest::newRow("nothing shown yet") << "001"
+                                       << ""
+                                       << "" << 10000.0 << "001 before";
+    QTest::newRow("optional question") << "001"
+                                       << "*`q003.  Optional: triple it."
+                                       << "s3" << 0.0 << "001 q003";
+    QTest::newRow("closing line") << "001"
+                                  << "end program"
+                                  << "s3" << 0.0 << "001 end";
+    QTest::newRow("same line in two assignments, by the header") << "002"
+                                                                 << "`q001.  What is 2 + 3?"
+                                                                 << "c2" << 0.0 << "002 q001";
+    QTest::newRow("no header, a line of one assignment") << ""
+                                                         << "`q002.  Double it."
+                                                         << "c2" << 0.0 << "001 q002";
+    QTest::newRow("no header, a line of two assignments") << ""
+                                                          << "`q001.  What is 2 + 3?"
+                                                          << "c2" << 0.0 << "unknown unplaced";
+    QTest::newRow("no header, the master's number decides") << ""
+                                                            << "`q001.  What is 2 + 3?"
+                                                            << "c2" << 20001.0 << "002 q001";
+    QTest::newRow("line not in the document, by number") << "001"
+                                                         << "`q002.  Double it, an older wording."
+                                                         << "c1" << 10002.0 << "001 q002 by number";
+    QTest::newRow("critique of a line not in the document, by number")
+        << "001"
+        << "Ten."
+        << "s1" << 10002.0 << "001 q002 after the answer by number";
+    QTest::newRow("line not in the document, no number") << "001"
+                                                         << "`q009.  Gone."
+                                                         << "c1" << 0.0 << "001 unplaced";
+    QTest::newRow("assignment not in the document") << "009"
+                                                    << "`q001.  What is 2 + 3?"
+                                                    << "c1" << 0.0 << "009 unplaced";
+}
+
+void TestReport::placement_byEntryThenQuestionNumber() {
+    QFETCH(QString, assignment);
+    QFETCH(QString, entry);
+    QFETCH(QString, rating);
+    QFETCH(double, questionNumber);
+    QFETCH(QString, place);
+    const bool master = questionNumber != 0;
+    const Press press{"09:30:05", entry, "x", rating, false, questionNumber};
+    report::ClassReader reader;
+    QVERIFY(reader.add(master ? "/c/masterFile_Ann.txt" : "/c/send_0107Ann.txt",
+                       runFile(master, assignment.isEmpty() ? QString() : "[v", assignment, {press})));
+    const report::ClassRecords records = reader.finish();
+    const report::Document document(smallDocument());
+    const report::ClassView view = report::buildView(records, document);
+
+    QStringList found;
+    for (const report::AssignmentView& a : view.assignments) {
+        const QString nbr = a.nbr.isEmpty() ? QStringLiteral("unknown") : a.nbr;
+        for (std::size_t g = 0; g < a.groups.size(); ++g) {
+            const report::DocGroup& dg = a.doc->groups[g];
+            const QString where = dg.kind == report::DocGroup::Kind::Preamble  ? QStringLiteral("before")
+                                  : dg.kind == report::DocGroup::Kind::Closing ? QStringLiteral("end")
+                                                                               : "q" + dg.number;
+            for (const report::Item& it : a.groups[g]) {
+                found << nbr + " " + where + (it.critique ? " after the answer" : "") +
+                             (it.entryDiffers ? " by number" : "");
+            }
+        }
+        for (std::size_t i = 0; i < a.unplaced.size(); ++i) {
+            found << nbr + " unplaced";
+        }
+    }
+    QCOMPARE(found, QStringList{place});
+}
+
+void TestReport::program_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");    // in what the program prints
+    QTest::addColumn<QString>("written"); // a text the page holds; empty: no page is written
+    const QString out = "{dir}/out/report.html";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: qadrill-report"
+                          << "";
+    QTest::newRow("no path") << QStringList{} << 2 << "no PATH given"
+                             << "";
+    QTest::newRow("unknown option") << QStringList{"--frobnicate", "{dir}/class"} << 2 << "unknown option --frobnicate"
+                                    << "";
+    QTest::newRow("-o without a file") << QStringList{"{dir}/class", "-o"} << 2 << "-o needs a file name"
+                                       << "";
+    QTest::newRow("page and table one file")
+        << QStringList{"-o", out, "--csv", out, "{dir}/class"} << 2 << "cannot be one file"
+        << "";
+    QTest::newRow("a folder") << QStringList{"-o", out, "--csv", "{dir}/out/r.csv", "{dir}/class"} << 0 << ""
+                              << "Ann Lee";
+    QTest::newRow("one file") << QStringList{"-o", out, "{dir}/class/send_0107Ann_Lee.txt"} << 0 << ""
+                              << "Ann Lee";
+    QTest::newRow("subfolders with -r") << QStringList{"-r", "-o", out, "{dir}/class"} << 0 << ""
+                                        << "Bo Ek";
+    QTest::newRow("subfolders need -r") << QStringList{"-o", out, "{dir}/term"} << 1 << "(-r reads its subfolders too)"
+                                        << "";
+    QTest::newRow("no such path") << QStringList{"-o", out, "{dir}/nothing"} << 1
+                                  << "{dir}/nothing: no such file or folder"
+                                  << "";
+    QTest::newRow("no such path beside a good one")
+        << QStringList{"-o", out, "{dir}/nothing", "{dir}/class"} << 0 << "{dir}/nothing: no such file or folder"
+        << "Ann Lee";
+    QTest::newRow("empty folder") << QStringList{"-o", out, "{dir}/empty"} << 1
+                                  << "no send_*.txt or masterFile_*.txt file in this folder"
+                                  << "";
+    QTest::newRow("not a record file") << QStringList{"-o", out, "{dir}/bad"} << 1
+                                       << "send_0107Eve.txt: not a record file"
+                                       << "";
+    QTest::newRow("a damaged file is read and reported")
+        << QStringList{"-o", out, "{dir}/damaged"} << 0 << "send_0109Cy.txt:6: a block without its closing separator"
+        << "Problems reading the files";
+    QTest::newRow("page over an input") << QStringList{"-o", "{dir}/class/send_0107Ann_Lee.txt", "{dir}/class"} << 2
+                                        << "is one of the files to read"
+                                        << "";
+    QTest::newRow("table over an input") << QStringList{"-o", out, "--csv", "{dir}/class/masterFile_Ann_Lee.txt",
+                                                        "{dir}/class"}
+                                         << 2 << "is one of the files to read"
+                                         << "";
+    QTest::newRow("more than a hundred files") << QStringList{"-o", out, "{dir}/many"} << 0 << "read 101 files"
+                                               << "Student 100";
+}
+
+void TestReport::program() {
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    QFETCH(QString, written);
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    const QByteArray master = runFile(true, "[v\xba", "001", carriedRun());
+    writeBytes(d + "/class/masterFile_Ann_Lee.txt", master);
+    writeBytes(d + "/class/send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", carriedRun()));
+    writeBytes(d + "/class/later/send_0108Bo_Ek.txt", runFile(false, "[v\xbb", "001", runB));
+    writeBytes(d + "/term/week1/send_0108Bo_Ek.txt", runFile(false, "[v\xbb", "001", runB));
+    QVERIFY(QDir().mkpath(d + "/empty"));
+    QVERIFY(QDir().mkpath(d + "/out"));
+    writeBytes(d + "/bad/send_0107Eve.txt", "Dear teacher,\r\nhere is my work.\r\n");
+    QByteArray damaged = runFile(false, "[v\xbc", "001", runA);
+    damaged.remove(damaged.indexOf(closingSeparator.toLatin1()), closingSeparator.size() + 2);
+    writeBytes(d + "/damaged/send_0109Cy.txt", damaged);
+    for (int i = 0; i < 101; ++i) {
+        writeBytes(d + QStringLiteral("/many/send_0107Student_%1.txt").arg(i), runFile(false, "[v", "001", runB));
+    }
+    const std::set<QString> before = filesBelow(d);
+
+    for (QString& a : args) {
+        a.replace("{dir}", d);
+    }
+    QProcess program;
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.start(programPath(), args);
+    QVERIFY(program.waitForFinished(60000));
+    const QString output = QString::fromLocal8Bit(program.readAll());
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(program.exitCode() == status, qPrintable(output));
+    QVERIFY2(output.contains(says.replace("{dir}", d)), qPrintable(output));
+
+    // nothing but the page and the table is written, and no input is changed
+    std::set<QString> after = filesBelow(d);
+    after.erase(d + "/out/report.html");
+    after.erase(d + "/out/r.csv");
+    QVERIFY(after == before);
+    QCOMPARE(fileBytes(d + "/class/masterFile_Ann_Lee.txt"), master);
+    const QString page = QString::fromUtf8(fileBytes(d + "/out/report.html"));
+    if (written.isEmpty()) {
+        QVERIFY(page.isEmpty());
+    } else {
+        QVERIFY2(page.contains(written), qPrintable(written));
+    }
+    if (args.contains("--csv") && status == 0) {
+        const QByteArray csv = fileBytes(d + "/out/r.csv");
+        QVERIFY(csv.startsWith("\xEF\xBB\xBFstudent,assignment,question,responses,confidence,confidence_time,"));
+        QVERIFY(csv.contains("\r\nAnn Lee,001,001,1,2,2026-01-07 09:30:05,1,3,2026-01-07 09:31:00,1\r\n"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestReport)
+#include "tst_report.moc"
