@@ -542,4 +542,9 @@ mkdir -p "$OUT"
 start_x
 started=$(now_ms)
 "case_$CASE"
+# the record files the case's runs left, for the report's end-to-end case
+for run in "$WORK"/run*; do
+    mkdir -p "$OUT/records/${run##*/}"
+    find "$run/home" -name '*.txt' -exec cp {} "$OUT/records/${run##*/}/" \;
+done
 echo "PASS [$CASE] in $(($(now_ms) - started)) ms"
