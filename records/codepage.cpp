@@ -12,6 +12,15 @@ constexpr std::array<char16_t, 32> high = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+// Every byte's character at once, for reading whole files.
+constexpr std::array<char16_t, 256> byteChars = [] {
+    std::array<char16_t, 256> chars{};
+    for (std::size_t b = 0; b < chars.size(); ++b) {
+        chars[b] = b >= 0x80 && b <= 0x9F ? high[b - 0x80] : static_cast<char16_t>(b);
+    }
+    return chars;
+}();
+
 struct Spelling {
     char32_t c;
     const char* text;
@@ -43,10 +52,7 @@ constexpr const char* greek[] = {
 } // namespace
 
 QChar toUnicode(unsigned char byte) {
-    if (byte >= 0x80 && byte <= 0x9F) {
-        return QChar(high[byte - 0x80]);
-    }
-    return QChar(byte);
+    return QChar(byteChars[byte]);
 }
 
 bool fromUnicode(char32_t c, unsigned char& byte) {
@@ -65,9 +71,10 @@ bool fromUnicode(char32_t c, unsigned char& byte) {
 
 QString decode(const QByteArray& bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char b : bytes) {
-        *out++ = toUnicode(static_cast<unsigned char>(b));
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        out[i] = byteChars[in[i]];
     }
     return text;
 }
