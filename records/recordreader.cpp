@@ -6,6 +6,8 @@
 
 #include <QStringDecoder>
 
+#include <cstring>
+
 // How a file is read. A block's lines are recognised by their fixed texts: the record separator followed by a time
 // line opens a response or note block; a line followed by "assignment #" and the heading that number opens is a
 // header. The entry runs to the record separator that stands right before the RESPONSE or NOTES label.
@@ -90,6 +92,9 @@ qsizetype indentOf(QStringView v) {
 
 // The time indent and a time, nothing after it.
 bool isTimeLine(QStringView v) {
+    if (v.isEmpty() || (v[0] != u' ' && v[0] != u'\t')) {
+        return false;
+    }
     const QStringView t = trimmedRight(v);
     const qsizetype indent = indentOf(t);
     return indent > 0 && t.size() == indent + 8 && isTimeAt(t, indent);
@@ -97,6 +102,9 @@ bool isTimeLine(QStringView v) {
 
 // The time indent, a date and a time with nothing between them.
 bool isDateTimeLine(QStringView v) {
+    if (v.isEmpty() || (v[0] != u' ' && v[0] != u'\t')) {
+        return false;
+    }
     const QStringView t = trimmedRight(v);
     const qsizetype indent = indentOf(t);
     return indent > 0 && t.size() == indent + 18 && isDateAt(t, indent) && isTimeAt(t, indent + 10);
@@ -108,23 +116,23 @@ bool isDateLine(QStringView v) {
 }
 
 bool isRecordSeparator(QStringView v) {
-    return trimmedRight(v) == recordSeparator;
+    return v.size() >= 49 && v[0] == u'.' && v[6] == u'!' && trimmedRight(v) == recordSeparator;
 }
 
 bool isClosingSeparator(QStringView v) {
-    return trimmedRight(v) == closingSeparator;
+    return v.size() >= 49 && v[0] == u'.' && v[6] == u'.' && trimmedRight(v) == closingSeparator;
 }
 
 bool isResponseLabel(QStringView v) {
-    return trimmedRight(v) == responseLabelText;
+    return !v.isEmpty() && v[0] == u'R' && trimmedRight(v) == responseLabelText;
 }
 
 bool isNotesLabel(QStringView v) {
-    return v.startsWith(notesLabelText);
+    return !v.isEmpty() && v[0] == u'N' && v.startsWith(notesLabelText);
 }
 
 bool isQuestionNumberLine(QStringView v) {
-    return v.startsWith(recordblocks::questionNumberLabel);
+    return !v.isEmpty() && v[0] == u'`' && v.startsWith(recordblocks::questionNumberLabel);
 }
 
 // The text after a label: after the label with its blanks, or after the label an editor stripped of them.
@@ -132,7 +140,7 @@ QStringView afterLabel(QStringView line, const QString& label, const QString& la
     if (line.startsWith(label)) {
         return line.mid(label.size());
     }
-    return line.mid(labelText.size()).trimmed();
+    return line.mid(labelText.size());
 }
 
 Rating ratingOf(QStringView v) {
@@ -147,7 +155,7 @@ Rating ratingOf(QStringView v) {
 
 // The number typed at start, as the assignment line holds it: one line, never long.
 bool isAssignmentLine(QStringView v) {
-    if (!v.startsWith(recordblocks::assignmentLabel)) {
+    if (v.isEmpty() || v[0] != u'a' || !v.startsWith(recordblocks::assignmentLabel)) {
         return false;
     }
     const QStringView nbr = trimmedRight(v.mid(recordblocks::assignmentLabel.size()));
@@ -166,6 +174,46 @@ QString excerpt(QStringView text) {
     return text.size() > most ? line + QStringLiteral("...") : line;
 }
 
+// What a line is, decided once for every line of a file.
+enum class Line : unsigned char {
+    Other,
+    Blank,
+    RecordSeparator,
+    ClosingSeparator,
+    Time,
+    DateTime,
+    ResponseLabel,
+    NotesLabel,
+    QuestionNumber,
+    Assignment,
+    Date,
+};
+
+Line kindOf(QStringView v) {
+    if (isBlank(v)) {
+        return Line::Blank;
+    }
+    switch (v[0].unicode()) {
+    case u'.':
+        return isRecordSeparator(v)    ? Line::RecordSeparator
+               : isClosingSeparator(v) ? Line::ClosingSeparator
+                                       : Line::Other;
+    case u' ':
+    case u'\t':
+        return isTimeLine(v) ? Line::Time : isDateTimeLine(v) ? Line::DateTime : Line::Other;
+    case u'R':
+        return isResponseLabel(v) ? Line::ResponseLabel : Line::Other;
+    case u'N':
+        return isNotesLabel(v) ? Line::NotesLabel : Line::Other;
+    case u'`':
+        return isQuestionNumberLine(v) ? Line::QuestionNumber : Line::Other;
+    case u'a':
+        return isAssignmentLine(v) ? Line::Assignment : Line::Other;
+    default:
+        return v[0].isDigit() && isDateLine(v) ? Line::Date : Line::Other;
+    }
+}
+
 class Parser {
 public:
     Parser(QStringView text, Reading& out) : m_text(text), m_out(out) { split(); }
@@ -173,62 +221,59 @@ public:
     void run() {
         qsizetype i = 0;
         while (i < n()) {
-            if (isBlank(m_lines[i])) {
+            if (is(i, Line::Blank)) {
                 ++i;
             } else if (startsBlock(i)) {
                 i = readBlock(i, true);
             } else if (isHeaderAt(i)) {
                 i = readHeader(i, true);
-            } else if (isAssignmentLine(m_lines[i]) && (i + 1 >= n() || opensAssignment(m_lines[i + 1], m_lines[i]))) {
+            } else if (is(i, Line::Assignment) && (i + 1 >= n() || opensAssignment(m_lines[i + 1], m_lines[i]))) {
                 problem(i, QStringLiteral("a header without its first line"));
                 i = readHeader(i, false);
-            } else if (isTimeLine(m_lines[i])) {
+            } else if (is(i, Line::Time)) {
                 problem(i, QStringLiteral("a block without its record separator"));
                 i = readBlock(i, false);
             } else {
                 i = readStray(i);
             }
         }
-        if (m_unterminated && !m_lines.empty() && !isBlank(m_lines.back())) {
+        if (m_unterminated && !m_lines.empty() && !is(n() - 1, Line::Blank)) {
             problem(n() - 1, QStringLiteral("the last line has no line end: the file may be cut short"));
         }
     }
 
 private:
     qsizetype n() const { return static_cast<qsizetype>(m_lines.size()); }
+    bool is(qsizetype i, Line kind) const { return m_kinds[static_cast<std::size_t>(i)] == kind; }
 
     // Lines end in CR LF. When bare LF ends are the greater number, an editor has saved the file: it is split at
     // every LF then, and a CR before it is dropped.
     void split() {
-        const char16_t* data = m_text.utf16();
-        const qsizetype size = m_text.size();
+        std::vector<qsizetype> ends; // the position of every LF
         qsizetype crlf = 0;
-        qsizetype lf = 0;
-        for (qsizetype i = 0; i < size; ++i) {
-            if (data[i] == u'\n') {
-                (i > 0 && data[i - 1] == u'\r' ? crlf : lf) += 1;
-            }
+        for (qsizetype i = m_text.indexOf(u'\n'); i >= 0; i = m_text.indexOf(u'\n', i + 1)) {
+            ends.push_back(i);
+            crlf += i > 0 && m_text[i - 1] == u'\r' ? 1 : 0;
         }
+        const qsizetype lf = static_cast<qsizetype>(ends.size()) - crlf;
         m_lfEnds = lf > crlf;
-        m_lines.reserve(static_cast<std::size_t>(crlf + (m_lfEnds ? lf : 0) + 1));
+        m_lines.reserve(ends.size() + 1);
         qsizetype start = 0;
-        for (qsizetype i = 0; i < size; ++i) {
-            if (data[i] != u'\n') {
-                continue;
+        for (const qsizetype end : ends) {
+            const bool cr = end > 0 && m_text[end - 1] == u'\r';
+            if (!cr && !m_lfEnds) {
+                continue; // a bare LF inside a line of a CR LF file
             }
-            const bool cr = i > 0 && data[i - 1] == u'\r';
-            if (cr) {
-                m_lines.push_back(m_text.mid(start, i - 1 - start));
-            } else if (m_lfEnds) {
-                m_lines.push_back(m_text.mid(start, i - start));
-            } else {
-                continue;
-            }
-            start = i + 1;
+            m_lines.push_back(m_text.mid(start, end - (cr ? 1 : 0) - start));
+            start = end + 1;
         }
-        if (start < size) {
+        if (start < m_text.size()) {
             m_lines.push_back(m_text.mid(start));
             m_unterminated = true;
+        }
+        m_kinds.reserve(m_lines.size());
+        for (const QStringView line : m_lines) {
+            m_kinds.push_back(kindOf(line));
         }
         if (m_lfEnds) {
             problem(0, QStringLiteral("lines end in LF, not CR LF: the file was saved by another editor; read all "
@@ -261,13 +306,11 @@ private:
         return text;
     }
 
-    bool startsBlock(qsizetype i) const {
-        return i + 1 < n() && isRecordSeparator(m_lines[i]) && isTimeLine(m_lines[i + 1]);
-    }
+    bool startsBlock(qsizetype i) const { return i + 1 < n() && is(i, Line::RecordSeparator) && is(i + 1, Line::Time); }
 
     // A filler line, then the assignment line, then the heading that number opens (or the end of the file).
     bool isHeaderAt(qsizetype i) const {
-        if (i + 1 >= n() || !isAssignmentLine(m_lines[i + 1]) || isBlank(m_lines[i])) {
+        if (i + 1 >= n() || !is(i + 1, Line::Assignment) || is(i, Line::Blank)) {
             return false;
         }
         return i + 2 >= n() || opensAssignment(m_lines[i + 2], m_lines[i + 1]);
@@ -283,21 +326,20 @@ private:
 
     // After a closing separator: the end of the file, or the next block or header, past any blank lines.
     bool boundaryAt(qsizetype i) const {
-        while (i < n() && isBlank(m_lines[i])) {
+        while (i < n() && is(i, Line::Blank)) {
             ++i;
         }
-        return i >= n() || startsBlock(i) || isHeaderAt(i) || isTimeLine(m_lines[i]) ||
-               (isAssignmentLine(m_lines[i]) && (i + 1 >= n() || opensAssignment(m_lines[i + 1], m_lines[i])));
+        return i >= n() || startsBlock(i) || isHeaderAt(i) || is(i, Line::Time) ||
+               (is(i, Line::Assignment) && (i + 1 >= n() || opensAssignment(m_lines[i + 1], m_lines[i])));
     }
 
     qsizetype readStray(qsizetype i) {
         qsizetype j = i + 1;
-        while (j < n() && !startsBlock(j) && !isHeaderAt(j) && !isTimeLine(m_lines[j]) &&
-               !isAssignmentLine(m_lines[j])) {
+        while (j < n() && !startsBlock(j) && !isHeaderAt(j) && !is(j, Line::Time) && !is(j, Line::Assignment)) {
             ++j;
         }
         qsizetype last = j;
-        while (last > i && isBlank(m_lines[last - 1])) {
+        while (last > i && is(last - 1, Line::Blank)) {
             --last;
         }
         const QString text = join(i, last);
@@ -322,7 +364,7 @@ private:
         // the heading is one line in the carried document, but a document line may hold line breaks
         qsizetype dateAt = -1;
         for (qsizetype d = k + 1; d < limit; ++d) {
-            if (isDateLine(m_lines[d])) {
+            if (is(d, Line::Date)) {
                 dateAt = d;
                 break;
             }
@@ -356,15 +398,14 @@ private:
         ++k;
         const qsizetype limit = nextStart(k);
         bool noteDate = false;
-        if (k < limit && isDateTimeLine(m_lines[k])) {
+        if (k < limit && is(k, Line::DateTime)) {
             b.noteDateTime = m_lines[k].trimmed().toString();
             noteDate = true;
             ++k;
-        } else if (k + 2 < limit && isBlank(m_lines[k]) && isBlank(m_lines[k + 1]) &&
-                   isQuestionNumberLine(m_lines[k + 2])) {
+        } else if (k + 2 < limit && is(k, Line::Blank) && is(k + 1, Line::Blank) && is(k + 2, Line::QuestionNumber)) {
             b.questionNumber = numbertext::readNumber(m_lines[k + 2].mid(recordblocks::questionNumberLabel.size()));
             k += 3;
-        } else if (k < limit && isQuestionNumberLine(m_lines[k])) {
+        } else if (k < limit && is(k, Line::QuestionNumber)) {
             b.questionNumber = numbertext::readNumber(m_lines[k].mid(recordblocks::questionNumberLabel.size()));
             ++k;
         }
@@ -372,7 +413,7 @@ private:
         // the entry ends at the record separator right before the label
         qsizetype labelAt = -1;
         for (qsizetype e = k; e + 1 < limit; ++e) {
-            if (isRecordSeparator(m_lines[e]) && (isResponseLabel(m_lines[e + 1]) || isNotesLabel(m_lines[e + 1]))) {
+            if (is(e, Line::RecordSeparator) && (is(e + 1, Line::ResponseLabel) || is(e + 1, Line::NotesLabel))) {
                 labelAt = e + 1;
                 b.entry = join(k, e);
                 break;
@@ -380,7 +421,7 @@ private:
         }
         if (labelAt < 0) {
             for (qsizetype e = k; e < limit; ++e) {
-                if (isResponseLabel(m_lines[e]) || isNotesLabel(m_lines[e])) {
+                if (is(e, Line::ResponseLabel) || is(e, Line::NotesLabel)) {
                     labelAt = e;
                     b.entry = join(k, e);
                     b.complete = false;
@@ -391,7 +432,7 @@ private:
         }
         if (labelAt < 0) {
             qsizetype last = limit;
-            while (last > k && isBlank(m_lines[last - 1])) {
+            while (last > k && is(last - 1, Line::Blank)) {
                 --last;
             }
             b.kind = noteDate ? BlockKind::Note : BlockKind::Response;
@@ -403,7 +444,7 @@ private:
             return limit;
         }
 
-        const bool note = isNotesLabel(m_lines[labelAt]);
+        const bool note = is(labelAt, Line::NotesLabel);
         b.kind = note ? BlockKind::Note : BlockKind::Response;
         const qsizetype textStart = note ? labelAt : labelAt + 1;
         const qsizetype firstClosing = note ? labelAt + 1 : labelAt + 2; // a response has at least one line
@@ -412,7 +453,7 @@ private:
         qsizetype closingAt = -1;
         qsizetype lastClosing = -1;
         for (qsizetype c = firstClosing; c < textLimit; ++c) {
-            if (!isClosingSeparator(m_lines[c])) {
+            if (!is(c, Line::ClosingSeparator)) {
                 continue;
             }
             lastClosing = c;
@@ -425,14 +466,14 @@ private:
             // what follows the last closing separator belongs to no block; it is read as such
             closingAt = lastClosing;
         }
-        if (closingAt < 0 && !note && textStart < textLimit && isClosingSeparator(m_lines[textStart])) {
+        if (closingAt < 0 && !note && textStart < textLimit && is(textStart, Line::ClosingSeparator)) {
             closingAt = textStart; // the response's one line is gone
         }
         qsizetype textEnd = closingAt;
         qsizetype next = closingAt + 1;
         if (closingAt < 0) {
             textEnd = textLimit;
-            while (textEnd > textStart + 1 && isBlank(m_lines[textEnd - 1])) {
+            while (textEnd > textStart + 1 && is(textEnd - 1, Line::Blank)) {
                 --textEnd;
             }
             next = textLimit;
@@ -469,17 +510,63 @@ private:
     QStringView m_text;
     Reading& m_out;
     std::vector<QStringView> m_lines;
+    std::vector<Line> m_kinds;
     bool m_lfEnds = false;
     bool m_unterminated = false;
 };
 
-bool hasHighBytes(const QByteArray& bytes) {
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return true;
+// Whether the bytes are UTF-8 holding characters beyond ASCII; stops at the first byte that UTF-8 cannot hold,
+// which in a record file is as a rule on its first line, the filler.
+bool isUtf8BeyondAscii(const QByteArray& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const std::size_t n = static_cast<std::size_t>(bytes.size());
+    bool beyond = false;
+    std::size_t i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {
+            quint64 eight = 0;
+            std::memcpy(&eight, p + i, 8);
+            if ((eight & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
         }
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        char32_t least = 0;
+        if ((c & 0xE0) == 0xC0) {
+            length = 2;
+            least = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3;
+            least = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4;
+            least = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + length > n) {
+            return false;
+        }
+        char32_t code = c & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) {
+                return false;
+            }
+            code = (code << 6) | (p[i + k] & 0x3F);
+        }
+        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            return false;
+        }
+        beyond = true;
+        i += length;
     }
-    return false;
+    return beyond;
 }
 
 } // namespace
@@ -500,15 +587,9 @@ Reading readBytes(const QByteArray& bytes) {
         auto decoder = QStringDecoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
         text = decoder.decode(bytes.mid(2));
         encoding = QStringLiteral("UTF-16");
-    } else if (hasHighBytes(bytes)) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString asUtf8 = utf8.decode(bytes);
-        if (!utf8.hasError()) {
-            text = std::move(asUtf8);
-            encoding = QStringLiteral("UTF-8");
-        } else {
-            text = codepage::decode(bytes);
-        }
+    } else if (isUtf8BeyondAscii(bytes)) {
+        text = QString::fromUtf8(bytes);
+        encoding = QStringLiteral("UTF-8");
     } else {
         text = codepage::decode(bytes);
     }
