@@ -119,6 +119,16 @@ FileName classify(const QString& fileName) {
     return f;
 }
 
+// One copy of each entry for the whole class: the entries are the document's lines, shown again and again.
+QString ClassReader::shared(QString&& entry) {
+    const auto it = m_entries.constFind(entry);
+    if (it != m_entries.constEnd()) {
+        return *it;
+    }
+    m_entries.insert(entry);
+    return std::move(entry);
+}
+
 void ClassReader::addIssue(const QString& path, const QString& message) {
     m_records.issues.push_back({path, 0, message, QString()});
 }
@@ -177,7 +187,7 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
         }
         Record r;
         r.kind = b.kind;
-        r.entry = std::move(b.entry);
+        r.entry = shared(std::move(b.entry));
         r.text = std::move(b.text);
         r.rating = b.rating;
         r.ratingText = std::move(b.ratingText);

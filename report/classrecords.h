@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -90,8 +91,11 @@ private:
         Run run;
         bool hasHeader = false;
     };
+    QString shared(QString&& entry);
+
     ClassRecords m_records;
     std::vector<PendingRun> m_runs;
+    QSet<QString> m_entries;
 };
 
 // Seconds since midnight from "hh:mm:ss"; -1 when it is not a time.

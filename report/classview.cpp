@@ -128,18 +128,39 @@ Placement Document::place(QStringView assignmentNbr, const QString& entry) const
     return one ? it->front() : Placement{};
 }
 
-QString timeText(const Record& record) {
-    QString text = record.date.isValid() ? record.date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
-    if (record.seconds >= 0) {
-        const int s = record.seconds;
-        if (!text.isEmpty()) {
-            text += u' ';
+void appendTimeText(QString& out, const Record& record) {
+    const auto two = [&out](int n) {
+        out += QChar(u'0' + n / 10);
+        out += QChar(u'0' + n % 10);
+    };
+    if (record.date.isValid()) {
+        const int year = record.date.year();
+        if (year >= 0 && year <= 9999) {
+            two(year / 100);
+            two(year % 100);
+        } else {
+            out += QString::number(year);
         }
-        text += QStringLiteral("%1:%2:%3")
-                    .arg(s / 3600, 2, 10, QLatin1Char('0'))
-                    .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                    .arg(s % 60, 2, 10, QLatin1Char('0'));
+        out += u'-';
+        two(record.date.month());
+        out += u'-';
+        two(record.date.day());
+        if (record.seconds >= 0) {
+            out += u' ';
+        }
     }
+    if (record.seconds >= 0) {
+        two(record.seconds / 3600);
+        out += u':';
+        two(record.seconds / 60 % 60);
+        out += u':';
+        two(record.seconds % 60);
+    }
+}
+
+QString timeText(const Record& record) {
+    QString text;
+    appendTimeText(text, record);
     return text;
 }
 

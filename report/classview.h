@@ -98,5 +98,6 @@ ClassView buildView(const ClassRecords& records, const Document& document);
 
 // The time of a record as the report shows it: "2026-01-07 09:30:05", or what is known of it.
 QString timeText(const Record& record);
+void appendTimeText(QString& out, const Record& record);
 
 } // namespace report

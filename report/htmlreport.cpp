@@ -2,8 +2,14 @@
 
 #include "problems/markup.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <QStringEncoder>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -112,19 +118,19 @@ QStringView questionText(QStringView line) {
 
 class Page {
 public:
-    Page(const ClassRecords& records, const ClassView& view) : m_records(records), m_view(view) {
-        qsizetype text = 0;
-        for (const Student& s : records.students) {
-            for (const Run& r : s.runs) {
-                for (const Record& rec : r.records) {
-                    text += rec.text.size() + 200;
-                }
-            }
+    Page(const ClassRecords& records, const ClassView& view, QIODevice& device)
+        : m_records(records), m_view(view), m_device(device) {
+        // a student's link, made once: it stands before each of their records
+        for (std::size_t s = 0; s < records.students.size(); ++s) {
+            QString link = QStringLiteral("<a href=\"#") + studentId(s) + QStringLiteral("\">");
+            appendEscaped(link, records.students[s].name);
+            m_studentLinks.push_back(link + QStringLiteral("</a>"));
         }
-        m_out.reserve(text + 65536);
+        m_out.reserve(chunk + 4096);
     }
 
-    QString render() {
+    // The page is written as it is made, a piece at a time: a class's page may be larger than is worth holding.
+    bool render() {
         head();
         overview();
         for (std::size_t a = 0; a < m_view.assignments.size(); ++a) {
@@ -137,12 +143,32 @@ public:
         m_out += QStringLiteral("</section>\n");
         problems();
         m_out += QStringLiteral("</main>\n</body>\n</html>\n");
-        return std::move(m_out);
+        flush();
+        return m_ok;
     }
 
 private:
-    void put(QStringView text) { m_out += text; }
-    void esc(QStringView text) { appendEscaped(m_out, text); }
+    static constexpr qsizetype chunk = 1 << 18;
+
+    void flush() {
+        m_bytes.resize(m_encoder.requiredSpace(m_out.size()));
+        char* end = m_encoder.appendToBuffer(m_bytes.data(), m_out);
+        const qint64 size = end - m_bytes.data();
+        m_ok = m_ok && m_device.write(m_bytes.constData(), size) == size;
+        m_out.resize(0);
+    }
+    void put(QStringView text) {
+        m_out += text;
+        if (m_out.size() > chunk) {
+            flush();
+        }
+    }
+    void esc(QStringView text) {
+        appendEscaped(m_out, text);
+        if (m_out.size() > chunk) {
+            flush();
+        }
+    }
     void num(qsizetype n) { m_out += QString::number(n); }
 
     QString assignmentId(std::size_t a) const { return QStringLiteral("a%1").arg(a + 1); }
@@ -272,13 +298,11 @@ private:
     void item(const Item& it, bool withEntry) {
         const Record& r = *it.record;
         const bool note = r.kind == BlockKind::Note;
-        put(note ? u"<li class=\"note\"><p class=\"who\"><a href=\"#" : u"<li><p class=\"who\"><a href=\"#");
-        put(studentId(static_cast<std::size_t>(it.student)));
-        put(u"\">");
-        esc(m_records.students[static_cast<std::size_t>(it.student)].name);
-        put(u"</a><span class=\"meta\">");
+        put(note ? u"<li class=\"note\"><p class=\"who\">" : u"<li><p class=\"who\">");
+        put(m_studentLinks[static_cast<std::size_t>(it.student)]);
+        put(u"<span class=\"meta\">");
         put(note ? u"note, " : u"");
-        esc(timeText(r));
+        appendTimeText(m_out, r);
         put(u"</span>");
         if (r.rating != Rating::None) {
             put(u"<span class=\"rating\">");
@@ -580,8 +604,39 @@ private:
 
     const ClassRecords& m_records;
     const ClassView& m_view;
+    QIODevice& m_device;
+    std::vector<QString> m_studentLinks;
     QString m_out;
+    QByteArray m_bytes;
+    QStringEncoder m_encoder{QStringEncoder::Utf8};
+    bool m_ok = true;
 };
+
+// The ASCII characters that stand in a page as they are: not markup, not a control character.
+constexpr std::array<bool, 128> plainAscii = [] {
+    std::array<bool, 128> plain{};
+    for (std::size_t c = 0x20; c < 0x7F; ++c) {
+        plain[c] = c != '&' && c != '<' && c != '>' && c != '"' && c != '\'';
+    }
+    // a page reads CR LF and a lone CR as a line break, as a student's text means them
+    plain['\t'] = true;
+    plain['\n'] = true;
+    plain['\r'] = true;
+    return plain;
+}();
+
+#if defined(__SSE2__)
+// Whether the eight characters at p are all printable ASCII that a page shows as they are.
+bool eightPlain(const char16_t* p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // compared as signed numbers: everything from U+8000 on counts as below the blank, and so as not plain
+    __m128i special = _mm_or_si128(_mm_cmplt_epi16(v, _mm_set1_epi16(0x20)), _mm_cmpgt_epi16(v, _mm_set1_epi16(0x7E)));
+    for (const short c : {'&', '<', '>', '"', '\''}) {
+        special = _mm_or_si128(special, _mm_cmpeq_epi16(v, _mm_set1_epi16(c)));
+    }
+    return _mm_movemask_epi8(special) == 0;
+}
+#endif
 
 } // namespace
 
@@ -596,8 +651,16 @@ void appendEscaped(QString& out, QStringView text) {
         safeFrom = i + 1;
     };
     for (qsizetype i = 0; i < size; ++i) {
+#if defined(__SSE2__)
+        while (i + 8 <= size && eightPlain(data + i)) {
+            i += 8;
+        }
+        if (i >= size) {
+            break;
+        }
+#endif
         const char16_t c = data[i];
-        if (c >= u'@' && c < 0x7F) {
+        if (c < 0x80 ? plainAscii[c] : c > 0x9F && !QChar::isSurrogate(c)) {
             continue;
         }
         switch (c) {
@@ -620,17 +683,6 @@ void appendEscaped(QString& out, QStringView text) {
         case u'\'':
             flush(i);
             out += QLatin1String("&#39;");
-            continue;
-        case u'\n':
-        case u'\t':
-            continue;
-        case u'\r':
-            flush(i);
-            out += u'\n'; // CR LF and a lone CR alike are one line break
-            if (i + 1 < size && data[i + 1] == u'\n') {
-                ++i;
-                safeFrom = i + 1;
-            }
             continue;
         default:
             break;
@@ -671,8 +723,15 @@ int ratingValue(QStringView typed) {
     return -1;
 }
 
+bool writeHtmlReport(const ClassRecords& records, const ClassView& view, QIODevice& device) {
+    return Page(records, view, device).render();
+}
+
 QString htmlReport(const ClassRecords& records, const ClassView& view) {
-    return Page(records, view).render();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    writeHtmlReport(records, view, buffer);
+    return QString::fromUtf8(buffer.data());
 }
 
 } // namespace report

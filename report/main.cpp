@@ -2,13 +2,13 @@
 #include "report/classview.h"
 #include "report/csvreport.h"
 #include "report/htmlreport.h"
+#include "report/reportfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <filesystem>
@@ -70,10 +70,9 @@ bool sameFile(const QString& a, const QString& b) {
     return std::filesystem::equivalent(fsPath(a), fsPath(b), error) && !error;
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        say(QStringLiteral("qadrill-report: %1: cannot be written: %2").arg(path, file.errorString()));
+bool writeFile(const QString& path, const std::function<bool(QIODevice&)>& write) {
+    if (const auto failure = report::writeReportFile(path, write)) {
+        say(QStringLiteral("qadrill-report: %1: cannot be written: %2").arg(path, *failure));
         return false;
     }
     return true;
@@ -230,10 +229,13 @@ int main(int argc, char* argv[]) {
 
     const report::Document document = report::Document::carried();
     const report::ClassView view = report::buildView(records, document);
-    if (!writeFile(options.output, report::htmlReport(records, view).toUtf8())) {
+    if (!writeFile(options.output, [&](QIODevice& device) { return report::writeHtmlReport(records, view, device); })) {
         return 1;
     }
-    if (!options.csv.isEmpty() && !writeFile(options.csv, report::csvReport(records, view))) {
+    if (!options.csv.isEmpty() && !writeFile(options.csv, [&](QIODevice& device) {
+            const QByteArray csv = report::csvReport(records, view);
+            return device.write(csv) == csv.size();
+        })) {
         return 1;
     }
     return 0;

@@ -185,8 +185,8 @@ void TestReport::html_showsFileTextAsTyped_data() {
                             << "say &quot;hi&quot; it&#39;s";
     QTest::newRow("ampersand and a reference") << "a & b &amp; &#60;"
                                                << "a &amp; b &amp;amp; &amp;#60;";
-    QTest::newRow("line breaks") << "a\r\nb\rc\nd"
-                                 << "a\nb\nc\nd";
+    QTest::newRow("line breaks and tabs kept") << "a\r\nb\rc\nd\te"
+                                               << "a\r\nb\rc\nd\te";
     QTest::newRow("control characters as pictures")
         << QStringLiteral("a") + QChar(0) + QStringLiteral("\x1b\x7f\tb") << QStringLiteral("a\u2400\u241b\u2421\tb");
     QTest::newRow("the code page's unassigned bytes") << QStringLiteral("x\u0081y") << "x[U+0081]y";
