@@ -1,0 +1,213 @@
+// The report on a large class, against the floor of reading and decoding the same files: 250, 500 and 1,000 send
+// files of 60 blocks each (three runs of a header and 19 responses and notes), on the lines of the carried document,
+// five days' files per student. The report is the program's whole work: reading, merging, placing, the page and the
+// table, both written to disk. The goal is at most twice the floor, and a time per file that does not grow.
+#include "problems/linestore.h"
+#include "records/codepage.h"
+#include "records/recordblocks.h"
+#include "report/classrecords.h"
+#include "report/classview.h"
+#include "report/csvreport.h"
+#include "report/htmlreport.h"
+#include "report/reportfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <random>
+
+#include <time.h>
+
+namespace {
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+struct Shown {
+    QString entry;
+    bool question;
+};
+
+// The lines a student is shown in each assignment, as the record files hold them.
+std::vector<std::vector<Shown>> shownLines() {
+    std::vector<std::vector<Shown>> assignments;
+    for (const QString& line : linestore::parseDocument(linestore::carriedDocumentText())) {
+        if (line.size() >= 4 && line[0].isDigit() && line[3] == u'.') {
+            assignments.emplace_back();
+        } else if (!assignments.empty() && !line.isEmpty()) {
+            const bool answer = line.startsWith(QStringLiteral("`a"));
+            assignments.back().push_back({answer ? line.mid(2) : line, line.startsWith(QStringLiteral("`q"))});
+        }
+    }
+    return assignments;
+}
+
+QByteArray sendFile(std::mt19937& random, const std::vector<std::vector<Shown>>& document, int day) {
+    static const QStringList words = {"the",    "slope", "is",     "x",     "=",       "8",          "so",    "we",
+                                      "factor", "check", "both",   "sides", "limit",   "derivative", "I",     "forgot",
+                                      "sign",   "error", "square", "root",  "(x - 2)", "because",    "agree", "ok"};
+    const auto text = [&](int least, int most) {
+        const int length = std::uniform_int_distribution<int>(least, most)(random);
+        QString t;
+        while (t.size() < length) {
+            t += words[static_cast<qsizetype>(random() % static_cast<unsigned>(words.size()))];
+            t += random() % 9 == 0 ? QStringLiteral("\r\n") : QStringLiteral(" ");
+        }
+        return t;
+    };
+    QString file;
+    const int assignment = day % static_cast<int>(document.size());
+    const std::vector<Shown>& lines = document[static_cast<std::size_t>(assignment)];
+    const QString nbr = QStringLiteral("%1").arg(assignment + 1, 3, 10, QLatin1Char('0'));
+    for (int run = 0; run < 3; ++run) {
+        QString filler;
+        for (int i = 0, n = 19 + static_cast<int>(random() % 38); i < n; ++i) {
+            filler += codepage::toUnicode(static_cast<unsigned char>(118 + random() % 138));
+        }
+        file += recordblocks::joinLines(
+            recordblocks::headerBlock(filler, nbr, nbr + QStringLiteral(".  Title"), "brisendal", "01-07-2026", 19));
+        int seconds = 9 * 3600 + run * 3600;
+        for (int block = 0; block < 19; ++block) {
+            const Shown& shown = lines[static_cast<std::size_t>((run * 7 + block) % static_cast<int>(lines.size()))];
+            seconds += 20 + static_cast<int>(random() % 200);
+            const QString time = QStringLiteral("%1:%2:%3")
+                                     .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+                                     .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                                     .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+            if (block % 6 == 5) {
+                file += recordblocks::joinLines(recordblocks::noteBlock(time, "01-07-2026" + time, shown.entry,
+                                                                        recordblocks::notesLabel + text(20, 200), 19));
+                continue;
+            }
+            const QString rating = QString::number(random() % 4);
+            file += recordblocks::joinLines(recordblocks::responseBlock(
+                false, time, 0, shown.entry, text(40, 500),
+                (shown.question ? recordblocks::confidenceLabel : recordblocks::selfCritiqueLabel) + rating, 19));
+        }
+    }
+    return codepage::encode(file);
+}
+
+bool write(const QString& path, const std::function<bool(QIODevice&)>& write) {
+    return !report::writeReportFile(path, write);
+}
+
+// The process's processor time, the system's share included: other work on the machine does not count in it.
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+struct Times {
+    std::vector<double> cpu;
+    std::vector<double> wall;
+};
+
+// Runs the work and keeps its processor and wall-clock times.
+template <typename Work> bool measure(Times& times, Work work) {
+    QElapsedTimer timer;
+    timer.start();
+    const double start = cpuMs();
+    const bool ok = work();
+    times.cpu.push_back(cpuMs() - start);
+    times.wall.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const auto document = shownLines();
+    std::mt19937 random(7);
+    QStringList files;
+    qint64 bytes = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const QString path = dir.filePath(
+            QStringLiteral("class/send_01%1Student_%2.txt").arg(10 + i % 5).arg(i / 5, 3, 10, QLatin1Char('0')));
+        QDir().mkpath(QFileInfo(path).path());
+        const QByteArray content = sendFile(random, document, i % 5);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size()) {
+            return 1;
+        }
+        files << path;
+        bytes += content.size();
+    }
+    std::printf("1,000 send files of 60 blocks, %.1f MB in all\n", static_cast<double>(bytes) / 1e6);
+    std::printf("processor time (wall-clock time in brackets), the median of 5 rounds\n");
+    std::printf("%-6s %18s %18s %14s %16s %8s\n", "files", "floor ms", "report ms", "ratio", "report ms/file",
+                "page MB");
+    const report::Document carried = report::Document::carried();
+    for (const qsizetype n : {250, 500, 1000}) {
+        Times floor;
+        Times full;
+        std::array<std::vector<double>, 5> phases;
+        qsizetype pageSize = 0;
+        for (int round = 0; round < 5; ++round) {
+            const bool read = measure(floor, [&] {
+                qsizetype characters = 0;
+                for (qsizetype i = 0; i < n; ++i) {
+                    QFile f(files[i]);
+                    if (!f.open(QIODevice::ReadOnly)) {
+                        return false;
+                    }
+                    characters += codepage::decode(f.readAll()).size();
+                }
+                return characters > 0;
+            });
+            const bool made = measure(full, [&] {
+                std::array<double, 6> at{cpuMs()};
+                report::ClassReader reader;
+                for (qsizetype i = 0; i < n; ++i) {
+                    QFile f(files[i]);
+                    if (!f.open(QIODevice::ReadOnly)) {
+                        return false;
+                    }
+                    reader.add(files[i], f.readAll());
+                }
+                at[1] = cpuMs();
+                const report::ClassRecords records = reader.finish();
+                at[2] = cpuMs();
+                const report::ClassView view = report::buildView(records, carried);
+                at[3] = cpuMs();
+                const bool page = write(dir.filePath("report.html"), [&](QIODevice& device) {
+                    return report::writeHtmlReport(records, view, device);
+                });
+                at[4] = cpuMs();
+                const bool table = write(dir.filePath("ratings.csv"), [&](QIODevice& device) {
+                    const QByteArray csv = report::csvReport(records, view);
+                    return device.write(csv) == csv.size();
+                });
+                at[5] = cpuMs();
+                for (std::size_t p = 0; p < phases.size(); ++p) {
+                    phases[p].push_back(at[p + 1] - at[p]);
+                }
+                return page && table;
+            });
+            if (!read || !made) {
+                return 1;
+            }
+            pageSize = QFileInfo(dir.filePath("report.html")).size();
+        }
+        const double f = median(floor.cpu);
+        const double r = median(full.cpu);
+        const double fw = median(floor.wall);
+        const double rw = median(full.wall);
+        std::printf("%-6lld %8.1f (%7.1f) %8.1f (%7.1f) %5.2f (%5.2f) %16.3f %8.1f\n", static_cast<long long>(n), f, fw,
+                    r, rw, r / f, rw / fw, r / static_cast<double>(n), static_cast<double>(pageSize) / 1e6);
+        std::printf("       read and parse %.1f, merge %.1f, place %.1f, page %.1f, table %.1f (processor ms)\n",
+                    median(phases[0]), median(phases[1]), median(phases[2]), median(phases[3]), median(phases[4]));
+    }
+    return 0;
+}
