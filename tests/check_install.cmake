@@ -10,9 +10,10 @@ if(NOT rc EQUAL 0)
 endif()
 
 set(binary "${PREFIX}/bin/qadrill")
+set(report "${PREFIX}/bin/qadrill-report")
 set(entry "${PREFIX}/share/applications/qadrill.desktop")
 set(icon "${PREFIX}/share/icons/hicolor/scalable/apps/qadrill.svg")
-foreach(f IN ITEMS "${binary}" "${entry}" "${icon}")
+foreach(f IN ITEMS "${binary}" "${report}" "${entry}" "${icon}")
     if(NOT EXISTS "${f}")
         message(FATAL_ERROR "not installed: ${f}")
     endif()
@@ -39,4 +40,10 @@ endif()
 file(SIZE "${PREFIX}/icon-48.png" size)
 if(size LESS 200) # a blank 48 x 48 picture is about 100 bytes
     message(FATAL_ERROR "icon renders empty")
+endif()
+
+# The instructor's program runs from where it was installed.
+execute_process(COMMAND "${report}" --help RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "^Usage: qadrill-report ")
+    message(FATAL_ERROR "installed qadrill-report --help failed (${rc}):\n${out}${err}")
 endif()
