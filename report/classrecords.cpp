@@ -78,16 +78,16 @@ QString shownName(const QString& key) {
 } // namespace
 
 int secondsOf(QStringView time) {
+    const auto digit = [&](qsizetype i) {
+        return time[i] >= u'0' && time[i] <= u'9' ? time[i].unicode() - u'0' : -100;
+    };
     if (time.size() != 8 || time[2] != u':' || time[5] != u':') {
         return -1;
     }
-    bool okH = false;
-    bool okM = false;
-    bool okS = false;
-    const int h = time.left(2).toInt(&okH);
-    const int m = time.mid(3, 2).toInt(&okM);
-    const int s = time.mid(6, 2).toInt(&okS);
-    if (!okH || !okM || !okS || h > 23 || m > 59 || s > 59) {
+    const int h = digit(0) * 10 + digit(1);
+    const int m = digit(3) * 10 + digit(4);
+    const int s = digit(6) * 10 + digit(7);
+    if (h < 0 || m < 0 || s < 0 || h > 23 || m > 59 || s > 59) {
         return -1;
     }
     return h * 3600 + m * 60 + s;
@@ -121,12 +121,17 @@ FileName classify(const QString& fileName) {
 
 // One copy of each entry for the whole class: the entries are the document's lines, shown again and again.
 QString ClassReader::shared(QString&& entry) {
-    const auto it = m_entries.constFind(entry);
-    if (it != m_entries.constEnd()) {
-        return *it;
+    // found by their length and ends, which tell the document's lines apart without reading them whole
+    const QStringView v(entry);
+    const std::size_t key = qHashMulti(0, v.size(), v.left(24), v.right(24));
+    std::vector<QString>& alike = m_entries[key];
+    for (const QString& e : alike) {
+        if (e == entry) {
+            return e;
+        }
     }
-    m_entries.insert(entry);
-    return std::move(entry);
+    alike.push_back(std::move(entry));
+    return alike.back();
 }
 
 void ClassReader::addIssue(const QString& path, const QString& message) {

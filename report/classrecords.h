@@ -4,7 +4,7 @@
 
 #include <QByteArray>
 #include <QDate>
-#include <QSet>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -95,7 +95,7 @@ private:
 
     ClassRecords m_records;
     std::vector<PendingRun> m_runs;
-    QSet<QString> m_entries;
+    QHash<std::size_t, std::vector<QString>> m_entries;
 };
 
 // Seconds since midnight from "hh:mm:ss"; -1 when it is not a time.
