@@ -1,30 +1,35 @@
 #include "report/reportfile.h"
 
-#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <filesystem>
 
 namespace report {
 
 std::optional<QString> writeReportFile(const QString& path, const std::function<bool(QIODevice&)>& write) {
-    const QString part = path + QStringLiteral(".part");
-    QFile file(part);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // a name of its own beside the target, so that no file of the user's is ever written over on the way
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open()) {
         return file.errorString();
     }
     if (!write(file) || !file.flush()) {
-        const QString reason = file.errorString();
-        file.remove();
-        return reason;
+        return file.errorString().isEmpty() ? QStringLiteral("the page could not be written") : file.errorString();
     }
+    // a new page may be read by anyone who may read the folder, as a file the user makes would be; a page made again
+    // keeps what its owner gave it
+    const QFileInfo target(path);
+    file.setPermissions(target.exists() ? target.permissions()
+                                        : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                                              QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     file.close();
     std::error_code error;
-    std::filesystem::rename(std::filesystem::path(part.toStdU16String()), std::filesystem::path(path.toStdU16String()),
-                            error);
+    std::filesystem::rename(std::filesystem::path(file.fileName().toStdU16String()),
+                            std::filesystem::path(path.toStdU16String()), error);
     if (error) {
-        QFile::remove(part);
         return QString::fromStdString(error.message());
     }
+    file.setAutoRemove(false);
     return std::nullopt;
 }
 

@@ -483,6 +483,10 @@ void TestReport::program_data() {
                                                         "{dir}/class"}
                                          << 2 << "is one of the files to read"
                                          << "";
+    QTest::newRow("page in a folder that does not exist")
+        << QStringList{"-o", "{dir}/no/such/report.html", "{dir}/class"} << 1
+        << "{dir}/no/such/report.html: cannot be written"
+        << "";
     QTest::newRow("more than a hundred files") << QStringList{"-o", out, "{dir}/many"} << 0 << "read 101 files"
                                                << "Student 100";
 }
