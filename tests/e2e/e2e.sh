@@ -544,6 +544,7 @@ started=$(now_ms)
 "case_$CASE"
 # the record files the case's runs left, for the report's end-to-end case
 for run in "$WORK"/run*; do
+    [[ -d $run/home ]] || continue # a later run in the same home folder as an earlier one
     mkdir -p "$OUT/records/${run##*/}"
     find "$run/home" -name '*.txt' -exec cp {} "$OUT/records/${run##*/}/" \;
 done
