@@ -18,8 +18,9 @@
 //  - the text runs to the first closing separator that is followed by the end of the file, by blank lines only, or by
 //    the start of the next block or header; a closing separator followed by anything else is part of the text. So a
 //    response that holds a line of 49 full stops, or the record separator, is read whole.
-//  - a record separator followed by a time line always opens a block, even inside a response: a student would have to
-//    type both lines exactly for this to split their text, and then the rest is still read, as a block cut short.
+//  - a record separator followed by a time line always opens a block, even inside a response, and so does an
+//    "assignment #" line followed by the heading its number opens: a student would have to type both lines exactly
+//    for this to split their text, and then the rest is still read, as a block cut short.
 //  - the last line before the closing separator is the rating when it starts with a rating label and at least one
 //    line of text stands before it; a one-line response is always text. A response written before any question or
 //    answer was shown has no rating line, and if its last line starts like a rating label that line is read as the
