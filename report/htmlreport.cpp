@@ -628,16 +628,25 @@ constexpr std::array<bool, 128> plainAscii = [] {
 }();
 
 #if defined(__SSE2__)
-// Whether the eight characters at p are all printable ASCII that a page shows as they are.
-bool eightPlain(const char16_t* p) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+// Whether eight characters at a time are all printable ASCII that a page shows as they are.
+struct EightPlain {
     // compared as signed numbers: everything from U+8000 on counts as below the blank, and so as not plain
-    __m128i special = _mm_or_si128(_mm_cmplt_epi16(v, _mm_set1_epi16(0x20)), _mm_cmpgt_epi16(v, _mm_set1_epi16(0x7E)));
-    for (const short c : {'&', '<', '>', '"', '\''}) {
-        special = _mm_or_si128(special, _mm_cmpeq_epi16(v, _mm_set1_epi16(c)));
+    const __m128i blank = _mm_set1_epi16(0x20);
+    const __m128i tilde = _mm_set1_epi16(0x7E);
+    const __m128i amp = _mm_set1_epi16('&');
+    const __m128i lt = _mm_set1_epi16('<');
+    const __m128i gt = _mm_set1_epi16('>');
+    const __m128i quot = _mm_set1_epi16('"');
+    const __m128i apos = _mm_set1_epi16('\'');
+
+    bool operator()(const char16_t* p) const {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i outside = _mm_or_si128(_mm_cmplt_epi16(v, blank), _mm_cmpgt_epi16(v, tilde));
+        const __m128i markup = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, amp), _mm_cmpeq_epi16(v, lt)),
+                                            _mm_or_si128(_mm_cmpeq_epi16(v, gt), _mm_cmpeq_epi16(v, quot)));
+        return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(outside, markup), _mm_cmpeq_epi16(v, apos))) == 0;
     }
-    return _mm_movemask_epi8(special) == 0;
-}
+};
 #endif
 
 } // namespace
@@ -646,6 +655,9 @@ void appendEscaped(QString& out, QStringView text) {
     const char16_t* data = text.utf16();
     const qsizetype size = text.size();
     qsizetype safeFrom = 0;
+#if defined(__SSE2__)
+    const EightPlain eightPlain;
+#endif
     const auto flush = [&](qsizetype i) {
         if (i > safeFrom) {
             out += QStringView(data + safeFrom, i - safeFrom);
