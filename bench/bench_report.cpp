@@ -132,7 +132,12 @@ int main(int argc, char* argv[]) {
     std::mt19937 random(7);
     QStringList files;
     qint64 bytes = 0;
-    for (int i = 0; i < 1000; ++i) {
+    // one size and one round when a number of files is given, for a profiler
+    const qsizetype only = argc > 1 ? QByteArray(argv[1]).toLongLong() : 0;
+    const std::vector<qsizetype> sizes =
+        only > 0 ? std::vector<qsizetype>{only} : std::vector<qsizetype>{250, 500, 1000};
+    const int rounds = only > 0 ? 1 : 5;
+    for (qsizetype i = 0; i < sizes.back(); ++i) {
         const QString path = dir.filePath(
             QStringLiteral("class/send_01%1Student_%2.txt").arg(10 + i % 5).arg(i / 5, 3, 10, QLatin1Char('0')));
         QDir().mkpath(QFileInfo(path).path());
@@ -144,17 +149,18 @@ int main(int argc, char* argv[]) {
         files << path;
         bytes += content.size();
     }
-    std::printf("1,000 send files of 60 blocks, %.1f MB in all\n", static_cast<double>(bytes) / 1e6);
-    std::printf("processor time (wall-clock time in brackets), the median of 5 rounds\n");
+    std::printf("%lld send files of 60 blocks, %.1f MB in all\n", static_cast<long long>(sizes.back()),
+                static_cast<double>(bytes) / 1e6);
+    std::printf("processor time (wall-clock time in brackets), the median of %d rounds\n", rounds);
     std::printf("%-6s %18s %18s %14s %16s %8s\n", "files", "floor ms", "report ms", "ratio", "report ms/file",
                 "page MB");
     const report::Document carried = report::Document::carried();
-    for (const qsizetype n : {250, 500, 1000}) {
+    for (const qsizetype n : sizes) {
         Times floor;
         Times full;
         std::array<std::vector<double>, 5> phases;
         qsizetype pageSize = 0;
-        for (int round = 0; round < 5; ++round) {
+        for (int round = 0; round < rounds; ++round) {
             const bool read = measure(floor, [&] {
                 qsizetype characters = 0;
                 for (qsizetype i = 0; i < n; ++i) {

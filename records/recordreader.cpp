@@ -6,7 +6,12 @@
 
 #include <QStringDecoder>
 
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // How a file is read. A block's lines are recognised by their fixed texts: the record separator followed by a time
 // line opens a response or note block; a line followed by "assignment #" and the heading that number opens is a
@@ -215,6 +220,33 @@ Line kindOf(QStringView v) {
     }
 }
 
+// The position of every LF in the text, found eight characters at a time where the processor can.
+std::vector<qsizetype> lineFeeds(QStringView text) {
+    std::vector<qsizetype> at;
+    at.reserve(static_cast<std::size_t>(text.size() / 32));
+    const char16_t* data = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi16(u'\n');
+    for (; i + 8 <= size; i += 8) {
+        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(eight, lf))); // two bits a character
+        while (bits != 0) {
+            at.push_back(i + std::countr_zero(bits) / 2);
+            bits &= bits - 1;
+            bits &= bits - 1;
+        }
+    }
+#endif
+    for (; i < size; ++i) {
+        if (data[i] == u'\n') {
+            at.push_back(i);
+        }
+    }
+    return at;
+}
+
 class Parser {
 public:
     Parser(QStringView text, Reading& out) : m_text(text), m_out(out) { split(); }
@@ -250,10 +282,9 @@ private:
     // Lines end in CR LF. When bare LF ends are the greater number, an editor has saved the file: it is split at
     // every LF then, and a CR before it is dropped.
     void split() {
-        std::vector<qsizetype> ends; // the position of every LF
+        const std::vector<qsizetype> ends = lineFeeds(m_text); // the position of every LF
         qsizetype crlf = 0;
-        for (qsizetype i = m_text.indexOf(u'\n'); i >= 0; i = m_text.indexOf(u'\n', i + 1)) {
-            ends.push_back(i);
+        for (const qsizetype i : ends) {
             crlf += i > 0 && m_text[i - 1] == u'\r' ? 1 : 0;
         }
         const qsizetype lf = static_cast<qsizetype>(ends.size()) - crlf;

@@ -129,33 +129,36 @@ Placement Document::place(QStringView assignmentNbr, const QString& entry) const
 }
 
 void appendTimeText(QString& out, const Record& record) {
-    const auto two = [&out](int n) {
-        out += QChar(u'0' + n / 10);
-        out += QChar(u'0' + n % 10);
+    char16_t text[24];
+    std::size_t n = 0;
+    const auto two = [&](int v) {
+        text[n++] = static_cast<char16_t>(u'0' + v / 10 % 10);
+        text[n++] = static_cast<char16_t>(u'0' + v % 10);
     };
-    if (record.date.isValid()) {
-        const int year = record.date.year();
-        if (year >= 0 && year <= 9999) {
-            two(year / 100);
-            two(year % 100);
-        } else {
-            out += QString::number(year);
-        }
-        out += u'-';
-        two(record.date.month());
-        out += u'-';
-        two(record.date.day());
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    record.date.getDate(&year, &month, &day);
+    const bool date = record.date.isValid() && year >= 1 && year <= 9999;
+    if (date) {
+        two(year / 100);
+        two(year % 100);
+        text[n++] = u'-';
+        two(month);
+        text[n++] = u'-';
+        two(day);
         if (record.seconds >= 0) {
-            out += u' ';
+            text[n++] = u' ';
         }
     }
     if (record.seconds >= 0) {
         two(record.seconds / 3600);
-        out += u':';
+        text[n++] = u':';
         two(record.seconds / 60 % 60);
-        out += u':';
+        text[n++] = u':';
         two(record.seconds % 60);
     }
+    out += QStringView(text, static_cast<qsizetype>(n));
 }
 
 QString timeText(const Record& record) {
@@ -208,6 +211,18 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         bool byNumber;
     };
     std::vector<Placed> placed;
+    // the class's entries are held once (see ClassReader), so an entry already placed is known by where it lies
+    QHash<const QChar*, std::vector<std::pair<QString, Placement>>> placedEntries;
+    const auto placeOnce = [&](const QString& nbr, const QString& entry) {
+        std::vector<std::pair<QString, Placement>>& known = placedEntries[entry.constData()];
+        for (const auto& [assignment, placement] : known) {
+            if (assignment == nbr) {
+                return placement;
+            }
+        }
+        known.emplace_back(nbr, document.place(nbr, entry));
+        return known.back().second;
+    };
     for (std::size_t s = 0; s < records.students.size(); ++s) {
         for (const Run& run : records.students[s].runs) {
             for (const Record& r : run.records) {
@@ -215,7 +230,7 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
                 if (nbr.isEmpty() && r.questionNumber) {
                     nbr = assignmentOfNumber(*r.questionNumber);
                 }
-                Placement p = document.place(nbr, r.entry);
+                Placement p = placeOnce(nbr, r.entry);
                 if (nbr.isEmpty() && p.assignment >= 0) {
                     nbr = document.assignments()[static_cast<std::size_t>(p.assignment)].nbr;
                 }
