@@ -189,6 +189,9 @@ int main(int argc, char* argv[]) {
             for (const QString& file : found) {
                 addInput(file);
             }
+        } else if (!info.isFile()) {
+            // a device or a pipe could be read for ever
+            reader.addIssue(path, QStringLiteral("not a file or a folder"));
         } else {
             addInput(path);
         }

@@ -467,6 +467,9 @@ void TestReport::program_data() {
     QTest::newRow("no such path beside a good one")
         << QStringList{"-o", out, "{dir}/nothing", "{dir}/class"} << 0 << "{dir}/nothing: no such file or folder"
         << "Ann Lee";
+    QTest::newRow("a device, which could be read for ever")
+        << QStringList{"-o", out, "/dev/zero"} << 1 << "/dev/zero: not a file or a folder"
+        << "";
     QTest::newRow("empty folder") << QStringList{"-o", out, "{dir}/empty"} << 1
                                   << "no send_*.txt or masterFile_*.txt file in this folder"
                                   << "";
