@@ -16,6 +16,9 @@
 
 namespace {
 
+// A student who pasted a hundred 10 MB responses would still be far below this; a file above it is something else.
+constexpr qint64 largestFile = qint64(1) << 30;
+
 const char* const usage = "Usage: qadrill-report [-o REPORT.html] [--csv RATINGS.csv] [-r] PATH...\n";
 
 const char* const help =
@@ -208,6 +211,12 @@ int main(int argc, char* argv[]) {
 
     for (const QString& path : inputs) {
         QFile file(path);
+        if (file.size() > largestFile) {
+            reader.addIssue(
+                path,
+                QStringLiteral("%1 MB, far more than any record file: not read").arg(file.size() / (1024 * 1024)));
+            continue;
+        }
         if (!file.open(QIODevice::ReadOnly)) {
             reader.addIssue(path, QStringLiteral("cannot be read: %1").arg(file.errorString()));
             continue;

@@ -470,6 +470,9 @@ void TestReport::program_data() {
     QTest::newRow("a device, which could be read for ever")
         << QStringList{"-o", out, "/dev/zero"} << 1 << "/dev/zero: not a file or a folder"
         << "";
+    QTest::newRow("a file too large for a record file")
+        << QStringList{"-o", out, "{dir}/large/send_0107Big.txt"} << 1 << "send_0107Big.txt: 1100 MB, far more than"
+        << "";
     QTest::newRow("empty folder") << QStringList{"-o", out, "{dir}/empty"} << 1
                                   << "no send_*.txt or masterFile_*.txt file in this folder"
                                   << "";
@@ -515,6 +518,10 @@ void TestReport::program() {
     for (int i = 0; i < 101; ++i) {
         writeBytes(d + QStringLiteral("/many/send_0107Student_%1.txt").arg(i), runFile(false, "[v", "001", runB));
     }
+    QVERIFY(QDir().mkpath(d + "/large"));
+    QFile large(d + "/large/send_0107Big.txt"); // sparse: it takes no room on the disk
+    QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(qint64(1100) * 1024 * 1024));
+    large.close();
     const std::set<QString> before = filesBelow(d);
 
     for (QString& a : args) {
