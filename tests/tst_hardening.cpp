@@ -534,10 +534,17 @@ void TestHardening::killedWhileRatingBoxOpen_filesHoldWholeBlocks() {
     reference.click(enter);
     reference.click(next);
 
+    // the press saved the answer to the run's draft before it asked for the rating; the kill comes once it is there
+    const QString folder = home.path() + QStringLiteral("/tavimora");
+    const auto draftHolds = [&](const QByteArray& text) {
+        const QStringList drafts =
+            QDir(folder).entryList({QStringLiteral(".unsent_A.*.draft")}, QDir::Files | QDir::Hidden);
+        return drafts.size() == 1 && contents(folder + u'/' + drafts.first()).endsWith(text);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(draftHolds("second answer"), 10000);
     child.kill();
     QVERIFY(child.waitForFinished(30000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-    const QString folder = home.path() + QStringLiteral("/tavimora");
     QCOMPARE(recordNames(folder), (QList<QByteArray>{"masterFile_A.txt", "send_0107A.txt"}));
     for (const char* name : {"masterFile_A.txt", "send_0107A.txt"}) {
         const QByteArray file = contents(folder + u'/' + QLatin1String(name));
@@ -728,7 +735,7 @@ void TestHardening::twoRunsOfOneName_eachKeepsItsOwn() {
     const auto drafts = [&] {
         return QDir(first.folder()).entryList({QStringLiteral(".unsent_A.*.draft")}, QDir::Files | QDir::Hidden);
     };
-    QTRY_COMPARE_WITH_TIMEOUT(drafts().size(), 2, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(drafts().size(), 2, 5000);
     first.click("cmd_quit");
     QCOMPARE(drafts().size(), 1); // the second run's draft is its own
     second->controls().cmd_quit->click();

@@ -29,7 +29,7 @@ private slots:
     void undoHistory_largePastesKeptOnce();
     void leavingTheBox_data();
     void leavingTheBox();
-    void draft_followsTheBoxWithinTwoSeconds();
+    void draft_followsTheBox_goneOnceRecorded();
     void start_recoversDraftsOfEndedRuns_tellsOnce();
     void keys_fromTheAnswerBox();
 };
@@ -256,7 +256,7 @@ void TestUnsent::leavingTheBox() {
     }
 }
 
-void TestUnsent::draft_followsTheBoxWithinTwoSeconds() {
+void TestUnsent::draft_followsTheBox_goneOnceRecorded() {
     TestRun run({"A", "", "1", "2"}, fixtures::smallDocument());
     QVERIFY(run.start());
     press(run, {"cmdNextQuestion", "type:my answer"});
@@ -264,14 +264,15 @@ void TestUnsent::draft_followsTheBoxWithinTwoSeconds() {
         const QStringList drafts = draftsIn(run.folder());
         return drafts.size() == 1 && readFile(run.folder() + u'/' + drafts.first()).endsWith(text);
     };
-    QTRY_VERIFY_WITH_TIMEOUT(draftHolds(" my answer"), 2000);
+    // the save starts a second after the change; the rest of the wait is for a machine under load
+    QTRY_VERIFY_WITH_TIMEOUT(draftHolds(" my answer"), 4000);
     const keptstore::DraftReading reading =
         keptstore::readDraft(readFile(run.folder() + u'/' + draftsIn(run.folder()).first()));
     QCOMPARE(reading.problem, QString());
     QCOMPARE(reading.draft.typedUnder, QStringLiteral("`q001.  What is 2 + 3?"));
     // once recorded, the draft holds nothing to recover
     run.click("cmd_enter_response");
-    QTRY_VERIFY_WITH_TIMEOUT(draftsIn(run.folder()).isEmpty(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(draftsIn(run.folder()).isEmpty(), 4000);
 }
 
 void TestUnsent::start_recoversDraftsOfEndedRuns_tellsOnce() {
