@@ -128,12 +128,12 @@ Placement Document::place(QStringView assignmentNbr, const QString& entry) const
     return one ? it->front() : Placement{};
 }
 
-void appendTimeText(QString& out, const Record& record) {
-    char16_t text[24];
+void appendTimeText(QByteArray& out, const Record& record) {
+    char text[24];
     std::size_t n = 0;
     const auto two = [&](int v) {
-        text[n++] = static_cast<char16_t>(u'0' + v / 10 % 10);
-        text[n++] = static_cast<char16_t>(u'0' + v % 10);
+        text[n++] = static_cast<char>('0' + v / 10 % 10);
+        text[n++] = static_cast<char>('0' + v % 10);
     };
     int year = 0;
     int month = 0;
@@ -143,28 +143,28 @@ void appendTimeText(QString& out, const Record& record) {
     if (date) {
         two(year / 100);
         two(year % 100);
-        text[n++] = u'-';
+        text[n++] = '-';
         two(month);
-        text[n++] = u'-';
+        text[n++] = '-';
         two(day);
         if (record.seconds >= 0) {
-            text[n++] = u' ';
+            text[n++] = ' ';
         }
     }
     if (record.seconds >= 0) {
         two(record.seconds / 3600);
-        text[n++] = u':';
+        text[n++] = ':';
         two(record.seconds / 60 % 60);
-        text[n++] = u':';
+        text[n++] = ':';
         two(record.seconds % 60);
     }
-    out += QStringView(text, static_cast<qsizetype>(n));
+    out.append(text, static_cast<qsizetype>(n));
 }
 
 QString timeText(const Record& record) {
-    QString text;
+    QByteArray text;
     appendTimeText(text, record);
-    return text;
+    return QString::fromLatin1(text);
 }
 
 ClassView buildView(const ClassRecords& records, const Document& document) {

@@ -2,6 +2,7 @@
 
 #include "report/classrecords.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -96,8 +97,8 @@ struct ClassView {
 
 ClassView buildView(const ClassRecords& records, const Document& document);
 
-// The time of a record as the report shows it: "2026-01-07 09:30:05", or what is known of it.
+// The time of a record as the report shows it: "2026-01-07 09:30:05", or what is known of it; ASCII only.
 QString timeText(const Record& record);
-void appendTimeText(QString& out, const Record& record);
+void appendTimeText(QByteArray& out, const Record& record);
 
 } // namespace report

@@ -5,7 +5,6 @@
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QFileInfo>
-#include <QStringEncoder>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,8 +12,11 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <string_view>
 
 namespace report {
 
@@ -71,16 +73,16 @@ QString contentSecurityPolicy() {
         .arg(QString::fromLatin1(hash));
 }
 
-QString ratingName(Rating r) {
+QByteArrayView ratingName(Rating r) {
     switch (r) {
     case Rating::Confidence:
-        return QStringLiteral("confidence");
+        return "confidence";
     case Rating::SelfCritique:
-        return QStringLiteral("self-critique");
+        return "self-critique";
     case Rating::None:
         break;
     }
-    return QString();
+    return {};
 }
 
 QString groupTitle(const DocGroup& g) {
@@ -118,15 +120,26 @@ QStringView questionText(QStringView line) {
     return line.mid(at);
 }
 
+// A number's digits, made without the heap.
+class Digits {
+public:
+    explicit Digits(long long n) : m_end(std::to_chars(m_digits, m_digits + sizeof m_digits, n).ptr) {}
+    operator QByteArrayView() const { return QByteArrayView(m_digits, m_end - m_digits); }
+
+private:
+    char m_digits[24];
+    const char* m_end;
+};
+
 class Page {
 public:
     Page(const ClassRecords& records, const ClassView& view, QIODevice& device)
         : m_records(records), m_view(view), m_device(device) {
         // a student's link, made once: it stands before each of their records
         for (std::size_t s = 0; s < records.students.size(); ++s) {
-            QString link = QStringLiteral("<a href=\"#") + studentId(s) + QStringLiteral("\">");
+            QByteArray link = "<a href=\"#s" + QByteArray::number(static_cast<qulonglong>(s + 1)) + "\">";
             appendEscaped(link, records.students[s].name);
-            m_studentLinks.push_back(link + QStringLiteral("</a>"));
+            m_studentLinks.push_back(link + "</a>");
         }
         m_out.reserve(chunk + 4096);
     }
@@ -138,13 +151,13 @@ public:
         for (std::size_t a = 0; a < m_view.assignments.size(); ++a) {
             assignment(a);
         }
-        m_out += QStringLiteral("<section id=\"students\"><h2>Students</h2>\n");
+        put("<section id=\"students\"><h2>Students</h2>\n");
         for (std::size_t s = 0; s < m_records.students.size(); ++s) {
             student(s);
         }
-        m_out += QStringLiteral("</section>\n");
+        put("</section>\n");
         problems();
-        m_out += QStringLiteral("</main>\n</body>\n</html>\n");
+        put("</main>\n</body>\n</html>\n");
         flush();
         return m_ok;
     }
@@ -153,30 +166,58 @@ private:
     static constexpr qsizetype chunk = 1 << 18;
 
     void flush() {
-        m_bytes.resize(m_encoder.requiredSpace(m_out.size()));
-        char* end = m_encoder.appendToBuffer(m_bytes.data(), m_out);
-        const qint64 size = end - m_bytes.data();
-        m_ok = m_ok && m_device.write(m_bytes.constData(), size) == size;
-        m_out.resize(0);
+        m_ok = m_ok && m_device.write(m_out) == m_out.size();
+        m_out.resize(0); // keeps its room for the next piece
     }
-    void put(QStringView text) {
-        m_out += text;
+    void flushWhenFull() {
         if (m_out.size() > chunk) {
             flush();
         }
+    }
+    // The page's own markup, ASCII.
+    void put(QByteArrayView markup) {
+        m_out += markup;
+        flushWhenFull();
+    }
+    // Text of the page's own, such as the document's headings.
+    void put(QStringView text) {
+        m_out += text.toUtf8();
+        flushWhenFull();
     }
     void esc(QStringView text) {
         appendEscaped(m_out, text);
-        if (m_out.size() > chunk) {
-            flush();
-        }
+        flushWhenFull();
     }
-    void num(qsizetype n) { m_out += QString::number(n); }
+    void num(long long n) { m_out += Digits(n); }
+    // Markup with %1 to %9 filled in, as QString::arg would fill them, without a string made at each step.
+    void putFilled(std::string_view markup, std::initializer_list<QByteArrayView> fills) {
+        for (std::size_t at = markup.find('%'); at != std::string_view::npos; at = markup.find('%')) {
+            m_out += QByteArrayView(markup.data(), static_cast<qsizetype>(at));
+            m_out += fills.begin()[markup[at + 1] - '1'];
+            markup.remove_prefix(at + 2);
+        }
+        put(QByteArrayView(markup.data(), static_cast<qsizetype>(markup.size())));
+    }
 
-    QString assignmentId(std::size_t a) const { return QStringLiteral("a%1").arg(a + 1); }
-    QString groupId(std::size_t a, std::size_t g) const { return QStringLiteral("a%1-q%2").arg(a + 1).arg(g); }
-    QString studentId(std::size_t s) const { return QStringLiteral("s%1").arg(s + 1); }
-    QString cellId(std::size_t s, std::size_t a) const { return QStringLiteral("s%1-a%2").arg(s + 1).arg(a + 1); }
+    // The ids of the page's sections: "a1", "a1-q2", "s3", "s3-a1".
+    void putAssignmentId(std::size_t a) {
+        put("a");
+        num(a + 1);
+    }
+    void putGroupId(std::size_t a, std::size_t g) {
+        putAssignmentId(a);
+        put("-q");
+        num(g);
+    }
+    void putStudentId(std::size_t s) {
+        put("s");
+        num(s + 1);
+    }
+    void putCellId(std::size_t s, std::size_t a) {
+        putStudentId(s);
+        put("-a");
+        num(a + 1);
+    }
 
     QString assignmentName(std::size_t a) const {
         const AssignmentView& av = m_view.assignments[a];
@@ -187,148 +228,148 @@ private:
     }
 
     void head() {
-        put(u"<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-            u"<meta http-equiv=\"Content-Security-Policy\" content=\"");
+        put("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+            "<meta http-equiv=\"Content-Security-Policy\" content=\"");
         put(contentSecurityPolicy());
-        put(u"\">\n<meta name=\"referrer\" content=\"no-referrer\">\n"
-            u"<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-            u"<title>Class report</title>\n<style>");
+        put("\">\n<meta name=\"referrer\" content=\"no-referrer\">\n"
+            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+            "<title>Class report</title>\n<style>");
         put(style);
-        put(u"</style>\n</head>\n<body>\n<header>\n<h1>Class report</h1>\n<p>");
+        put("</style>\n</head>\n<body>\n<header>\n<h1>Class report</h1>\n<p>");
         num(static_cast<qsizetype>(m_records.students.size()));
-        put(m_records.students.size() == 1 ? u" student, " : u" students, ");
+        put(m_records.students.size() == 1 ? " student, " : " students, ");
         num(m_records.files.size());
-        put(m_records.files.size() == 1 ? u" file read" : u" files read");
+        put(m_records.files.size() == 1 ? " file read" : " files read");
         if (!m_records.issues.empty()) {
-            put(u", <a href=\"#problems\">");
+            put(", <a href=\"#problems\">");
             num(static_cast<qsizetype>(m_records.issues.size()));
-            put(m_records.issues.size() == 1 ? u" problem</a> reading them" : u" problems</a> reading them");
+            put(m_records.issues.size() == 1 ? " problem</a> reading them" : " problems</a> reading them");
         }
-        put(u".</p>\n<nav><a href=\"#overview\">Overview</a>");
+        put(".</p>\n<nav><a href=\"#overview\">Overview</a>");
         for (std::size_t a = 0; a < m_view.assignments.size(); ++a) {
-            put(u"<a href=\"#");
-            put(assignmentId(a));
-            put(u"\">");
+            put("<a href=\"#");
+            putAssignmentId(a);
+            put("\">");
             put(m_view.assignments[a].nbr.isEmpty() ? QStringLiteral("unknown") : QString());
             esc(m_view.assignments[a].nbr);
-            put(u"</a>");
+            put("</a>");
         }
-        put(u"<a href=\"#students\">Students</a>");
+        put("<a href=\"#students\">Students</a>");
         if (!m_records.issues.empty()) {
-            put(u"<a href=\"#problems\">Problems</a>");
+            put("<a href=\"#problems\">Problems</a>");
         }
-        put(u"</nav>\n</header>\n<main>\n");
+        put("</nav>\n</header>\n<main>\n");
     }
 
     void overview() {
-        put(u"<section id=\"overview\"><h2>Overview</h2>\n");
+        put("<section id=\"overview\"><h2>Overview</h2>\n");
         if (m_records.students.empty()) {
-            put(u"<p class=\"none\">No student's records could be read.</p></section>\n");
+            put("<p class=\"none\">No student's records could be read.</p></section>\n");
             return;
         }
-        put(u"<div class=\"wide\"><table>\n<thead><tr><th>Student</th>");
+        put("<div class=\"wide\"><table>\n<thead><tr><th>Student</th>");
         for (std::size_t a = 0; a < m_view.assignments.size(); ++a) {
-            put(u"<th><a href=\"#");
-            put(assignmentId(a));
-            put(u"\">");
+            put("<th><a href=\"#");
+            putAssignmentId(a);
+            put("\">");
             esc(assignmentName(a));
-            put(u"</a></th>");
+            put("</a></th>");
         }
-        put(u"</tr></thead>\n<tbody>\n");
+        put("</tr></thead>\n<tbody>\n");
         for (std::size_t s = 0; s < m_records.students.size(); ++s) {
-            put(u"<tr><th><a href=\"#");
-            put(studentId(s));
-            put(u"\">");
+            put("<tr><th><a href=\"#");
+            putStudentId(s);
+            put("\">");
             esc(m_records.students[s].name);
-            put(u"</a></th>");
+            put("</a></th>");
             for (std::size_t a = 0; a < m_view.assignments.size(); ++a) {
                 overviewCell(s, a);
             }
-            put(u"</tr>\n");
+            put("</tr>\n");
         }
-        put(u"</tbody></table></div>\n</section>\n");
+        put("</tbody></table></div>\n</section>\n");
     }
 
     void overviewCell(std::size_t s, std::size_t a) {
         const Cell& c = m_view.cells[s][a];
         if (!c.present) {
-            put(u"<td class=\"absent\">not run</td>");
+            put("<td class=\"absent\">not run</td>");
             return;
         }
         const DocAssignment* doc = m_view.assignments[a].doc;
-        put(u"<td><a href=\"#");
-        put(cellId(s, a));
-        put(u"\">");
+        put("<td><a href=\"#");
+        putCellId(s, a);
+        put("\">");
         if (doc) {
             num(c.answered);
-            put(u" of ");
+            put(" of ");
             num(doc->questions);
-            put(u" questions");
+            put(" questions");
             if (c.optionalAnswered > 0) {
-                put(u" (+");
+                put(" (+");
                 num(c.optionalAnswered);
-                put(u" optional)");
+                put(" optional)");
             }
         } else {
-            put(u"details");
+            put("details");
         }
-        put(u"</a><br>");
+        put("</a><br>");
         num(c.responses);
-        put(c.responses == 1 ? u" response" : u" responses");
+        put(c.responses == 1 ? " response" : " responses");
         if (c.notes > 0) {
-            put(u", ");
+            put(", ");
             num(c.notes);
-            put(c.notes == 1 ? u" note" : u" notes");
+            put(c.notes == 1 ? " note" : " notes");
         }
         if (c.first) {
-            put(u"<br>");
+            put("<br>");
             esc(timeText(*c.first));
             if (c.last != c.first) {
-                put(u" to<br>");
+                put(" to<br>");
                 esc(timeText(*c.last));
             }
         }
-        put(u"</td>");
+        put("</td>");
     }
 
     void docText(QStringView text, bool answer) {
-        put(answer ? u"<div class=\"doc answer\">" : u"<div class=\"doc\">");
+        put(answer ? "<div class=\"doc answer\">" : "<div class=\"doc\">");
         esc(markup::expandLineBreaks(text));
-        put(u"</div>\n");
+        put("</div>\n");
     }
 
     void item(const Item& it, bool withEntry) {
         const Record& r = *it.record;
         const bool note = r.kind == BlockKind::Note;
-        put(note ? u"<li class=\"note\"><p class=\"who\">" : u"<li><p class=\"who\">");
+        put(note ? "<li class=\"note\"><p class=\"who\">" : "<li><p class=\"who\">");
         put(m_studentLinks[static_cast<std::size_t>(it.student)]);
-        put(u"<span class=\"meta\">");
-        put(note ? u"note, " : u"");
+        put("<span class=\"meta\">");
+        put(note ? "note, " : "");
         appendTimeText(m_out, r);
-        put(u"</span>");
+        put("</span>");
         if (r.rating != Rating::None) {
-            put(u"<span class=\"rating\">");
+            put("<span class=\"rating\">");
             put(ratingName(r.rating));
-            put(u": ");
+            put(": ");
             if (r.ratingText.isEmpty()) {
-                put(u"none given");
+                put("none given");
             } else {
                 esc(r.ratingText);
             }
-            put(u"</span>");
+            put("</span>");
         }
-        put(u"</p>");
+        put("</p>");
         if (it.entryDiffers) {
-            put(u"<p class=\"flag\">Placed by its question number; the file shows it after a line the problem "
-                u"document does not hold:</p>");
+            put("<p class=\"flag\">Placed by its question number; the file shows it after a line the problem "
+                "document does not hold:</p>");
             docText(r.entry, false);
         } else if (withEntry) {
-            put(u"<p class=\"flag\">After:</p>");
+            put("<p class=\"flag\">After:</p>");
             docText(r.entry, false);
         }
-        put(u"<div class=\"text\">");
+        put("<div class=\"text\">");
         esc(r.text);
-        put(u"</div></li>\n");
+        put("</div></li>\n");
     }
 
     void items(const std::vector<Item>& list, bool critiques, const QString& none) {
@@ -336,32 +377,32 @@ private:
         for (const Item& it : list) {
             if (it.critique == critiques) {
                 if (!any) {
-                    put(u"<ol class=\"records\">\n");
+                    put("<ol class=\"records\">\n");
                     any = true;
                 }
                 item(it, false);
             }
         }
         if (any) {
-            put(u"</ol>\n");
+            put("</ol>\n");
         } else {
-            put(u"<p class=\"none\">");
+            put("<p class=\"none\">");
             put(none);
-            put(u"</p>\n");
+            put("</p>\n");
         }
     }
 
     void assignment(std::size_t a) {
         const AssignmentView& av = m_view.assignments[a];
-        put(u"<section class=\"assignment\" id=\"");
-        put(assignmentId(a));
-        put(u"\"><h2>");
+        put("<section class=\"assignment\" id=\"");
+        putAssignmentId(a);
+        put("\"><h2>");
         esc(assignmentName(a));
-        put(u"</h2>\n");
+        put("</h2>\n");
         if (!av.doc && !av.nbr.isEmpty()) {
-            put(u"<p class=\"flag\">The problem document has no assignment ");
+            put("<p class=\"flag\">The problem document has no assignment ");
             esc(av.nbr);
-            put(u"; its records follow as they were read.</p>\n");
+            put("; its records follow as they were read.</p>\n");
         }
         if (av.doc) {
             for (std::size_t g = 0; g < av.doc->groups.size(); ++g) {
@@ -369,15 +410,15 @@ private:
             }
         }
         if (!av.unplaced.empty()) {
-            put(u"<section class=\"question\"><h3>");
-            put(av.doc ? u"Entries the problem document does not hold" : u"Records");
-            put(u"</h3>\n<ol class=\"records\">\n");
+            put("<section class=\"question\"><h3>");
+            put(av.doc ? "Entries the problem document does not hold" : "Records");
+            put("</h3>\n<ol class=\"records\">\n");
             for (const Item& it : av.unplaced) {
                 item(it, true);
             }
-            put(u"</ol></section>\n");
+            put("</ol></section>\n");
         }
-        put(u"</section>\n");
+        put("</section>\n");
     }
 
     void group(std::size_t a, std::size_t g) {
@@ -388,11 +429,11 @@ private:
         if (!question && list.empty()) {
             return; // text before the first question or the closing line, which nobody answered
         }
-        put(u"<section class=\"question\" id=\"");
-        put(groupId(a, g));
-        put(u"\"><h3>");
+        put("<section class=\"question\" id=\"");
+        putGroupId(a, g);
+        put("\"><h3>");
         put(groupTitle(dg));
-        put(u"</h3>\n");
+        put("</h3>\n");
         if (question) {
             docText(questionText(dg.question), false);
         }
@@ -400,22 +441,22 @@ private:
         for (const QString& t : dg.textsBefore) {
             docText(t, false);
         }
-        put(u"<h4>Responses</h4>\n");
+        put("<h4>Responses</h4>\n");
         items(list, false, QStringLiteral("No responses."));
         if (hasAnswer) {
-            put(u"<h4>Given answer</h4>\n");
+            put("<h4>Given answer</h4>\n");
             for (const QString& answer : dg.answers) {
                 docText(answer, true);
             }
             for (const QString& t : dg.textsAfter) {
                 docText(t, false);
             }
-            put(u"<h4>Self-critiques</h4>\n");
+            put("<h4>Self-critiques</h4>\n");
             items(list, true, QStringLiteral("No self-critiques."));
         } else if (std::any_of(list.begin(), list.end(), [](const Item& i) { return i.critique; })) {
             items(list, true, QString());
         }
-        put(u"</section>\n");
+        put("</section>\n");
     }
 
     // Confidence against self-critique, one point per question that has both, the count written in each point.
@@ -448,24 +489,22 @@ private:
         }
         const auto x = [](int c) { return 62 + c * 44; };
         const auto y = [](int k) { return 152 - k * 40; };
-        put(u"<figure class=\"chart\"><svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 240 210\" "
-            u"role=\"img\" aria-labelledby=\"");
-        put(studentId(s));
-        put(u"-chart\"><title id=\"");
-        put(studentId(s));
-        put(u"-chart\">Confidence against self-critique ratings of ");
+        put("<figure class=\"chart\"><svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 240 210\" "
+            "role=\"img\" aria-labelledby=\"");
+        putStudentId(s);
+        put("-chart\"><title id=\"");
+        putStudentId(s);
+        put("-chart\">Confidence against self-critique ratings of ");
         esc(m_records.students[s].name);
-        put(u"</title>\n<rect x=\"40\" y=\"12\" width=\"190\" height=\"160\" fill=\"none\" stroke=\"#888\"/>\n"
-            u"<line x1=\"62\" y1=\"152\" x2=\"194\" y2=\"32\" stroke=\"#888\" stroke-dasharray=\"4 3\"/>\n");
+        put("</title>\n<rect x=\"40\" y=\"12\" width=\"190\" height=\"160\" fill=\"none\" stroke=\"#888\"/>\n"
+            "<line x1=\"62\" y1=\"152\" x2=\"194\" y2=\"32\" stroke=\"#888\" stroke-dasharray=\"4 3\"/>\n");
         for (int v = 0; v < 4; ++v) {
-            m_out += QStringLiteral("<text x=\"%1\" y=\"188\" text-anchor=\"middle\">%2</text>"
-                                    "<text x=\"30\" y=\"%3\" text-anchor=\"middle\">%2</text>\n")
-                         .arg(x(v))
-                         .arg(v)
-                         .arg(y(v) + 4);
+            putFilled("<text x=\"%1\" y=\"188\" text-anchor=\"middle\">%2</text>"
+                      "<text x=\"30\" y=\"%3\" text-anchor=\"middle\">%2</text>\n",
+                      {Digits(x(v)), Digits(v), Digits(y(v) + 4)});
         }
-        put(u"<text x=\"135\" y=\"205\" text-anchor=\"middle\">confidence</text>\n"
-            u"<text x=\"12\" y=\"92\" text-anchor=\"middle\" transform=\"rotate(-90 12 92)\">self-critique</text>\n");
+        put("<text x=\"135\" y=\"205\" text-anchor=\"middle\">confidence</text>\n"
+            "<text x=\"12\" y=\"92\" text-anchor=\"middle\" transform=\"rotate(-90 12 92)\">self-critique</text>\n");
         for (int c = 0; c < 4; ++c) {
             for (int k = 0; k < 4; ++k) {
                 const int n = counts[static_cast<std::size_t>(c)][static_cast<std::size_t>(k)];
@@ -473,72 +512,68 @@ private:
                     continue;
                 }
                 const double r = 7.0 + 11.0 * std::sqrt(static_cast<double>(n) / most);
-                m_out += QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"#cfd8e6\" stroke=\"#234\"/>"
-                                        "<text x=\"%1\" y=\"%4\" text-anchor=\"middle\">%5</text>\n")
-                             .arg(x(c))
-                             .arg(y(k))
-                             .arg(r, 0, 'f', 1)
-                             .arg(y(k) + 4)
-                             .arg(n);
+                putFilled("<circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"#cfd8e6\" stroke=\"#234\"/>"
+                          "<text x=\"%1\" y=\"%4\" text-anchor=\"middle\">%5</text>\n",
+                          {Digits(x(c)), Digits(y(k)), QByteArray::number(r, 'f', 1), Digits(y(k) + 4), Digits(n)});
             }
         }
-        put(u"</svg>\n<figcaption>");
+        put("</svg>\n<figcaption>");
         if (pairs == 0) {
-            put(u"No question has both a confidence and a self-critique rating on the 0 to 3 scale.");
+            put("No question has both a confidence and a self-critique rating on the 0 to 3 scale.");
         } else {
             num(pairs);
-            put(pairs == 1 ? u" question" : u" questions");
-            put(u" with both ratings (the last of each); on ");
+            put(pairs == 1 ? " question" : " questions");
+            put(" with both ratings (the last of each); on ");
             num(agree);
-            put(u" the two agree (dashed line). Points above the line: the critique rated higher than the "
-                u"confidence.");
+            put(" the two agree (dashed line). Points above the line: the critique rated higher than the "
+                "confidence.");
         }
         if (notOnScale > 0) {
-            put(u" ");
+            put(" ");
             num(notOnScale);
-            put(u" more with a rating not on the scale.");
+            put(" more with a rating not on the scale.");
         }
-        put(u"</figcaption></figure>\n");
+        put("</figcaption></figure>\n");
     }
 
     void student(std::size_t s) {
         const Student& st = m_records.students[s];
-        put(u"<section class=\"student\" id=\"");
-        put(studentId(s));
-        put(u"\"><h3>");
+        put("<section class=\"student\" id=\"");
+        putStudentId(s);
+        put("\"><h3>");
         esc(st.name);
-        put(u"</h3>\n<p class=\"summary\">Files: ");
+        put("</h3>\n<p class=\"summary\">Files: ");
         for (std::size_t f = 0; f < st.files.size(); ++f) {
             if (f > 0) {
-                put(u", ");
+                put(", ");
             }
             esc(QFileInfo(m_records.files[st.files[f]]).fileName());
         }
-        put(u"</p>\n");
+        put("</p>\n");
         chart(s);
         for (std::size_t a = 0; a < m_view.assignments.size(); ++a) {
             const Cell& c = m_view.cells[s][a];
             if (!c.present) {
                 continue;
             }
-            put(u"<section id=\"");
-            put(cellId(s, a));
-            put(u"\"><h4>");
+            put("<section id=\"");
+            putCellId(s, a);
+            put("\"><h4>");
             esc(assignmentName(a));
-            put(u"</h4>\n");
+            put("</h4>\n");
             const DocAssignment* doc = m_view.assignments[a].doc;
             if (!doc) {
-                put(u"<p><a href=\"#");
-                put(assignmentId(a));
-                put(u"\">");
+                put("<p><a href=\"#");
+                putAssignmentId(a);
+                put("\">");
                 num(c.responses);
-                put(u" responses, ");
+                put(" responses, ");
                 num(c.notes);
-                put(u" notes</a></p></section>\n");
+                put(" notes</a></p></section>\n");
                 continue;
             }
-            put(u"<div class=\"wide\"><table><thead><tr><th>Question</th><th>Responses</th><th>Confidence</th>"
-                u"<th>Self-critiques</th><th>Self-critique rating</th><th>Notes</th></tr></thead><tbody>\n");
+            put("<div class=\"wide\"><table><thead><tr><th>Question</th><th>Responses</th><th>Confidence</th>"
+                "<th>Self-critiques</th><th>Self-critique rating</th><th>Notes</th></tr></thead><tbody>\n");
             for (std::size_t g = 0; g < doc->groups.size(); ++g) {
                 const DocGroup& dg = doc->groups[g];
                 const QuestionSummary& q = c.groups[g];
@@ -547,70 +582,68 @@ private:
                 if (!question && q.responses + q.critiques + q.notes == 0) {
                     continue;
                 }
-                put(u"<tr><td><a href=\"#");
-                put(groupId(a, g));
-                put(u"\">");
+                put("<tr><td><a href=\"#");
+                putGroupId(a, g);
+                put("\">");
                 put(groupTitle(dg));
-                put(u"</a></td><td>");
+                put("</a></td><td>");
                 num(q.responses);
-                put(u"</td><td>");
+                put("</td><td>");
                 if (q.confidence) {
                     esc(q.confidence->ratingText);
                 }
-                put(u"</td><td>");
+                put("</td><td>");
                 num(q.critiques);
-                put(u"</td><td>");
+                put("</td><td>");
                 if (q.critique) {
                     esc(q.critique->ratingText);
                 }
-                put(u"</td><td>");
+                put("</td><td>");
                 num(q.notes);
-                put(u"</td></tr>\n");
+                put("</td></tr>\n");
             }
             if (c.unplaced > 0) {
-                put(u"<tr><td colspan=\"6\"><a href=\"#");
-                put(assignmentId(a));
-                put(u"\">");
+                put("<tr><td colspan=\"6\"><a href=\"#");
+                putAssignmentId(a);
+                put("\">");
                 num(c.unplaced);
-                put(u" more after lines the problem document does not hold</a></td></tr>\n");
+                put(" more after lines the problem document does not hold</a></td></tr>\n");
             }
-            put(u"</tbody></table></div></section>\n");
+            put("</tbody></table></div></section>\n");
         }
-        put(u"</section>\n");
+        put("</section>\n");
     }
 
     void problems() {
         if (m_records.issues.empty()) {
             return;
         }
-        put(u"<section id=\"problems\"><h2>Problems reading the files</h2>\n<p>Everything else in these files is "
-            u"in the report above.</p>\n<ul>\n");
+        put("<section id=\"problems\"><h2>Problems reading the files</h2>\n<p>Everything else in these files is "
+            "in the report above.</p>\n<ul>\n");
         for (const Issue& issue : m_records.issues) {
-            put(u"<li><code>");
+            put("<li><code>");
             esc(issue.file);
             if (issue.line > 0) {
-                put(u":");
+                put(":");
                 num(issue.line);
             }
-            put(u"</code>: ");
+            put("</code>: ");
             esc(issue.message);
             if (!issue.text.isEmpty()) {
-                put(u"<pre>");
+                put("<pre>");
                 esc(issue.text);
-                put(u"</pre>");
+                put("</pre>");
             }
-            put(u"</li>\n");
+            put("</li>\n");
         }
-        put(u"</ul>\n</section>\n");
+        put("</ul>\n</section>\n");
     }
 
     const ClassRecords& m_records;
     const ClassView& m_view;
     QIODevice& m_device;
-    std::vector<QString> m_studentLinks;
-    QString m_out;
-    QByteArray m_bytes;
-    QStringEncoder m_encoder{QStringEncoder::Utf8};
+    std::vector<QByteArray> m_studentLinks;
+    QByteArray m_out; // UTF-8
     bool m_ok = true;
 };
 
@@ -628,20 +661,26 @@ constexpr std::array<bool, 128> plainAscii = [] {
 }();
 
 #if defined(__SSE2__)
-// Whether eight characters at a time are all printable ASCII that a page shows as they are.
+// Whether eight characters are all ASCII that a page shows as they are.
 struct EightPlain {
     // compared as signed numbers: everything from U+8000 on counts as below the blank, and so as not plain
     const __m128i blank = _mm_set1_epi16(0x20);
     const __m128i tilde = _mm_set1_epi16(0x7E);
+    const __m128i tab = _mm_set1_epi16('\t');
+    const __m128i lf = _mm_set1_epi16('\n');
+    const __m128i cr = _mm_set1_epi16('\r');
     const __m128i amp = _mm_set1_epi16('&');
     const __m128i lt = _mm_set1_epi16('<');
     const __m128i gt = _mm_set1_epi16('>');
     const __m128i quot = _mm_set1_epi16('"');
     const __m128i apos = _mm_set1_epi16('\'');
 
-    bool operator()(const char16_t* p) const {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i outside = _mm_or_si128(_mm_cmplt_epi16(v, blank), _mm_cmpgt_epi16(v, tilde));
+    bool operator()(__m128i v) const {
+        // line breaks and tabs are the control characters a text holds as a rule; they stay as they are
+        const __m128i breaks =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, tab), _mm_cmpeq_epi16(v, lf)), _mm_cmpeq_epi16(v, cr));
+        const __m128i control = _mm_andnot_si128(breaks, _mm_cmplt_epi16(v, blank));
+        const __m128i outside = _mm_or_si128(control, _mm_cmpgt_epi16(v, tilde));
         const __m128i markup = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, amp), _mm_cmpeq_epi16(v, lt)),
                                             _mm_or_si128(_mm_cmpeq_epi16(v, gt), _mm_cmpeq_epi16(v, quot)));
         return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(outside, markup), _mm_cmpeq_epi16(v, apos))) == 0;
@@ -649,84 +688,107 @@ struct EightPlain {
 };
 #endif
 
+char* putUtf8(char* p, char32_t u) {
+    if (u < 0x800) {
+        *p++ = static_cast<char>(0xC0 | u >> 6);
+    } else if (u < 0x10000) {
+        *p++ = static_cast<char>(0xE0 | u >> 12);
+        *p++ = static_cast<char>(0x80 | (u >> 6 & 0x3F));
+    } else {
+        *p++ = static_cast<char>(0xF0 | u >> 18);
+        *p++ = static_cast<char>(0x80 | (u >> 12 & 0x3F));
+        *p++ = static_cast<char>(0x80 | (u >> 6 & 0x3F));
+    }
+    *p++ = static_cast<char>(0x80 | (u & 0x3F));
+    return p;
+}
+
+char* putText(char* p, std::string_view text) {
+    std::memcpy(p, text.data(), text.size());
+    return p + text.size();
+}
+
+// One character, or a surrogate pair, from data[i] on, as the page holds it; i is moved past it.
+char* putEscaped(char* p, const char16_t* data, qsizetype size, qsizetype& i) {
+    const char16_t c = data[i++];
+    if (c < 0x80 && plainAscii[c]) {
+        *p++ = static_cast<char>(c);
+        return p;
+    }
+    switch (c) {
+    case u'&':
+        return putText(p, "&amp;");
+    case u'<':
+        return putText(p, "&lt;");
+    case u'>':
+        return putText(p, "&gt;");
+    case u'"':
+        return putText(p, "&quot;");
+    case u'\'':
+        return putText(p, "&#39;");
+    default:
+        break;
+    }
+    if (c < 0x20 || c == 0x7F) {
+        // NUL, escape and the like show as their pictures: the text stays as typed and the page valid
+        return putUtf8(p, c == 0x7F ? char32_t(0x2421) : char32_t(0x2400 + c));
+    }
+    if (c <= 0x9F) {
+        static constexpr char hex[] = "0123456789ABCDEF";
+        p = putText(p, "[U+00");
+        *p++ = hex[c >> 4];
+        *p++ = hex[c & 0xF];
+        return putText(p, "]");
+    }
+    if (!QChar::isSurrogate(c)) {
+        return putUtf8(p, c);
+    }
+    if (QChar::isHighSurrogate(c) && i < size && QChar::isLowSurrogate(data[i])) {
+        return putUtf8(p, QChar::surrogateToUcs4(c, data[i++]));
+    }
+    return putUtf8(p, QChar::ReplacementCharacter);
+}
+
 } // namespace
 
-void appendEscaped(QString& out, QStringView text) {
+void appendEscaped(QByteArray& out, QStringView text) {
     const char16_t* data = text.utf16();
     const qsizetype size = text.size();
-    qsizetype safeFrom = 0;
+    // a slice at a time, with room for the longest form of each of its characters, so that a long text never asks
+    // for eight times its size at once
+    constexpr qsizetype slice = 4096;
+    constexpr qsizetype longest = 8; // "[U+0081]"
 #if defined(__SSE2__)
     const EightPlain eightPlain;
 #endif
-    const auto flush = [&](qsizetype i) {
-        if (i > safeFrom) {
-            out += QStringView(data + safeFrom, i - safeFrom);
-        }
-        safeFrom = i + 1;
-    };
-    for (qsizetype i = 0; i < size; ++i) {
+    qsizetype i = 0;
+    while (i < size) {
+        const qsizetype end = std::min(size, i + slice);
+        const qsizetype start = out.size();
+        out.resize(start + (end - i) * longest);
+        char* p = out.data() + start;
+        while (i < end) {
 #if defined(__SSE2__)
-        while (i + 8 <= size && eightPlain(data + i)) {
-            i += 8;
-        }
-        if (i >= size) {
-            break;
-        }
-#endif
-        const char16_t c = data[i];
-        if (c < 0x80 ? plainAscii[c] : c > 0x9F && !QChar::isSurrogate(c)) {
-            continue;
-        }
-        switch (c) {
-        case u'&':
-            flush(i);
-            out += QLatin1String("&amp;");
-            continue;
-        case u'<':
-            flush(i);
-            out += QLatin1String("&lt;");
-            continue;
-        case u'>':
-            flush(i);
-            out += QLatin1String("&gt;");
-            continue;
-        case u'"':
-            flush(i);
-            out += QLatin1String("&quot;");
-            continue;
-        case u'\'':
-            flush(i);
-            out += QLatin1String("&#39;");
-            continue;
-        default:
-            break;
-        }
-        if (c < 0x20 || c == 0x7F) {
-            // NUL, escape and the like show as their pictures: the text stays as typed and the page valid
-            flush(i);
-            out += QChar(c == 0x7F ? char16_t(0x2421) : char16_t(0x2400 + c));
-        } else if (c >= 0x80 && c <= 0x9F) {
-            flush(i);
-            out += QStringLiteral("[U+%1]").arg(static_cast<int>(c), 4, 16, QLatin1Char('0')).toUpper();
-        } else if (QChar::isSurrogate(c)) {
-            const bool pair = QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(data[i + 1]);
-            if (pair) {
-                ++i;
-            } else {
-                flush(i);
-                out += QChar(QChar::ReplacementCharacter);
+            if (i + 8 <= end) {
+                const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+                if (eightPlain(eight)) {
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(eight, eight));
+                    p += 8;
+                    i += 8;
+                    continue;
+                }
             }
+#endif
+            p = putEscaped(p, data, size, i);
         }
-    }
-    if (size > safeFrom) {
-        out += QStringView(data + safeFrom, size - safeFrom);
+        out.resize(p - out.constData());
     }
 }
 
 QString escaped(QStringView text) {
-    QString out;
+    QByteArray out;
     appendEscaped(out, text);
-    return out;
+    return QString::fromUtf8(out);
 }
 
 int ratingValue(QStringView typed) {

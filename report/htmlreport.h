@@ -2,16 +2,17 @@
 
 #include "report/classview.h"
 
+#include <QByteArray>
 #include <QIODevice>
 #include <QString>
 #include <QStringView>
 
 namespace report {
 
-// Text from a record file as HTML text: the markup characters as character references, control characters as
-// their visible pictures, line breaks as they are, so that whatever a student typed shows as typed and never as
+// Text from a record file as HTML text in UTF-8: the markup characters as character references, control characters
+// as their visible pictures, line breaks as they are, so that whatever a student typed shows as typed and never as
 // markup.
-void appendEscaped(QString& out, QStringView text);
+void appendEscaped(QByteArray& out, QStringView text);
 QString escaped(QStringView text);
 
 // The whole report, written to the device as UTF-8: one self-contained page, its style inline and allowed by its
