@@ -249,7 +249,9 @@ std::vector<qsizetype> lineFeeds(QStringView text) {
 
 class Parser {
 public:
-    Parser(QStringView text, Reading& out) : m_text(text), m_out(out) { split(); }
+    Parser(QStringView text, Reading& out, SharedTexts* entries) : m_text(text), m_out(out), m_entries(entries) {
+        split();
+    }
 
     void run() {
         qsizetype i = 0;
@@ -317,16 +319,22 @@ private:
         m_out.problems.push_back({index + 1, message, text});
     }
 
+    // Lines [from, to) where they lie in the text, one after another, each followed by CR LF; not for a file split at
+    // bare LF.
+    QStringView span(qsizetype from, qsizetype to) const {
+        if (from >= to) {
+            return {};
+        }
+        return QStringView(m_lines[from].utf16(), m_lines[to - 1].utf16() + m_lines[to - 1].size());
+    }
+
     // Lines [from, to) as one text with CR LF between them, as the writer wrote it.
     QString join(qsizetype from, qsizetype to) const {
         if (from >= to) {
             return QString();
         }
         if (!m_lfEnds) {
-            // the lines lie in the text one after another, each followed by CR LF
-            const char16_t* begin = m_lines[from].utf16();
-            const char16_t* end = m_lines[to - 1].utf16() + m_lines[to - 1].size();
-            return QStringView(begin, end).toString();
+            return span(from, to).toString();
         }
         QString text;
         for (qsizetype i = from; i < to; ++i) {
@@ -336,6 +344,14 @@ private:
             text += m_lines[i];
         }
         return text;
+    }
+
+    // An entry, lines [from, to): the copy held for the whole class when there is one, taken without a copy of its own.
+    QString entry(qsizetype from, qsizetype to) const {
+        if (!m_entries) {
+            return join(from, to);
+        }
+        return m_lfEnds ? m_entries->get(join(from, to)) : m_entries->get(span(from, to));
     }
 
     bool startsBlock(qsizetype i) const { return i + 1 < n() && is(i, Line::RecordSeparator) && is(i + 1, Line::Time); }
@@ -447,7 +463,7 @@ private:
         for (qsizetype e = k; e + 1 < limit; ++e) {
             if (is(e, Line::RecordSeparator) && (is(e + 1, Line::ResponseLabel) || is(e + 1, Line::NotesLabel))) {
                 labelAt = e + 1;
-                b.entry = join(k, e);
+                b.entry = entry(k, e);
                 break;
             }
         }
@@ -455,7 +471,7 @@ private:
             for (qsizetype e = k; e < limit; ++e) {
                 if (is(e, Line::ResponseLabel) || is(e, Line::NotesLabel)) {
                     labelAt = e;
-                    b.entry = join(k, e);
+                    b.entry = entry(k, e);
                     b.complete = false;
                     problem(e, QStringLiteral("the record separator before the label is missing"));
                     break;
@@ -468,7 +484,7 @@ private:
                 --last;
             }
             b.kind = noteDate ? BlockKind::Note : BlockKind::Response;
-            b.entry = join(k, last);
+            b.entry = entry(k, last);
             b.complete = false;
             b.lastLine = std::max(last, k);
             problem(i, QStringLiteral("a block cut short: it has no RESPONSE or NOTES label"), b.entry);
@@ -541,6 +557,7 @@ private:
 
     QStringView m_text;
     Reading& m_out;
+    SharedTexts* m_entries;
     std::vector<QStringView> m_lines;
     std::vector<Line> m_kinds;
     bool m_lfEnds = false;
@@ -603,13 +620,29 @@ bool isUtf8BeyondAscii(const QByteArray& bytes) {
 
 } // namespace
 
-Reading read(QStringView text) {
+QString SharedTexts::get(QStringView text) {
+    if (text.isEmpty()) {
+        return QString();
+    }
+    // found by their length and ends, which tell the document's lines apart without reading them whole
+    const std::size_t key = qHashMulti(0, text.size(), text.left(24), text.right(24));
+    std::vector<QString>& alike = m_texts[key];
+    for (const QString& t : alike) {
+        if (t == text) {
+            return t;
+        }
+    }
+    alike.push_back(text.toString());
+    return alike.back();
+}
+
+Reading read(QStringView text, SharedTexts* entries) {
     Reading reading;
-    Parser(text, reading).run();
+    Parser(text, reading, entries).run();
     return reading;
 }
 
-Reading readBytes(const QByteArray& bytes) {
+Reading readBytes(const QByteArray& bytes, SharedTexts* entries) {
     QString text;
     QString encoding;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
@@ -625,7 +658,7 @@ Reading readBytes(const QByteArray& bytes) {
     } else {
         text = codepage::decode(bytes);
     }
-    Reading reading = read(text);
+    Reading reading = read(text, entries);
     if (!encoding.isEmpty()) {
         reading.problems.insert(reading.problems.begin(),
                                 Problem{1,

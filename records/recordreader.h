@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringView>
 
@@ -51,12 +52,22 @@ struct Reading {
     std::vector<Problem> problems;
 };
 
+// Texts that many files hold alike, kept once: the entries of a class's files are the document's lines, shown again
+// and again. A text equal to one kept before is given as that one, sharing its characters.
+class SharedTexts {
+public:
+    QString get(QStringView text);
+
+private:
+    QHash<std::size_t, std::vector<QString>> m_texts; // by their length and ends
+};
+
 // Reads decoded text. Lines end in CR LF; a file whose lines mostly end in a bare LF (saved by another editor) is
-// split at LF instead, and that is a problem of its own.
-Reading read(QStringView text);
+// split at LF instead, and that is a problem of its own. With entries given, each block's entry is taken from them.
+Reading read(QStringView text, SharedTexts* entries = nullptr);
 
 // Reads the bytes of a file: Windows-1252, unless the file starts with a byte-order mark or is valid UTF-8 with
 // characters beyond ASCII (an editor saved it so), which is a problem too.
-Reading readBytes(const QByteArray& bytes);
+Reading readBytes(const QByteArray& bytes, SharedTexts* entries = nullptr);
 
 } // namespace recordreader

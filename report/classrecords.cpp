@@ -119,21 +119,6 @@ FileName classify(const QString& fileName) {
     return f;
 }
 
-// One copy of each entry for the whole class: the entries are the document's lines, shown again and again.
-QString ClassReader::shared(QString&& entry) {
-    // found by their length and ends, which tell the document's lines apart without reading them whole
-    const QStringView v(entry);
-    const std::size_t key = qHashMulti(0, v.size(), v.left(24), v.right(24));
-    std::vector<QString>& alike = m_entries[key];
-    for (const QString& e : alike) {
-        if (e == entry) {
-            return e;
-        }
-    }
-    alike.push_back(std::move(entry));
-    return alike.back();
-}
-
 void ClassReader::addIssue(const QString& path, const QString& message) {
     m_records.issues.push_back({path, 0, message, QString()});
 }
@@ -142,7 +127,7 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
     const int file = static_cast<int>(m_records.files.size());
     m_records.files << path;
     const FileName name = classify(QFileInfo(path).fileName());
-    recordreader::Reading reading = recordreader::readBytes(bytes);
+    recordreader::Reading reading = recordreader::readBytes(bytes, &m_entries);
     if (reading.blocks.empty()) {
         addIssue(path, bytes.isEmpty() ? QStringLiteral("an empty file: nothing to read")
                                        : QStringLiteral("not a record file: it holds no header, response or note "
@@ -192,7 +177,7 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
         }
         Record r;
         r.kind = b.kind;
-        r.entry = shared(std::move(b.entry));
+        r.entry = std::move(b.entry);
         r.text = std::move(b.text);
         r.rating = b.rating;
         r.ratingText = std::move(b.ratingText);

@@ -91,11 +91,9 @@ private:
         Run run;
         bool hasHeader = false;
     };
-    QString shared(QString&& entry);
-
     ClassRecords m_records;
     std::vector<PendingRun> m_runs;
-    QHash<std::size_t, std::vector<QString>> m_entries;
+    recordreader::SharedTexts m_entries; // the document's lines, shown again and again: held once for the class
 };
 
 // Seconds since midnight from "hh:mm:ss"; -1 when it is not a time.
