@@ -1,5 +1,7 @@
 #include "report/csvreport.h"
 
+#include <charconv>
+
 namespace report {
 
 namespace {
@@ -24,39 +26,93 @@ QString groupLabel(const DocGroup& g) {
     return QString();
 }
 
+// Text as UTF-8; a table's text is ASCII as a rule, and that goes over byte for byte.
+void appendUtf8(QByteArray& out, QStringView text) {
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            out += text.toUtf8();
+            return;
+        }
+    }
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char* p = out.data() + at;
+    for (const QChar c : text) {
+        *p++ = static_cast<char>(c.unicode());
+    }
+}
+
+void appendCsvField(QByteArray& out, QStringView text) {
+    const bool formula = !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text[0]) && !isPlainNumber(text);
+    const bool quote = text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r') ||
+                       text.startsWith(u' ') || text.endsWith(u' ');
+    if (quote) {
+        out += '"';
+    }
+    if (formula) {
+        out += '\'';
+    }
+    if (quote) {
+        appendUtf8(out, text.toString().replace(u'"', QStringLiteral("\"\"")));
+        out += '"';
+    } else {
+        appendUtf8(out, text);
+    }
+}
+
+// The table's bytes, made a field at a time.
+class Table {
+public:
+    void text(QStringView field) {
+        next();
+        appendCsvField(m_out, field);
+    }
+    void count(int n) {
+        next();
+        char digits[16];
+        m_out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+    }
+    // a time holds digits, '-', ':' and a blank between the date and the time: a field as it stands
+    void time(const Record* r) {
+        next();
+        if (r) {
+            appendTimeText(m_out, *r);
+        }
+    }
+    void endRow() {
+        m_out += "\r\n";
+        m_first = true;
+    }
+    QByteArray bytes() const { return m_out; }
+
+private:
+    void next() {
+        if (!m_first) {
+            m_out += ',';
+        }
+        m_first = false;
+    }
+
+    QByteArray m_out = "\xEF\xBB\xBF"; // the byte-order mark: spreadsheets read the file as UTF-8 then
+    bool m_first = true;
+};
+
 } // namespace
 
 QString csvField(QStringView text) {
-    QString field = text.toString();
-    if (!field.isEmpty() && QStringView(u"=+-@\t\r").contains(field[0]) && !isPlainNumber(field)) {
-        field.prepend(u'\'');
-    }
-    const bool quote = field.contains(u',') || field.contains(u'"') || field.contains(u'\n') || field.contains(u'\r') ||
-                       field.startsWith(u' ') || field.endsWith(u' ');
-    if (!quote) {
-        return field;
-    }
-    field.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + field + u'"';
+    QByteArray field;
+    appendCsvField(field, text);
+    return QString::fromUtf8(field);
 }
 
 QByteArray csvReport(const ClassRecords& records, const ClassView& view) {
-    QString out;
-    const auto row = [&out](std::initializer_list<QString> fields) {
-        bool first = true;
-        for (const QString& f : fields) {
-            if (!first) {
-                out += u',';
-            }
-            first = false;
-            out += csvField(f);
-        }
-        out += QStringLiteral("\r\n");
-    };
-    row({QStringLiteral("student"), QStringLiteral("assignment"), QStringLiteral("question"),
-         QStringLiteral("responses"), QStringLiteral("confidence"), QStringLiteral("confidence_time"),
-         QStringLiteral("self_critiques"), QStringLiteral("self_critique"), QStringLiteral("self_critique_time"),
-         QStringLiteral("notes")});
+    Table table;
+    for (const char16_t* name :
+         {u"student", u"assignment", u"question", u"responses", u"confidence", u"confidence_time", u"self_critiques",
+          u"self_critique", u"self_critique_time", u"notes"}) {
+        table.text(name);
+    }
+    table.endRow();
     for (std::size_t s = 0; s < records.students.size(); ++s) {
         const QString& name = records.students[s].name;
         for (std::size_t a = 0; a < view.assignments.size(); ++a) {
@@ -73,11 +129,17 @@ QByteArray csvReport(const ClassRecords& records, const ClassView& view) {
                 if (!question && q.responses + q.critiques + q.notes == 0) {
                     continue;
                 }
-                row({name, av.nbr, groupLabel(dg), QString::number(q.responses),
-                     q.confidence ? q.confidence->ratingText : QString(),
-                     q.confidence ? timeText(*q.confidence) : QString(), QString::number(q.critiques),
-                     q.critique ? q.critique->ratingText : QString(), q.critique ? timeText(*q.critique) : QString(),
-                     QString::number(q.notes)});
+                table.text(name);
+                table.text(av.nbr);
+                table.text(groupLabel(dg));
+                table.count(q.responses);
+                table.text(q.confidence ? QStringView(q.confidence->ratingText) : QStringView());
+                table.time(q.confidence);
+                table.count(q.critiques);
+                table.text(q.critique ? QStringView(q.critique->ratingText) : QStringView());
+                table.time(q.critique);
+                table.count(q.notes);
+                table.endRow();
             }
             if (c.unplaced > 0) {
                 int responses = 0;
@@ -87,12 +149,19 @@ QByteArray csvReport(const ClassRecords& records, const ClassView& view) {
                         (it.record->kind == recordreader::BlockKind::Note ? notes : responses) += 1;
                     }
                 }
-                row({name, av.nbr, QStringLiteral("not in the problem document"), QString::number(responses), QString(),
-                     QString(), QString(), QString(), QString(), QString::number(notes)});
+                table.text(name);
+                table.text(av.nbr);
+                table.text(u"not in the problem document");
+                table.count(responses);
+                for (int empty = 0; empty < 5; ++empty) {
+                    table.text({});
+                }
+                table.count(notes);
+                table.endRow();
             }
         }
     }
-    return QByteArray("\xEF\xBB\xBF") + out.toUtf8();
+    return table.bytes();
 }
 
 } // namespace report
