@@ -128,7 +128,7 @@ Placement Document::place(QStringView assignmentNbr, const QString& entry) const
     return one ? it->front() : Placement{};
 }
 
-void appendTimeText(QByteArray& out, const Record& record) {
+void appendTimeText(std::string& out, const Record& record) {
     char text[24];
     std::size_t n = 0;
     const auto two = [&](int v) {
@@ -158,13 +158,13 @@ void appendTimeText(QByteArray& out, const Record& record) {
         text[n++] = ':';
         two(record.seconds % 60);
     }
-    out.append(text, static_cast<qsizetype>(n));
+    out.append(text, n);
 }
 
 QString timeText(const Record& record) {
-    QByteArray text;
+    std::string text;
     appendTimeText(text, record);
-    return QString::fromLatin1(text);
+    return QString::fromStdString(text);
 }
 
 ClassView buildView(const ClassRecords& records, const Document& document) {

@@ -2,11 +2,11 @@
 
 #include "report/classrecords.h"
 
-#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
+#include <string>
 #include <vector>
 
 // The class's records set against the problem document: per assignment, per question in the document's order, what
@@ -99,6 +99,6 @@ ClassView buildView(const ClassRecords& records, const Document& document);
 
 // The time of a record as the report shows it: "2026-01-07 09:30:05", or what is known of it; ASCII only.
 QString timeText(const Record& record);
-void appendTimeText(QByteArray& out, const Record& record);
+void appendTimeText(std::string& out, const Record& record);
 
 } // namespace report

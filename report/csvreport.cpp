@@ -1,6 +1,7 @@
 #include "report/csvreport.h"
 
 #include <charconv>
+#include <string>
 
 namespace report {
 
@@ -27,25 +28,24 @@ QString groupLabel(const DocGroup& g) {
 }
 
 // Text as UTF-8; a table's text is ASCII as a rule, and that goes over byte for byte.
-void appendUtf8(QByteArray& out, QStringView text) {
+void appendUtf8(std::string& out, QStringView text) {
     for (const QChar c : text) {
         if (c.unicode() >= 0x80) {
-            out += text.toUtf8();
+            out += text.toUtf8().toStdString();
             return;
         }
     }
-    const qsizetype at = out.size();
-    out.resize(at + text.size());
-    char* p = out.data() + at;
     for (const QChar c : text) {
-        *p++ = static_cast<char>(c.unicode());
+        out += static_cast<char>(c.unicode());
     }
 }
 
-void appendCsvField(QByteArray& out, QStringView text) {
+void appendCsvField(std::string& out, QStringView text) {
     const bool formula = !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text[0]) && !isPlainNumber(text);
-    const bool quote = text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r') ||
-                       text.startsWith(u' ') || text.endsWith(u' ');
+    bool quote = text.startsWith(u' ') || text.endsWith(u' ');
+    for (const QChar c : text) {
+        quote = quote || c == u',' || c == u'"' || c == u'\n' || c == u'\r';
+    }
     if (quote) {
         out += '"';
     }
@@ -70,7 +70,7 @@ public:
     void count(int n) {
         next();
         char digits[16];
-        m_out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+        m_out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
     }
     // a time holds digits, '-', ':' and a blank between the date and the time: a field as it stands
     void time(const Record* r) {
@@ -83,7 +83,7 @@ public:
         m_out += "\r\n";
         m_first = true;
     }
-    QByteArray bytes() const { return m_out; }
+    QByteArray bytes() const { return QByteArray::fromStdString(m_out); }
 
 private:
     void next() {
@@ -93,16 +93,16 @@ private:
         m_first = false;
     }
 
-    QByteArray m_out = "\xEF\xBB\xBF"; // the byte-order mark: spreadsheets read the file as UTF-8 then
+    std::string m_out = "\xEF\xBB\xBF"; // the byte-order mark: spreadsheets read the file as UTF-8 then
     bool m_first = true;
 };
 
 } // namespace
 
 QString csvField(QStringView text) {
-    QByteArray field;
+    std::string field;
     appendCsvField(field, text);
-    return QString::fromUtf8(field);
+    return QString::fromStdString(field);
 }
 
 QByteArray csvReport(const ClassRecords& records, const ClassView& view) {

@@ -73,7 +73,7 @@ QString contentSecurityPolicy() {
         .arg(QString::fromLatin1(hash));
 }
 
-QByteArrayView ratingName(Rating r) {
+std::string_view ratingName(Rating r) {
     switch (r) {
     case Rating::Confidence:
         return "confidence";
@@ -124,7 +124,7 @@ QStringView questionText(QStringView line) {
 class Digits {
 public:
     explicit Digits(long long n) : m_end(std::to_chars(m_digits, m_digits + sizeof m_digits, n).ptr) {}
-    operator QByteArrayView() const { return QByteArrayView(m_digits, m_end - m_digits); }
+    operator std::string_view() const { return std::string_view(m_digits, static_cast<std::size_t>(m_end - m_digits)); }
 
 private:
     char m_digits[24];
@@ -137,7 +137,7 @@ public:
         : m_records(records), m_view(view), m_device(device) {
         // a student's link, made once: it stands before each of their records
         for (std::size_t s = 0; s < records.students.size(); ++s) {
-            QByteArray link = "<a href=\"#s" + QByteArray::number(static_cast<qulonglong>(s + 1)) + "\">";
+            std::string link = "<a href=\"#s" + std::to_string(s + 1) + "\">";
             appendEscaped(link, records.students[s].name);
             m_studentLinks.push_back(link + "</a>");
         }
@@ -166,8 +166,9 @@ private:
     static constexpr qsizetype chunk = 1 << 18;
 
     void flush() {
-        m_ok = m_ok && m_device.write(m_out) == m_out.size();
-        m_out.resize(0); // keeps its room for the next piece
+        const auto size = static_cast<qint64>(m_out.size());
+        m_ok = m_ok && m_device.write(m_out.data(), size) == size;
+        m_out.clear(); // keeps its room for the next piece
     }
     void flushWhenFull() {
         if (m_out.size() > chunk) {
@@ -175,14 +176,14 @@ private:
         }
     }
     // The page's own markup, ASCII.
-    void put(QByteArrayView markup) {
+    void put(std::string_view markup) {
         m_out += markup;
         flushWhenFull();
     }
     // Text of the page's own, such as the document's headings.
     void put(QStringView text) {
-        m_out += text.toUtf8();
-        flushWhenFull();
+        const QByteArray utf8 = text.toUtf8();
+        put(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     }
     void esc(QStringView text) {
         appendEscaped(m_out, text);
@@ -190,13 +191,13 @@ private:
     }
     void num(long long n) { m_out += Digits(n); }
     // Markup with %1 to %9 filled in, as QString::arg would fill them, without a string made at each step.
-    void putFilled(std::string_view markup, std::initializer_list<QByteArrayView> fills) {
+    void putFilled(std::string_view markup, std::initializer_list<std::string_view> fills) {
         for (std::size_t at = markup.find('%'); at != std::string_view::npos; at = markup.find('%')) {
-            m_out += QByteArrayView(markup.data(), static_cast<qsizetype>(at));
+            m_out += markup.substr(0, at);
             m_out += fills.begin()[markup[at + 1] - '1'];
             markup.remove_prefix(at + 2);
         }
-        put(QByteArrayView(markup.data(), static_cast<qsizetype>(markup.size())));
+        put(markup);
     }
 
     // The ids of the page's sections: "a1", "a1-q2", "s3", "s3-a1".
@@ -512,9 +513,10 @@ private:
                     continue;
                 }
                 const double r = 7.0 + 11.0 * std::sqrt(static_cast<double>(n) / most);
+                const std::string radius = QByteArray::number(r, 'f', 1).toStdString();
                 putFilled("<circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"#cfd8e6\" stroke=\"#234\"/>"
                           "<text x=\"%1\" y=\"%4\" text-anchor=\"middle\">%5</text>\n",
-                          {Digits(x(c)), Digits(y(k)), QByteArray::number(r, 'f', 1), Digits(y(k) + 4), Digits(n)});
+                          {Digits(x(c)), Digits(y(k)), radius, Digits(y(k) + 4), Digits(n)});
             }
         }
         put("</svg>\n<figcaption>");
@@ -642,8 +644,8 @@ private:
     const ClassRecords& m_records;
     const ClassView& m_view;
     QIODevice& m_device;
-    std::vector<QByteArray> m_studentLinks;
-    QByteArray m_out; // UTF-8
+    std::vector<std::string> m_studentLinks;
+    std::string m_out; // UTF-8
     bool m_ok = true;
 };
 
@@ -751,22 +753,20 @@ char* putEscaped(char* p, const char16_t* data, qsizetype size, qsizetype& i) {
 
 } // namespace
 
-void appendEscaped(QByteArray& out, QStringView text) {
+void appendEscaped(std::string& out, QStringView text) {
     const char16_t* data = text.utf16();
     const qsizetype size = text.size();
-    // a slice at a time, with room for the longest form of each of its characters, so that a long text never asks
-    // for eight times its size at once
-    constexpr qsizetype slice = 4096;
+    // a slice at a time into room for the longest form of each of its characters, then onto the page
+    constexpr qsizetype slice = 512;
     constexpr qsizetype longest = 8; // "[U+0081]"
+    char room[slice * longest];
 #if defined(__SSE2__)
     const EightPlain eightPlain;
 #endif
     qsizetype i = 0;
     while (i < size) {
         const qsizetype end = std::min(size, i + slice);
-        const qsizetype start = out.size();
-        out.resize(start + (end - i) * longest);
-        char* p = out.data() + start;
+        char* p = room;
         while (i < end) {
 #if defined(__SSE2__)
             if (i + 8 <= end) {
@@ -781,14 +781,14 @@ void appendEscaped(QByteArray& out, QStringView text) {
 #endif
             p = putEscaped(p, data, size, i);
         }
-        out.resize(p - out.constData());
+        out.append(room, p);
     }
 }
 
 QString escaped(QStringView text) {
-    QByteArray out;
+    std::string out;
     appendEscaped(out, text);
-    return QString::fromUtf8(out);
+    return QString::fromStdString(out);
 }
 
 int ratingValue(QStringView typed) {

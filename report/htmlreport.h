@@ -2,17 +2,18 @@
 
 #include "report/classview.h"
 
-#include <QByteArray>
 #include <QIODevice>
 #include <QString>
 #include <QStringView>
+
+#include <string>
 
 namespace report {
 
 // Text from a record file as HTML text in UTF-8: the markup characters as character references, control characters
 // as their visible pictures, line breaks as they are, so that whatever a student typed shows as typed and never as
 // markup.
-void appendEscaped(QByteArray& out, QStringView text);
+void appendEscaped(std::string& out, QStringView text);
 QString escaped(QStringView text);
 
 // The whole report, written to the device as UTF-8: one self-contained page, its style inline and allowed by its
