@@ -249,7 +249,7 @@ std::vector<qsizetype> lineFeeds(QStringView text) {
 
 class Parser {
 public:
-    Parser(QStringView text, Reading& out, SharedTexts* entries) : m_text(text), m_out(out), m_entries(entries) {
+    Parser(QStringView text, Reading& out, SharedTexts* shared) : m_text(text), m_out(out), m_shared(shared) {
         split();
     }
 
@@ -306,9 +306,12 @@ private:
             m_unterminated = true;
         }
         m_kinds.reserve(m_lines.size());
+        std::size_t opening = 0; // lines that may open a block or a header
         for (const QStringView line : m_lines) {
             m_kinds.push_back(kindOf(line));
+            opening += m_kinds.back() == Line::Time || m_kinds.back() == Line::Assignment ? 1 : 0;
         }
+        m_out.blocks.reserve(opening);
         if (m_lfEnds) {
             problem(0, QStringLiteral("lines end in LF, not CR LF: the file was saved by another editor; read all "
                                       "the same"));
@@ -346,12 +349,15 @@ private:
         return text;
     }
 
-    // An entry, lines [from, to): the copy held for the whole class when there is one, taken without a copy of its own.
+    // A text that recurs from file to file: the copy held for all of them when there is one.
+    QString shared(QStringView text) const { return m_shared ? m_shared->get(text) : text.toString(); }
+
+    // An entry, lines [from, to), taken from the shared copy without a copy of its own first.
     QString entry(qsizetype from, qsizetype to) const {
-        if (!m_entries) {
+        if (!m_shared) {
             return join(from, to);
         }
-        return m_lfEnds ? m_entries->get(join(from, to)) : m_entries->get(span(from, to));
+        return m_lfEnds ? m_shared->get(join(from, to)) : m_shared->get(span(from, to));
     }
 
     bool startsBlock(qsizetype i) const { return i + 1 < n() && is(i, Line::RecordSeparator) && is(i + 1, Line::Time); }
@@ -442,12 +448,12 @@ private:
         Block b;
         b.firstLine = i + 1;
         qsizetype k = withSeparator ? i + 1 : i;
-        b.time = m_lines[k].trimmed().toString();
+        b.time = m_lines[k].sliced(indentOf(m_lines[k]), 8).toString();
         ++k;
         const qsizetype limit = nextStart(k);
         bool noteDate = false;
         if (k < limit && is(k, Line::DateTime)) {
-            b.noteDateTime = m_lines[k].trimmed().toString();
+            b.noteDateTime = m_lines[k].sliced(indentOf(m_lines[k]), 18).toString();
             noteDate = true;
             ++k;
         } else if (k + 2 < limit && is(k, Line::Blank) && is(k + 1, Line::Blank) && is(k + 2, Line::QuestionNumber)) {
@@ -535,9 +541,9 @@ private:
             const QStringView last = m_lines[textEnd - 1];
             b.rating = ratingOf(last);
             if (b.rating == Rating::Confidence) {
-                b.ratingText = afterLabel(last, recordblocks::confidenceLabel, confidenceLabelText).toString();
+                b.ratingText = shared(afterLabel(last, recordblocks::confidenceLabel, confidenceLabelText));
             } else if (b.rating == Rating::SelfCritique) {
-                b.ratingText = afterLabel(last, recordblocks::selfCritiqueLabel, selfCritiqueLabelText).toString();
+                b.ratingText = shared(afterLabel(last, recordblocks::selfCritiqueLabel, selfCritiqueLabelText));
             }
             if (b.rating != Rating::None) {
                 --textEnd;
@@ -557,7 +563,7 @@ private:
 
     QStringView m_text;
     Reading& m_out;
-    SharedTexts* m_entries;
+    SharedTexts* m_shared;
     std::vector<QStringView> m_lines;
     std::vector<Line> m_kinds;
     bool m_lfEnds = false;
@@ -636,13 +642,13 @@ QString SharedTexts::get(QStringView text) {
     return alike.back();
 }
 
-Reading read(QStringView text, SharedTexts* entries) {
+Reading read(QStringView text, SharedTexts* shared) {
     Reading reading;
-    Parser(text, reading, entries).run();
+    Parser(text, reading, shared).run();
     return reading;
 }
 
-Reading readBytes(const QByteArray& bytes, SharedTexts* entries) {
+Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
     QString text;
     QString encoding;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
@@ -658,7 +664,7 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* entries) {
     } else {
         text = codepage::decode(bytes);
     }
-    Reading reading = read(text, entries);
+    Reading reading = read(text, shared);
     if (!encoding.isEmpty()) {
         reading.problems.insert(reading.problems.begin(),
                                 Problem{1,

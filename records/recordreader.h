@@ -53,7 +53,8 @@ struct Reading {
 };
 
 // Texts that many files hold alike, kept once: the entries of a class's files are the document's lines, shown again
-// and again. A text equal to one kept before is given as that one, sharing its characters.
+// and again, and its ratings a handful of digits. A text equal to one kept before is given as that one, sharing its
+// characters.
 class SharedTexts {
 public:
     QString get(QStringView text);
@@ -63,11 +64,12 @@ private:
 };
 
 // Reads decoded text. Lines end in CR LF; a file whose lines mostly end in a bare LF (saved by another editor) is
-// split at LF instead, and that is a problem of its own. With entries given, each block's entry is taken from them.
-Reading read(QStringView text, SharedTexts* entries = nullptr);
+// split at LF instead, and that is a problem of its own. With shared texts given, each block's entry and rating are
+// taken from them.
+Reading read(QStringView text, SharedTexts* shared = nullptr);
 
 // Reads the bytes of a file: Windows-1252, unless the file starts with a byte-order mark or is valid UTF-8 with
 // characters beyond ASCII (an editor saved it so), which is a problem too.
-Reading readBytes(const QByteArray& bytes, SharedTexts* entries = nullptr);
+Reading readBytes(const QByteArray& bytes, SharedTexts* shared = nullptr);
 
 } // namespace recordreader

@@ -127,7 +127,7 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
     const int file = static_cast<int>(m_records.files.size());
     m_records.files << path;
     const FileName name = classify(QFileInfo(path).fileName());
-    recordreader::Reading reading = recordreader::readBytes(bytes, &m_entries);
+    recordreader::Reading reading = recordreader::readBytes(bytes, &m_shared);
     if (reading.blocks.empty()) {
         addIssue(path, bytes.isEmpty() ? QStringLiteral("an empty file: nothing to read")
                                        : QStringLiteral("not a record file: it holds no header, response or note "

@@ -93,7 +93,7 @@ private:
     };
     ClassRecords m_records;
     std::vector<PendingRun> m_runs;
-    recordreader::SharedTexts m_entries; // the document's lines, shown again and again: held once for the class
+    recordreader::SharedTexts m_shared; // entries and ratings, held once for the class
 };
 
 // Seconds since midnight from "hh:mm:ss"; -1 when it is not a time.
