@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -663,29 +664,38 @@ constexpr std::array<bool, 128> plainAscii = [] {
 }();
 
 #if defined(__SSE2__)
-// Whether eight characters are all ASCII that a page shows as they are.
-struct EightPlain {
-    // compared as signed numbers: everything from U+8000 on counts as below the blank, and so as not plain
-    const __m128i blank = _mm_set1_epi16(0x20);
-    const __m128i tilde = _mm_set1_epi16(0x7E);
-    const __m128i tab = _mm_set1_epi16('\t');
-    const __m128i lf = _mm_set1_epi16('\n');
-    const __m128i cr = _mm_set1_epi16('\r');
-    const __m128i amp = _mm_set1_epi16('&');
-    const __m128i lt = _mm_set1_epi16('<');
-    const __m128i gt = _mm_set1_epi16('>');
-    const __m128i quot = _mm_set1_epi16('"');
-    const __m128i apos = _mm_set1_epi16('\'');
+// Sixteen characters narrowed to bytes, and which of them are not ASCII that a page shows as they are.
+struct SixteenPlain {
+    const __m128i blank = _mm_set1_epi8(0x20);
+    const __m128i del = _mm_set1_epi8(0x7F);
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i amp = _mm_set1_epi8('&');
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i quot = _mm_set1_epi8('"');
+    const __m128i apos = _mm_set1_epi8('\'');
 
-    bool operator()(__m128i v) const {
+    // with saturation: a character from U+0100 on becomes 0xFF, one from U+8000 on 0, and neither is plain
+    static __m128i narrow(const char16_t* p) {
+        return _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)));
+    }
+
+    // One bit a character, set where it is not plain.
+    unsigned notPlain(__m128i bytes) const {
         // line breaks and tabs are the control characters a text holds as a rule; they stay as they are
-        const __m128i breaks =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, tab), _mm_cmpeq_epi16(v, lf)), _mm_cmpeq_epi16(v, cr));
-        const __m128i control = _mm_andnot_si128(breaks, _mm_cmplt_epi16(v, blank));
-        const __m128i outside = _mm_or_si128(control, _mm_cmpgt_epi16(v, tilde));
-        const __m128i markup = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, amp), _mm_cmpeq_epi16(v, lt)),
-                                            _mm_or_si128(_mm_cmpeq_epi16(v, gt), _mm_cmpeq_epi16(v, quot)));
-        return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(outside, markup), _mm_cmpeq_epi16(v, apos))) == 0;
+        const __m128i breaks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, tab), _mm_cmpeq_epi8(bytes, lf)),
+                                            _mm_cmpeq_epi8(bytes, cr));
+        // compared as signed numbers: every byte from 0x80 on counts as below the blank
+        const __m128i control = _mm_andnot_si128(breaks, _mm_cmplt_epi8(bytes, blank));
+        const __m128i markup =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, amp), _mm_cmpeq_epi8(bytes, lt)),
+                         _mm_or_si128(_mm_cmpeq_epi8(bytes, gt),
+                                      _mm_or_si128(_mm_cmpeq_epi8(bytes, quot), _mm_cmpeq_epi8(bytes, apos))));
+        const __m128i special = _mm_or_si128(_mm_or_si128(control, _mm_cmpeq_epi8(bytes, del)), markup);
+        return static_cast<unsigned>(_mm_movemask_epi8(special));
     }
 };
 #endif
@@ -761,7 +771,7 @@ void appendEscaped(std::string& out, QStringView text) {
     constexpr qsizetype longest = 8; // "[U+0081]"
     char room[slice * longest];
 #if defined(__SSE2__)
-    const EightPlain eightPlain;
+    const SixteenPlain sixteen;
 #endif
     qsizetype i = 0;
     while (i < size) {
@@ -769,12 +779,15 @@ void appendEscaped(std::string& out, QStringView text) {
         char* p = room;
         while (i < end) {
 #if defined(__SSE2__)
-            if (i + 8 <= end) {
-                const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-                if (eightPlain(eight)) {
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(eight, eight));
-                    p += 8;
-                    i += 8;
+            if (i + 16 <= end) {
+                // the plain characters before the first that is not go over as bytes, all sixteen as a rule
+                const __m128i bytes = SixteenPlain::narrow(data + i);
+                const unsigned special = sixteen.notPlain(bytes);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p), bytes);
+                const int plain = special == 0 ? 16 : std::countr_zero(special);
+                p += plain;
+                i += plain;
+                if (plain == 16) {
                     continue;
                 }
             }

@@ -193,6 +193,11 @@ void TestReport::html_showsFileTextAsTyped_data() {
     QTest::newRow("letters beyond ASCII kept")
         << QStringLiteral("\u00e9\u20ac\u03c0\U0001F600") << QStringLiteral("\u00e9\u20ac\u03c0\U0001F600");
     QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QStringLiteral("\uFFFD");
+    QTest::newRow("all of these within runs of sixteen")
+        << QStringLiteral("sixteen plain ch<rs, then & \"more\" it's\r\n\x01\u00e9\u20ac\ud55c in a long line")
+        << QStringLiteral(
+               "sixteen plain ch&lt;rs, then &amp; &quot;more&quot; it&#39;s\r\n\u2401\u00e9\u20ac\ud55c in a long "
+               "line");
 }
 
 void TestReport::html_showsFileTextAsTyped() {
