@@ -220,7 +220,7 @@ Line kindOf(QStringView v) {
     }
 }
 
-// The position of every LF in the text, found eight characters at a time where the processor can.
+// The position of every LF in the text, found sixteen characters at a time where the processor can.
 std::vector<qsizetype> lineFeeds(QStringView text) {
     std::vector<qsizetype> at;
     at.reserve(static_cast<std::size_t>(text.size() / 32));
@@ -228,13 +228,14 @@ std::vector<qsizetype> lineFeeds(QStringView text) {
     const qsizetype size = text.size();
     qsizetype i = 0;
 #if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi16(u'\n');
-    for (; i + 8 <= size; i += 8) {
-        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(eight, lf))); // two bits a character
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= size; i += 16) {
+        // narrowed to bytes with saturation, which makes no other character an LF
+        const __m128i sixteen = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)),
+                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 8)));
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, lf)));
         while (bits != 0) {
-            at.push_back(i + std::countr_zero(bits) / 2);
-            bits &= bits - 1;
+            at.push_back(i + std::countr_zero(bits));
             bits &= bits - 1;
         }
     }

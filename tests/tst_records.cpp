@@ -703,6 +703,12 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
     QTest::newRow("saved again as UTF-8")
         << codepage::decode(send).replace("checked", QStringLiteral("v\u00e9rifi\u00e9")).toUtf8() << "H R R N"
         << QList<int>{1} << QStringLiteral("v\u00e9rifi\u00e9");
+    QTest::newRow("saved as UTF-8 with LF ends, letters whose low byte is that of LF")
+        << codepage::decode(send)
+               .replace("checked", QStringLiteral("che\u010acked\u0a0a"))
+               .replace("\r\n", "\n")
+               .toUtf8()
+        << "H R R N" << QList<int>{1, 1} << QStringLiteral("5\r\nche\u010acked\u0a0a");
     QTest::newRow("not a record file") << QByteArray("Dear teacher,\r\nhere is my work.\r\n") << "" << QList<int>{1}
                                        << "here is my work.";
 }
