@@ -16,11 +16,22 @@ bool startsWithNoCase(QStringView text, QStringView prefix) {
     return text.startsWith(prefix, Qt::CaseInsensitive);
 }
 
+// "mm-dd-yyyy" at the start, as the reader found it; an invalid date when it is not one.
 QDate dateOf(QStringView mmddyyyy) {
+    const auto number = [&](qsizetype from, qsizetype digits) {
+        int n = 0;
+        for (qsizetype i = from; i < from + digits; ++i) {
+            if (mmddyyyy[i] < u'0' || mmddyyyy[i] > u'9') {
+                return -1;
+            }
+            n = n * 10 + (mmddyyyy[i].unicode() - u'0');
+        }
+        return n;
+    };
     if (mmddyyyy.size() < 10) {
         return {};
     }
-    return QDate(mmddyyyy.mid(6, 4).toInt(), mmddyyyy.left(2).toInt(), mmddyyyy.mid(3, 2).toInt());
+    return QDate(number(6, 4), number(0, 2), number(3, 2));
 }
 
 bool sameContent(const Record& a, const Record& b) {
