@@ -94,12 +94,6 @@ public:
     void cmd_display_note_file_Click();
     void cmd_displayCumulativeText_Click();
 
-    // Kept unsent text (qa/unsent.cpp)
-    // Tells the student, once the window shows, of texts kept since they were last told.
-    void tellKeptText();
-    // Saves the answer box to the run's draft now, off the typing path.
-    void saveDraft();
-
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -131,9 +125,13 @@ private:
     bool keepAnswerText(const QString& reason, bool tellFailure = true);
     bool appendKept(const QByteArray& bytes, bool tellFailure = true);
     QByteArray draftOfAnswer(const QString& text);
+    // Saves the answer box to the run's draft now, off the typing path.
+    void saveDraft();
     // At the end of the run: keeps what the box holds and removes the draft, or leaves the draft for the next start.
     void closeUnsentStore(const QString& reason, bool tellFailure = true);
     void tellUnsentFailure(const recordwriter::Failure& failure);
+    // Tells the student, once the window shows, of texts kept since they were last told.
+    void tellKeptText();
 
     // The two large boxes, read and replaced whole with CR LF between lines. Every change the program makes to the
     // answer box can be undone in the box.
