@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cstring>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -60,32 +61,30 @@ bool isDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
 
-// "hh:mm:ss" at position at.
-bool isTimeAt(QStringView v, qsizetype at) {
-    if (v.size() < at + 8) {
+// Whether the text at position at has the form of the pattern, in which each 9 stands for a digit and every other
+// character for itself.
+bool hasFormAt(QStringView v, qsizetype at, std::u16string_view pattern) {
+    const auto length = static_cast<qsizetype>(pattern.size());
+    if (v.size() < at + length) {
         return false;
     }
-    for (qsizetype i = 0; i < 8; ++i) {
+    for (qsizetype i = 0; i < length; ++i) {
         const QChar c = v[at + i];
-        if (i == 2 || i == 5 ? c != u':' : !isDigit(c)) {
+        if (pattern[i] == u'9' ? !isDigit(c) : c != pattern[i]) {
             return false;
         }
     }
     return true;
 }
 
+// "hh:mm:ss" at position at.
+bool isTimeAt(QStringView v, qsizetype at) {
+    return hasFormAt(v, at, u"99:99:99");
+}
+
 // "mm-dd-yyyy" at position at.
 bool isDateAt(QStringView v, qsizetype at) {
-    if (v.size() < at + 10) {
-        return false;
-    }
-    for (qsizetype i = 0; i < 10; ++i) {
-        const QChar c = v[at + i];
-        if (i == 2 || i == 5 ? c != u'-' : !isDigit(c)) {
-            return false;
-        }
-    }
-    return true;
+    return hasFormAt(v, at, u"99-99-9999");
 }
 
 qsizetype indentOf(QStringView v) {
