@@ -563,11 +563,11 @@ void TestHardening::killedWhileRatingBoxOpen_filesHoldWholeBlocks() {
     QVERIFY(next.start());
     next.form->show();
     QTRY_COMPARE(next.platform.messages.size(), 1);
-    QVERIFY2(next.platform.messages.first().startsWith(QStringLiteral("1 text that you typed and did not enter")),
+    QVERIFY2(next.platform.messages.first().startsWith(QStringLiteral("1 text that you typed and did not enter")) &&
+                 next.platform.messages.first().contains(next.folder() + QStringLiteral("/unsent_A.txt")),
              qPrintable(next.platform.messages.first()));
     QVERIFY(next.file("unsent_A.txt")
-                .contains("recovered from the draft of a run that did not end: 1 line\r\n"
-                          "Typed under: 5.\r\nsecond answer\r\n"));
+                .contains(", which did not end: 1 line\r\nTyped under: 5.\r\nsecond answer\r\n"));
 }
 
 void TestHardening::recordFileLocked_givenUpAfterTheWait() {
@@ -692,32 +692,44 @@ void TestHardening::workFolderTurnsReadOnly_toldOnce_nothingLost() {
     } restore{folder};
 
     // No new file can be made in the folder: the record files, which exist, still take blocks; the draft and the
-    // kept-text file cannot be made, and the student is told so once.
+    // kept-text file cannot be made. The student is told at the next press of a main button, not while typing, so
+    // every key typed meanwhile reaches the answer box.
     run.click(next);
     run.typeAnswer("my answer");
-    QTRY_COMPARE(run.platform.messages.size(), 1);
-    QVERIFY2(run.platform.messages.first().contains(QStringLiteral("could not be saved")) &&
-                 run.platform.messages.first().contains(run.folder()),
-             qPrintable(run.platform.messages.first()));
-    run.click(next); // the prompt takes the answer's place; it cannot be kept on disk, and undo still has it
-    run.click("cmd_clear_answer_box");
-    QCoreApplication::processEvents();
-    QCOMPARE(run.platform.messages.size(), 1);
+    QTRY_VERIFY(!run.form->pendingWarnings().isEmpty());
     QPlainTextEdit* box = run.form->controls().txt_answer;
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClicks(box, " and more");
+    QCOMPARE(run.answer(), QStringLiteral("my answer and more"));
+    QVERIFY(run.platform.messages.isEmpty());
+    run.click(next); // the prompt takes the answer's place; it cannot be kept on disk, and undo still has it
+    QCOMPARE(run.platform.messages.size(), 2);
+    QVERIFY2(run.platform.messages.at(0).contains(QStringLiteral("could not be saved in a draft in\n") + run.folder()),
+             qPrintable(run.platform.messages.at(0)));
+    QVERIFY2(run.platform.messages.at(1).contains(QStringLiteral("could not be saved on disk")) &&
+                 run.platform.messages.at(1).contains(QStringLiteral("only in this window")),
+             qPrintable(run.platform.messages.at(1)));
+    run.click("cmd_clear_answer_box");
     box->undo();
     box->undo();
-    QCOMPARE(run.answer(), QStringLiteral("my answer"));
+    QCOMPARE(run.answer(), QStringLiteral("my answer and more"));
+    // the same trouble again is not told again
     run.click(enter);
+    QCOMPARE(run.platform.messages.size(), 2);
     QVERIFY(run.file("masterFile_A.txt")
-                .endsWith("RESPONSE -->  \r\nmy answer\r\nself critique assessment: 2\r\n" + closing));
+                .endsWith("RESPONSE -->  \r\nmy answer and more\r\nself critique assessment: 2\r\n" + closing));
 
     // writable again: what is typed is kept, and the end of the run leaves no draft behind
     QVERIFY(::chmod(folder.constData(), 0755) == 0);
     run.typeAnswer("typed later");
     run.click("cmd_quit");
-    QVERIFY(run.file("unsent_A.txt").endsWith("\r\ntyped later\r\n\r\n"));
+    // the text the prompt replaced, held for the kept-text file meanwhile, goes in before the later one
+    const QByteArray kept = run.file("unsent_A.txt");
+    QVERIFY(kept.contains(", replaced by the response prompt: 1 line\r\nTyped under: `q001.  What is 2 + 3?\r\n"
+                          "my answer and more\r\n\r\n==== kept "));
+    QVERIFY(kept.endsWith("\r\ntyped later\r\n\r\n"));
     QCOMPARE(rawNames(run.folder()), (QList<QByteArray>{"masterFile_A.txt", "send_0107A.txt", "unsent_A.txt"}));
-    QCOMPARE(run.platform.messages.size(), 1);
+    QCOMPARE(run.platform.messages.size(), 2);
 }
 
 void TestHardening::twoRunsOfOneName_eachKeepsItsOwn() {
