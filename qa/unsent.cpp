@@ -68,10 +68,10 @@ void Form1::openUnsentStore(const QString& fullName) {
                 reason += QStringLiteral(" (") + reading.problem + u')';
                 m_recoveryProblems << reading.problem;
             }
-            entries += keptstore::entryBytes(
-                {draft.date.isEmpty() ? saved.toString(QStringLiteral("MM-dd-yyyy")) : draft.date,
-                 draft.time.isEmpty() ? saved.toString(QStringLiteral("hh:mm:ss")) : draft.time, draft.assignmentNbr,
-                 reason, draft.typedUnder, draft.text});
+            entries +=
+                keptstore::entryBytes({draft.date.isEmpty() ? saved.toString(QStringLiteral("MM-dd-yyyy")) : draft.date,
+                                       draft.time.isEmpty() ? saved.toString(QStringLiteral("hh:mm:ss")) : draft.time,
+                                       draft.assignmentNbr, reason, draft.typedUnder, draft.text});
         }
         if (!keptFile) {
             keptFile = recordwriter::readAll(m_unsentPath).value_or(QByteArray());
@@ -121,7 +121,7 @@ void Form1::draftWritten(const std::optional<recordwriter::Failure>& failure) {
 }
 
 std::optional<recordwriter::Failure> Form1::appendKept(const QByteArray& bytes,
-                                                      std::optional<std::chrono::milliseconds> lockWait) {
+                                                       std::optional<std::chrono::milliseconds> lockWait) {
     return recordwriter::appendAll({{m_unsentPath, bytes}}, lockWait.value_or(m_lockWait));
 }
 
@@ -131,8 +131,8 @@ void Form1::keepAnswerText(const QString& reason) {
         return;
     }
     const QString date = m_platform.dateText();
-    const QByteArray entry = keptstore::entryBytes(
-        {date, m_platform.timeText(), m_run.assignmentNbr, reason, m_run.currentEntry, text});
+    const QByteArray entry =
+        keptstore::entryBytes({date, m_platform.timeText(), m_run.assignmentNbr, reason, m_run.currentEntry, text});
     // entries that could not be added before go first, so that the file keeps the order they were typed in
     const auto keptFailure = appendKept(m_unkept + entry);
     if (!keptFailure) {
@@ -202,8 +202,8 @@ bool Form1::closeUnsentStore(const QString& reason, bool tellFailure, bool maySt
     QByteArray entries = m_unkept;
     if (keptstore::worthKeeping(text, m_run.responsePrompt, m_recordedText)) {
         const QString date = m_platform.dateText();
-        entries += keptstore::entryBytes(
-            {date, m_platform.timeText(), m_run.assignmentNbr, reason, m_run.currentEntry, text});
+        entries +=
+            keptstore::entryBytes({date, m_platform.timeText(), m_run.assignmentNbr, reason, m_run.currentEntry, text});
     }
     const auto keptFailure = entries.isEmpty() ? std::nullopt : appendKept(entries);
     if (!keptFailure) {
@@ -306,8 +306,9 @@ void Form1::tellKeptText() {
     if (count == 0) {
         return;
     }
-    QString message = count == 1 ? QStringLiteral("1 text that you typed and did not enter was kept in\n%1")
-                                 : QStringLiteral("%1 texts that you typed and did not enter were kept in\n%2").arg(count);
+    QString message = count == 1
+                          ? QStringLiteral("1 text that you typed and did not enter was kept in\n%1")
+                          : QStringLiteral("%1 texts that you typed and did not enter were kept in\n%2").arg(count);
     message = message.arg(QDir::toNativeSeparators(m_unsentPath));
     message += count == 1 ? QStringLiteral("\n\nOpen the file in any text editor to copy it back.")
                           : QStringLiteral("\n\nOpen the file in any text editor to copy them back.");

@@ -188,7 +188,8 @@ DraftReading readDraft(const QByteArray& bytes) {
     bool entriesRead = false;
     const qsizetype entries = field(keptEntriesField).toLongLong(&entriesRead);
     if (entriesRead && entries > 0) {
-        // entries this program wrote, as the kept-text file holds them; a draft cut short within them keeps them as text
+        // entries this program wrote, as the kept-text file holds them; a draft cut short within them keeps them as
+        // text
         if (body.size() >= entries) {
             reading.draft.keptEntries = body.left(entries);
             body.remove(0, entries);

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include <dirent.h>
 #include <linux/capability.h>
@@ -49,6 +50,8 @@ private slots:
     // Faults
     void diskFills_nothingHalfWritten_data();
     void diskFills_nothingHalfWritten();
+    void diskFillsWhileTyping_savedTextNeverLost_data();
+    void diskFillsWhileTyping_savedTextNeverLost();
     void twoWriters_blocksNeverInterleave();
     void killedWhileRatingBoxOpen_filesHoldWholeBlocks();
     void recordFileLocked_givenUpAfterTheWait();
@@ -98,6 +101,34 @@ QList<QByteArray> recordNames(const QString& folder) {
 // What a response adds to the master file after the question "`q001.  What is 2 + 3?" of the small document.
 QByteArray responseTail(const QByteArray& recorded, const QByteArray& rating) {
     return "RESPONSE -->  \r\n" + recorded + "\r\nconfidence assessment:  " + rating + "\r\n" + closing;
+}
+
+// A small file system of its own at path, taken away when the test ends; nothing when none can be mounted here.
+struct SmallDisk {
+    QByteArray path;
+    bool mounted = false;
+    explicit SmallDisk(const QString& folder) : path(QFile::encodeName(folder)) {
+        mounted = QDir().mkpath(folder) && ::mount("tmpfs", path.constData(), "tmpfs", 0, "size=256k") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted) {
+            ::umount2(path.constData(), MNT_DETACH);
+        }
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+};
+
+// Takes every page left on the disk of folder; true when the disk is full.
+bool fillDisk(const QString& folder) {
+    QFile filler(folder + QStringLiteral("/filler"));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        return false;
+    }
+    const QByteArray page(4096, 'f');
+    while (filler.write(page) == page.size()) {
+    }
+    return filler.error() != QFileDevice::NoError;
 }
 
 QString tenMegabytes() {
@@ -362,21 +393,12 @@ void TestHardening::diskFills_nothingHalfWritten() {
     TestRun run({"A", "1", "", "1", "2", "3"}, fixtures::smallDocument());
     const QString disk = run.home() + QStringLiteral("/disk");
     QVERIFY(QDir().mkpath(disk));
-    struct Unmount {
-        QByteArray path;
-        bool mounted = false;
-        ~Unmount() {
-            if (mounted) {
-                ::umount2(path.constData(), MNT_DETACH);
-            }
-        }
-    } unmount{QFile::encodeName(disk)};
+    std::optional<SmallDisk> mounted;
     if (smallDisk) {
-        if (::mount("tmpfs", unmount.path.constData(), "tmpfs", 0, "size=256k") != 0) {
+        if (!mounted.emplace(disk).mounted) {
             QSKIP(qPrintable(QStringLiteral("no tmpfs can be mounted here (%1); the /dev/full row tests the rollback")
                                  .arg(QString::fromLocal8Bit(std::strerror(errno)))));
         }
-        unmount.mounted = true;
     } else {
         QVERIFY2(QFile::exists(QStringLiteral("/dev/full")), "the fault needs /dev/full");
     }
@@ -436,6 +458,71 @@ void TestHardening::diskFills_nothingHalfWritten() {
     QVERIFY(contents(sendPath).startsWith(send));
     QVERIFY(contents(sendPath).endsWith(tail));
     QCOMPARE(contents(masterPath).count("RESPONSE -->  "), 1);
+}
+
+void TestHardening::diskFillsWhileTyping_savedTextNeverLost_data() {
+    QTest::addColumn<QString>("press"); // what the student does once the disk is full
+    QTest::newRow("typing on, then killed") << QString();
+    QTest::newRow("next question") << QString::fromLatin1(next);
+    QTest::newRow("quit program") << QStringLiteral("cmd_quit");
+}
+
+// A draft is saved; the disk fills (another program takes the space); more is typed and a save fails for want of
+// room. The saved draft stays whole, the student is told where the text is, and once there is room it is kept.
+void TestHardening::diskFillsWhileTyping_savedTextNeverLost() {
+    QFETCH(QString, press);
+    TestRun run({"A", "1", "", "1", "2"}, fixtures::smallDocument());
+    const QString disk = run.home() + QStringLiteral("/disk");
+    const SmallDisk small(disk);
+    if (!small.mounted) {
+        QSKIP("no tmpfs can be mounted here");
+    }
+    run.platform.answers[2] = disk;
+    QVERIFY(run.start());
+    run.click(next);
+    const auto drafts = [&] {
+        return QDir(disk).entryList({QStringLiteral(".unsent_A.*.draft")}, QDir::Files | QDir::Hidden);
+    };
+    run.typeAnswer(QStringLiteral("saved before the disk filled"));
+    QTRY_VERIFY_WITH_TIMEOUT(drafts().size() == 1 && contents(disk + u'/' + drafts().first()).endsWith("filled"), 5000);
+    const QString draftPath = disk + u'/' + drafts().first();
+    const QByteArray good = contents(draftPath);
+    QVERIFY(fillDisk(disk));
+    const QList<QByteArray> files = rawNames(disk);
+
+    const QString typed = QStringLiteral("saved before the disk filled, and typed after it ").repeated(100);
+    run.typeAnswer(typed);
+    QTRY_VERIFY_WITH_TIMEOUT(!run.form->pendingWarnings().isEmpty(), 5000);
+    QVERIFY2(run.form->pendingWarnings().first().contains(QStringLiteral("No space left on device")),
+             qPrintable(run.form->pendingWarnings().first()));
+    // the failed save left the good draft as it was, and no file of its own
+    QCOMPARE(contents(draftPath), good);
+    QCOMPARE(rawNames(disk), files);
+    if (press.isEmpty()) {
+        return; // a kill now leaves the good draft for the next start
+    }
+
+    run.click(press.toLatin1().constData());
+    QCOMPARE(contents(draftPath), good);
+    const QString message = run.platform.messages.value(run.platform.messages.size() - 1);
+    QVERIFY2(message.contains(QStringLiteral("could not be saved on disk")) &&
+                 message.contains(QStringLiteral("No space left on device")),
+             qPrintable(message));
+    QVERIFY(!run.form->runEnded());
+    if (press == u"cmd_quit") {
+        QVERIFY2(message.contains(QStringLiteral("stays open")), qPrintable(message));
+        QCOMPARE(run.answer(), typed);
+    }
+
+    // room again: the text goes into the kept-text file, and the draft goes once it holds nothing more
+    QVERIFY(QFile::remove(disk + QStringLiteral("/filler")));
+    if (press == u"cmd_quit") {
+        run.click("cmd_quit");
+        QVERIFY(run.form->runEnded());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(contents(disk + QStringLiteral("/unsent_A.txt")).contains(typed.toUtf8()), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(drafts().isEmpty(), 5000);
+    QCOMPARE(keptstore::untoldCount(contents(disk + QStringLiteral("/unsent_A.txt"))), 1);
 }
 
 void TestHardening::twoWriters_blocksNeverInterleave() {
@@ -566,8 +653,7 @@ void TestHardening::killedWhileRatingBoxOpen_filesHoldWholeBlocks() {
     QVERIFY2(next.platform.messages.first().startsWith(QStringLiteral("1 text that you typed and did not enter")) &&
                  next.platform.messages.first().contains(next.folder() + QStringLiteral("/unsent_A.txt")),
              qPrintable(next.platform.messages.first()));
-    QVERIFY(next.file("unsent_A.txt")
-                .contains(", which did not end: 1 line\r\nTyped under: 5.\r\nsecond answer\r\n"));
+    QVERIFY(next.file("unsent_A.txt").contains(", which did not end: 1 line\r\nTyped under: 5.\r\nsecond answer\r\n"));
 }
 
 void TestHardening::recordFileLocked_givenUpAfterTheWait() {
