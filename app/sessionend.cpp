@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <atomic>
+#include <cerrno>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
