@@ -22,6 +22,14 @@
 //    answer was shown has no rating line, and if its last line starts like a rating label that line is read as the
 //    rating: it is still shown, under the rating's name.
 // Trailing blanks that an editor strips from the fixed lines are not needed to recognise them.
+//
+// Damage is another matter: a block that lost its opening still plainly starts where the record separator and label
+// that close its entry stand, or where a record separator is followed by a few lines and then those two. A response
+// or note never runs on into such a place: the shape of a following block ends it, as the time line after a record
+// separator does, and the rest is read as a block of its own with a problem at its line. The two rules meet there:
+// a response that holds a typed separator keeps it, unless the student also typed the record separator and a label
+// right after it, lines the writer puts only at an entry's end; then the text ends before them, and both problems
+// name the lines. Lines are counted as an editor counts them: every LF ends one, with or without a CR before it.
 
 namespace recordreader {
 

@@ -709,6 +709,22 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
                .replace("\r\n", "\n")
                .toUtf8()
         << "H R R N" << QList<int>{1, 1} << QStringLiteral("5\r\nche\u010acked\u0a0a");
+    QTest::newRow("a closing separator ending in a bare LF")
+        << QByteArray(send).replace(send.indexOf(closingLine) + closing.size(), 2, "\n") << "H R R N" << QList<int>{15}
+        << "ok";
+    QTest::newRow("a block without its time line")
+        << without(send, "                                    09:30:05\r\n", 1) << "H R R! N" << QList<int>{16} << "ok";
+    QTest::newRow("a block whose middle was deleted")
+        << QByteArray(send).remove(send.indexOf("checked"), send.indexOf("COMMON") + 19 - send.indexOf("checked"))
+        << "H R! R! N" << QList<int>{6, 13} << "ok";
+    QTest::newRow("lines end in CR alone")
+        << QByteArray(send).replace("\r\n", "\r") << "H R R N" << QList<int>{1} << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("UTF-16 without a byte-order mark")
+        << QByteArray(reinterpret_cast<const char*>(codepage::decode(send).utf16()), send.size() * 2) << "H R R N"
+        << QList<int>{1} << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("UTF-8 with a Windows-1252 file appended")
+        << codepage::decode(send).toUtf8() + send.mid(send.indexOf(sepLine)).replace("ok", "v\xe9rifi\xe9")
+        << "H R R N R R N" << QList<int>{1, 53} << QStringLiteral("v\u00e9rifi\u00e9");
     QTest::newRow("not a record file") << QByteArray("Dear teacher,\r\nhere is my work.\r\n") << "" << QList<int>{1}
                                        << "here is my work.";
 }
