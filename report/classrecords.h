@@ -59,7 +59,8 @@ struct ClassRecords {
     QStringList files;             // every file given, as given
     std::vector<Student> students; // by name
     std::vector<Issue> issues;
-    qsizetype blocksRead = 0; // before the copies of one block in several files were merged
+    std::vector<std::size_t> notRead; // indices into issues: the files and folders not read, each with the reason
+    qsizetype blocksRead = 0;         // before the copies of one block in several files were merged
     int filesWithRecords = 0;
 };
 
@@ -67,12 +68,14 @@ enum class FileRole { Master, Send, Notes, Other };
 
 struct FileName {
     FileRole role = FileRole::Other;
-    QString student; // the name part
+    QString student; // the name part, without a copy suffix such as " (1)"
     int month = 0;   // a send file's day, 0 for the others
     int day = 0;
 };
 
-// What a file's name says: whose it is and, for a send file, of which day.
+// What a file's name says: whose it is and, for a send file, of which day. A record file's name is recognised at the
+// end of a longer one too, as a course platform gives it back ("Ann
+// Lee_1234_assignsubmission_file_send_0107Ann_Lee.txt").
 FileName classify(const QString& fileName);
 
 // Reads files one by one, then merges what several files hold twice: a student's master file and send files carry
@@ -83,6 +86,8 @@ public:
     bool add(const QString& path, const QByteArray& bytes);
     // A file that could not be read at all.
     void addIssue(const QString& path, const QString& message);
+    // A file or folder left out, with the reason ("a FIFO"): it is listed as not read.
+    void addNotRead(const QString& path, const QString& reason);
     ClassRecords finish();
 
 private:
@@ -94,6 +99,7 @@ private:
     ClassRecords m_records;
     std::vector<PendingRun> m_runs;
     recordreader::SharedTexts m_shared; // entries and ratings, held once for the class
+    QHash<QString, QString> m_names;    // the name part as first met, by its letters in one case
 };
 
 // Seconds since midnight from "hh:mm:ss"; -1 when it is not a time.
