@@ -5,6 +5,7 @@
 #include "report/classview.h"
 #include "report/csvreport.h"
 #include "report/htmlreport.h"
+#include "report/terminaltext.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -30,6 +31,8 @@ private slots:
     void csvField_quotesAndDefusesFormulas_data();
     void csvField_quotesAndDefusesFormulas();
     void page_hostileFile_givesNoMarkupOfItsOwn();
+    void standardError_showsControlsAndBadBytes_data();
+    void standardError_showsControlsAndBadBytes();
 
     // Reading a class
     void classRecords_eachRecordOnce_data();
@@ -288,6 +291,36 @@ void TestReport::page_hostileFile_givesNoMarkupOfItsOwn() {
     QVERIFY(page.indexOf("Content-Security-Policy") < page.indexOf("<title>"));
 }
 
+void TestReport::standardError_showsControlsAndBadBytes_data() {
+    QTest::addColumn<QByteArray>("name"); // a file's name or text as the system gives it
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain, letters beyond ASCII kept")
+        << QByteArray("send_0107Jos\xc3\xa9 \xe6\x9d\x8e\\.txt") << QStringLiteral("send_0107Jos\u00e9 \u674e\\.txt");
+    QTest::newRow("clear the screen, set the title") << QByteArray("a\x1b[2J\x1b]0;t\x07"
+                                                                   "b")
+                                                     << QStringLiteral("a\\x1b[2J\\x1b]0;t\\x07b");
+    QTest::newRow("line ends, tab, DEL") << QByteArray("a\r\nb\tc\x7f") << QStringLiteral("a\\x0d\\x0ab\\x09c\\x7f");
+    QTest::newRow("C1 control sequence introducer") << QByteArray("a\xc2\x9b"
+                                                                  "2Jb")
+                                                    << QStringLiteral("a<U+009B>2Jb");
+    QTest::newRow("right-to-left override and isolates")
+        << QByteArray("x\xe2\x80\xaetxt.exe\xe2\x81\xa6y\xe2\x81\xa9\xd8\x9c")
+        << QStringLiteral("x<U+202E>txt.exe<U+2066>y<U+2069><U+061C>");
+    QTest::newRow("line separator") << QByteArray("a\xe2\x80\xa8"
+                                                  "b")
+                                    << QStringLiteral("a<U+2028>b");
+    QTest::newRow("a name in another code page")
+        << QByteArray("send_0107Jos\xe9.txt") << QStringLiteral("send_0107Jos\\xe9.txt");
+    QTest::newRow("overlong and cut-short UTF-8")
+        << QByteArray("\xc0\x80|\xe2\x82") << QStringLiteral("\\xc0\\x80|\\xe2\\x82");
+}
+
+void TestReport::standardError_showsControlsAndBadBytes() {
+    QFETCH(QByteArray, name);
+    QFETCH(QString, shown);
+    QCOMPARE(report::terminalText(report::shownFileName(name)), shown);
+}
+
 void TestReport::classRecords_eachRecordOnce_data() {
     QTest::addColumn<QList<QPair<QString, QByteArray>>>("files");
     QTest::addColumn<int>("students");
@@ -519,10 +552,11 @@ void TestReport::program_data() {
         << QStringList{"-o", out, "{dir}/nothing", "{dir}/class"} << 0 << "{dir}/nothing: no such file or folder"
         << "Ann Lee";
     QTest::newRow("a device, which could be read for ever")
-        << QStringList{"-o", out, "/dev/zero"} << 1 << "/dev/zero: not a file or a folder"
+        << QStringList{"-o", out, "/dev/zero"} << 1 << "/dev/zero: not read: a device"
         << "";
     QTest::newRow("a file too large for a record file")
-        << QStringList{"-o", out, "{dir}/large/send_0107Big.txt"} << 1 << "send_0107Big.txt: 1100 MB, far more than"
+        << QStringList{"-o", out, "{dir}/large/send_0107Big.txt"} << 1
+        << "send_0107Big.txt: not read: 1100 MB, more than any record file"
         << "";
     QTest::newRow("empty folder") << QStringList{"-o", out, "{dir}/empty"} << 1
                                   << "no send_*.txt or masterFile_*.txt file in this folder"
