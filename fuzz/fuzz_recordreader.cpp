@@ -24,7 +24,11 @@ using fuzzcheck::require;
 
 namespace {
 
+// The lines an editor shows: every LF ends one; a file with no LF at all is split at CR.
 qsizetype lineCount(const QByteArray& bytes) {
+    if (!bytes.contains('\n')) {
+        return bytes.count('\r') + 1;
+    }
     return bytes.count('\n') + (bytes.endsWith('\n') ? 0 : 1);
 }
 

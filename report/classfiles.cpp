@@ -97,12 +97,12 @@ private:
             const fs::file_status link = fs::symlink_status(entry, error);
             if (!error && fs::is_directory(link)) {
                 m_subfolders = true;
-                if (!m_recursive) {
-                    m_reader.addNotRead(shownPath(entry), QStringLiteral("a folder; -r reads the folders below too"));
-                } else if (isTrash(name)) {
+                if (isTrash(name)) {
                     m_reader.addNotRead(shownPath(entry), QStringLiteral("a trash folder, not entered"));
                 } else if (name.startsWith(u'.')) {
                     m_reader.addNotRead(shownPath(entry), QStringLiteral("a hidden folder, not entered"));
+                } else if (!m_recursive) {
+                    m_reader.addNotRead(shownPath(entry), QStringLiteral("a folder; -r reads the folders below too"));
                 } else {
                     folder(entry);
                 }
