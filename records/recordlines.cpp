@@ -183,6 +183,8 @@ Line kindOf(QStringView v) {
 }
 
 // The position of every LF in the text, found sixteen characters at a time where the processor can.
+namespace {
+
 std::vector<qsizetype> lineFeeds(QStringView text) {
     std::vector<qsizetype> at;
     at.reserve(static_cast<std::size_t>(text.size() / 32));
@@ -209,4 +211,47 @@ std::vector<qsizetype> lineFeeds(QStringView text) {
     }
     return at;
 }
+} // namespace
+
+Lines splitLines(QStringView text) {
+    Lines out;
+    std::vector<qsizetype> ends = lineFeeds(text); // the position of every LF
+    qsizetype crlf = 0;
+    for (const qsizetype i : ends) {
+        crlf += i > 0 && text[i - 1] == u'\r' ? 1 : 0;
+    }
+    const qsizetype lf = static_cast<qsizetype>(ends.size()) - crlf;
+    out.ends = lf > crlf ? Ends::Lf : Ends::CrLf;
+    if (static_cast<qsizetype>(ends.size()) * 200 < text.size()) {
+        // lines this long on average may end in CR alone: then every CR, LF and CR LF ends one
+        std::vector<qsizetype> all;
+        qsizetype lone = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] == u'\n' || (text[i] == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'))) {
+                all.push_back(i);
+                lone += text[i] == u'\r' ? 1 : 0;
+            }
+        }
+        if (lone > static_cast<qsizetype>(ends.size())) {
+            ends = std::move(all);
+            out.ends = Ends::Cr;
+        }
+    }
+    out.lines.reserve(ends.size() + 1);
+    qsizetype start = 0;
+    for (const qsizetype end : ends) {
+        const bool cr = text[end] == u'\n' && end > 0 && text[end - 1] == u'\r';
+        if (!cr && out.ends == Ends::CrLf) {
+            out.bareLf.push_back(static_cast<qsizetype>(out.lines.size()));
+        }
+        out.lines.push_back(text.mid(start, end - (cr ? 1 : 0) - start));
+        start = end + 1;
+    }
+    if (start < text.size()) {
+        out.lines.push_back(text.mid(start));
+        out.unterminated = true;
+    }
+    return out;
+}
+
 } // namespace recordlines

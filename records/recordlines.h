@@ -45,7 +45,19 @@ extern const QString notesLabelText;
 extern const QString confidenceLabelText;
 extern const QString selfCritiqueLabelText;
 
-// The position of every LF in the text.
-std::vector<qsizetype> lineFeeds(QStringView text);
+// How a file's lines end: as the writer ends them, in LF as most editors off Windows do, or in CR alone.
+enum class Ends { CrLf, Lf, Cr };
+
+struct Lines {
+    std::vector<QStringView> lines; // without their line ends
+    Ends ends = Ends::CrLf;
+    std::vector<qsizetype> bareLf; // in a CR LF file, the lines that end in LF alone
+    bool unterminated = false;     // the last line has no line end
+};
+
+// The text split into lines as an editor counts them: every LF ends one, with or without a CR before it. When bare
+// LF ends are the greater number, the file is an LF file. A file whose lines end mostly in CR alone was saved for an
+// old system: every CR ends a line there too.
+Lines splitLines(QStringView text);
 
 } // namespace recordlines

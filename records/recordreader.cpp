@@ -78,42 +78,14 @@ private:
     qsizetype n() const { return static_cast<qsizetype>(m_lines.size()); }
     bool is(qsizetype i, Line kind) const { return m_kinds[static_cast<std::size_t>(i)] == kind; }
 
-    // Lines end in CR LF, and every LF ends a line, as an editor counts them. When bare LF ends are the greater
-    // number, an editor has saved the file: that is one problem for the file; a bare LF among CR LF ends is one where
-    // it ends or precedes a fixed line, since there a block would otherwise be read wrong. A file that holds CR ends
-    // and no LF at all was saved for an old system: it is split at CR.
+    // An LF or CR file is one problem for the file; a bare LF among CR LF ends is one where it ends or precedes a
+    // fixed line, since there a block would otherwise have been read wrong.
     void split() {
-        std::vector<qsizetype> ends = lineFeeds(m_text); // the position of every LF
-        qsizetype crlf = 0;
-        for (const qsizetype i : ends) {
-            crlf += i > 0 && m_text[i - 1] == u'\r' ? 1 : 0;
-        }
-        const qsizetype lf = static_cast<qsizetype>(ends.size()) - crlf;
-        m_rejoin = lf > crlf;
-        bool crOnly = false;
-        if (ends.empty() && m_text.contains(u'\r')) {
-            for (qsizetype i = 0; i < m_text.size(); ++i) {
-                if (m_text[i] == u'\r') {
-                    ends.push_back(i);
-                }
-            }
-            crOnly = m_rejoin = true;
-        }
-        m_lines.reserve(ends.size() + 1);
-        std::vector<qsizetype> bareLf; // lines that end in a bare LF among CR LF ends
-        qsizetype start = 0;
-        for (const qsizetype end : ends) {
-            const bool cr = !crOnly && end > 0 && m_text[end - 1] == u'\r';
-            if (!cr && !crOnly && !m_rejoin) {
-                bareLf.push_back(static_cast<qsizetype>(m_lines.size()));
-            }
-            m_lines.push_back(m_text.mid(start, end - (cr ? 1 : 0) - start));
-            start = end + 1;
-        }
-        if (start < m_text.size()) {
-            m_lines.push_back(m_text.mid(start));
-            m_unterminated = true;
-        }
+        Lines split = splitLines(m_text);
+        m_lines = std::move(split.lines);
+        m_unterminated = split.unterminated;
+        m_rejoin = split.ends != Ends::CrLf;
+        const std::vector<qsizetype>& bareLf = split.bareLf;
         m_kinds.reserve(m_lines.size());
         std::size_t opening = 0; // lines that may open a block or a header
         for (const QStringView line : m_lines) {
@@ -122,10 +94,10 @@ private:
         }
         m_out.blocks.reserve(opening);
         findOpenings();
-        if (crOnly) {
+        if (split.ends == Ends::Cr) {
             problem(0, QStringLiteral("lines end in CR alone, not CR LF: the file was saved for another system; read "
                                       "all the same"));
-        } else if (m_rejoin) {
+        } else if (split.ends == Ends::Lf) {
             problem(0, QStringLiteral("lines end in LF, not CR LF: the file was saved by another editor; read all "
                                       "the same"));
         }

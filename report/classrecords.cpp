@@ -1,5 +1,7 @@
 #include "report/classrecords.h"
 
+#include "report/runcopies.h"
+
 #include <QFileInfo>
 #include <QHash>
 
@@ -11,10 +13,6 @@ namespace report {
 using recordreader::BlockKind;
 
 namespace {
-
-bool startsWithNoCase(QStringView text, QStringView prefix) {
-    return text.startsWith(prefix, Qt::CaseInsensitive);
-}
 
 // "mm-dd-yyyy" at the start, as the reader found it; an invalid date when it is not one.
 QDate dateOf(QStringView mmddyyyy) {
@@ -34,154 +32,8 @@ QDate dateOf(QStringView mmddyyyy) {
     return QDate(number(6, 4), number(0, 2), number(3, 2));
 }
 
-bool sameContent(const Record& a, const Record& b) {
-    return a.kind == b.kind && a.rating == b.rating && a.entry == b.entry && a.text == b.text &&
-           a.ratingText == b.ratingText;
-}
-
-// A text as editors and transports leave it alike: each line without its line end and trailing blanks.
-QString plainForm(QStringView text) {
-    QString out;
-    out.reserve(text.size());
-    for (QStringView line : text.tokenize(u'\n')) {
-        if (line.endsWith(u'\r')) {
-            line.chop(1);
-        }
-        qsizetype end = line.size();
-        while (end > 0 && (line[end - 1] == u' ' || line[end - 1] == u'\t')) {
-            --end;
-        }
-        if (!out.isEmpty() || text.startsWith(u'\n') || text.startsWith(u"\r\n")) {
-            out += u'\n';
-        }
-        out += line.first(end);
-    }
-    return out;
-}
-
-// Two copies of one text: alike but for line ends, trailing blanks, and characters a copy saved in ASCII lost to "?".
-bool sameText(QStringView a, QStringView b) {
-    if (a == b) {
-        return true;
-    }
-    const QString x = plainForm(a);
-    const QString y = plainForm(b);
-    if (x.size() != y.size()) {
-        return false;
-    }
-    for (qsizetype i = 0; i < x.size(); ++i) {
-        if (x[i] != y[i] && x[i] != u'?' && y[i] != u'?') {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The same block as read from two copies of a file, one of them changed by an editor or a transport.
-bool sameCopy(const Record& a, const Record& b) {
-    return a.kind == b.kind && a.rating == b.rating && sameText(a.entry, b.entry) && sameText(a.text, b.text) &&
-           sameText(a.ratingText, b.ratingText);
-}
-
-// The form by which copies of one text are found: "?" for every character beyond ASCII, as a copy saved in ASCII has.
-QString matchForm(QStringView text) {
-    QString form = plainForm(text);
-    for (QChar& c : form) {
-        if (c.unicode() >= 0x80) {
-            c = u'?';
-        }
-    }
-    return form;
-}
-
-qsizetype lostCharacters(const Record& r) {
-    return r.entry.count(u'?') + r.text.count(u'?') + r.ratingText.count(u'?');
-}
-
-// Of two copies of one block, the one that lost fewer characters is kept.
-void keepBetter(Record& kept, Record& other) {
-    if (!kept.questionNumber) {
-        kept.questionNumber = other.questionNumber;
-    }
-    if (!sameContent(kept, other) && lostCharacters(other) < lostCharacters(kept)) {
-        std::swap(kept.entry, other.entry);
-        std::swap(kept.text, other.text);
-        std::swap(kept.ratingText, other.ratingText);
-        std::swap(kept.file, other.file);
-        std::swap(kept.line, other.line);
-    }
-}
-
-// The writer reads the clock anew for each file, so the copies of one block may differ by a second, across midnight
-// too; a block with an unreadable time matches on its content alone.
-bool closeInTime(const Record& a, const Record& b) {
-    if (a.seconds < 0 || b.seconds < 0) {
-        return true;
-    }
-    const int d = std::abs(a.seconds - b.seconds);
-    return std::min(d, 86400 - d) <= 2;
-}
-
 qint64 stampOf(const Record& r) {
     return (r.date.isValid() ? r.date.toJulianDay() : 0) * 86400 + std::max(r.seconds, 0);
-}
-
-// Puts the records of b that a does not hold into a, in their order; a record of b that a holds gives it its
-// question number when a lacks one. Two blocks written at one time after one entry that differ otherwise are both
-// kept, and each is a problem that names the other.
-void mergeInto(std::vector<Record>& a, std::vector<Record>& b, ClassRecords& records) {
-    std::size_t at = 0;
-    for (Record& r : b) {
-        std::size_t found = a.size();
-        std::size_t differing = a.size();
-        for (std::size_t j = at; j < a.size(); ++j) {
-            if (!closeInTime(a[j], r)) {
-                continue;
-            }
-            if (sameContent(a[j], r) || sameCopy(a[j], r)) {
-                found = j;
-                break;
-            }
-            if (differing == a.size() && a[j].kind == r.kind && sameText(a[j].entry, r.entry)) {
-                differing = j;
-            }
-        }
-        if (found < a.size()) {
-            keepBetter(a[found], r);
-            at = found + 1;
-        } else {
-            if (differing < a.size()) {
-                const Record& d = a[differing];
-                const auto other = [&](const Record& x) {
-                    return QStringLiteral("%1:%2").arg(records.files[x.file]).arg(x.line);
-                };
-                const QString message = QStringLiteral("two copies of one block of this run differ, here and at %1: "
-                                                       "both are shown");
-                records.issues.push_back({records.files[r.file], r.line, message.arg(other(d)), QString()});
-                records.issues.push_back({records.files[d.file], d.line, message.arg(other(r)), QString()});
-            }
-            a.insert(a.begin() + static_cast<std::ptrdiff_t>(at), std::move(r));
-            ++at;
-        }
-    }
-}
-
-// The student part as several files may give it: without a copy suffix (" (1)") that a download added.
-QString withoutCopySuffix(QString name) {
-    if (name.endsWith(u')')) {
-        const qsizetype open = name.lastIndexOf(u'(');
-        bool digits = open > 0 && open + 2 < name.size();
-        for (qsizetype i = open + 1; digits && i + 1 < name.size(); ++i) {
-            digits = name[i].isDigit();
-        }
-        if (digits) {
-            name.truncate(open);
-            while (name.endsWith(u' ') || name.endsWith(u'_')) {
-                name.chop(1);
-            }
-        }
-    }
-    return name;
 }
 
 QString shownName(const QString& key) {
@@ -209,61 +61,6 @@ int secondsOf(QStringView time) {
         return -1;
     }
     return h * 3600 + m * 60 + s;
-}
-
-namespace {
-
-// Where a record file's name starts within a longer one: at the start, or after a blank, "_" or "-" that a course
-// platform put before it. The last such place is taken; -1 when there is none.
-qsizetype recordNameAt(QStringView name) {
-    const auto at = [&](qsizetype i) {
-        const QStringView rest = name.mid(i);
-        return startsWithNoCase(rest, u"masterFile_") || startsWithNoCase(rest, u"notes_") ||
-               (startsWithNoCase(rest, u"send_") && rest.size() >= 9 &&
-                std::all_of(rest.begin() + 5, rest.begin() + 9, [](QChar c) { return c >= u'0' && c <= u'9'; }));
-    };
-    if (at(0)) {
-        return 0;
-    }
-    for (qsizetype i = name.size() - 5; i > 0; --i) {
-        const QChar before = name[i - 1];
-        if ((before == u'_' || before == u' ' || before == u'-') && at(i)) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-} // namespace
-
-FileName classify(const QString& fileName) {
-    FileName f;
-    QStringView name(fileName);
-    if (!name.endsWith(u".txt", Qt::CaseInsensitive)) {
-        f.student = QFileInfo(fileName).completeBaseName();
-        return f;
-    }
-    name.chop(4);
-    const qsizetype at = name.startsWith(u'.') ? -1 : recordNameAt(name);
-    if (at < 0) {
-        f.student = withoutCopySuffix(name.toString());
-        return f;
-    }
-    name = name.mid(at);
-    if (startsWithNoCase(name, u"masterFile_")) {
-        f.role = FileRole::Master;
-        f.student = name.mid(11).toString();
-    } else if (startsWithNoCase(name, u"notes_")) {
-        f.role = FileRole::Notes;
-        f.student = name.mid(6).toString();
-    } else {
-        f.role = FileRole::Send;
-        f.month = name.mid(5, 2).toInt();
-        f.day = name.mid(7, 2).toInt();
-        f.student = name.mid(9).toString();
-    }
-    f.student = withoutCopySuffix(f.student);
-    return f;
 }
 
 void ClassReader::addIssue(const QString& path, const QString& message) {
