@@ -191,7 +191,8 @@ private:
     }
 
     // The first line at or after i where the next block or header starts. A response or note also ends where a
-    // block with a damaged opening plainly starts; an entry where one without its time line does.
+    // block with a damaged opening plainly starts. An entry does not: it is the document's line, which may hold a
+    // separator line, and it ends at the first record separator before a label all the same.
     qsizetype nextStart(qsizetype i, unsigned char damaged = 0) const {
         while (i < n() && !startsBlock(i) && !isHeaderAt(i) && (opens(i) & damaged) == 0) {
             ++i;
@@ -279,7 +280,7 @@ private:
         } else {
             b.complete = false;
         }
-        const qsizetype limit = nextStart(k, withoutTime);
+        const qsizetype limit = nextStart(k); // an entry may hold a separator line: the most text is kept
         bool noteDate = false;
         if (k < limit && is(k, Line::DateTime)) {
             b.noteDateTime = m_lines[k].sliced(indentOf(m_lines[k]), 18).toString();

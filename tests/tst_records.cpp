@@ -567,6 +567,8 @@ void TestRecords::readBack_writerBlocks_sameFields_data() {
     QTest::newRow("entry of paragraphs") << QStringLiteral("5.\r\n\r\nCOMMON ERROR: 23.") << QStringLiteral("ok")
                                          << QStringLiteral("3");
     QTest::newRow("entry that is a separator line") << sep << QStringLiteral("x") << QStringLiteral("3");
+    QTest::newRow("entry holding a separator line among others") << "a\r\n" + sep + "\r\nb"
+                                                                 << "x\r\n" + sep + "\r\ny" << QStringLiteral("3");
 }
 
 void TestRecords::readBack_writerBlocks_sameFields() {
