@@ -50,9 +50,8 @@ std::size_t utf8Length(const unsigned char* p, std::size_t i, std::size_t n) {
     return length;
 }
 
-// Scans bytes [from, to). A byte that UTF-8 cannot hold ends the scan with stopAtInvalid; otherwise it ends the scan of
-// its line, which is the code page's, and the scan goes on at the next, so that a part in UTF-8 further on is found.
-Utf8Scan scanUtf8(const unsigned char* p, std::size_t from, std::size_t to, bool stopAtInvalid) {
+// Scans bytes [from, to) until a byte that UTF-8 cannot hold.
+Utf8Scan scanUtf8(const unsigned char* p, std::size_t from, std::size_t to) {
     Utf8Scan scan;
     std::size_t i = from;
     while (i < to) {
@@ -71,17 +70,46 @@ Utf8Scan scanUtf8(const unsigned char* p, std::size_t from, std::size_t to, bool
         const std::size_t length = utf8Length(p, i, to);
         if (length == 0) {
             scan.invalid = true;
-            if (stopAtInvalid) {
-                return scan;
-            }
-            const void* lf = std::memchr(p + i, '\n', to - i);
-            i = lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - p) + 1 : to;
-            continue;
+            return scan;
         }
         scan.beyondAscii = true;
         i += length;
     }
     return scan;
+}
+
+// Which lines of a file are UTF-8 with characters beyond ASCII (beyondAscii), and which hold a byte UTF-8 cannot
+// (invalid): each line is one or the other, or ASCII. A line of the code page's characters may hold a pair that
+// happens to be valid UTF-8 (the filler line draws its characters at random), so a line counts whole.
+Utf8Scan scanLines(const unsigned char* p, std::size_t n) {
+    Utf8Scan file;
+    std::size_t done = 0; // the end of the last line looked at
+    std::size_t i = 0;
+    while (i < n && !(file.beyondAscii && file.invalid)) {
+        if (i + 8 <= n) {
+            quint64 eight = 0;
+            std::memcpy(&eight, p + i, 8);
+            if ((eight & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t start = i;
+        while (start > done && p[start - 1] != '\n') {
+            --start;
+        }
+        const void* lf = std::memchr(p + i, '\n', n - i);
+        const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - p) + 1 : n;
+        const Utf8Scan line = scanUtf8(p, start, end);
+        file.invalid = file.invalid || line.invalid;
+        file.beyondAscii = file.beyondAscii || (line.beyondAscii && !line.invalid);
+        done = i = end;
+    }
+    return file;
 }
 
 // UTF-16 without a byte-order mark: a record file is mostly ASCII, so one byte of nearly every pair is zero.
@@ -119,7 +147,7 @@ QString decodeMixed(const QByteArray& bytes, std::vector<Problem>& problems) {
     while (start < n) {
         const void* lf = std::memchr(p + start, '\n', n - start);
         const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - p) + 1 : n;
-        const Utf8Scan scan = scanUtf8(p, start, end, true);
+        const Utf8Scan scan = scanUtf8(p, start, end);
         const QByteArray bytesOfLine = QByteArray::fromRawData(bytes.constData() + start, qsizetype(end - start));
         if (scan.invalid) {
             text += codepage::decode(bytesOfLine);
@@ -158,7 +186,7 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
     } else if (utf16) {
         text = QStringDecoder(*utf16).decode(bytes);
         encoding = QStringLiteral("UTF-16 without a byte-order mark");
-    } else if (const Utf8Scan scan = scanUtf8(p, 0, std::size_t(body.size()), false);
+    } else if (const Utf8Scan scan = scanLines(p, std::size_t(body.size()));
                scan.invalid && (scan.beyondAscii || utf8Mark)) {
         text = decodeMixed(body, mixed);
     } else if (scan.beyondAscii || utf8Mark) {

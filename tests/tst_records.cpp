@@ -727,6 +727,9 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
     QTest::newRow("UTF-8 with a Windows-1252 file appended")
         << codepage::decode(send).toUtf8() + send.mid(send.indexOf(sepLine)).replace("ok", "v\xe9rifi\xe9")
         << "H R R N R R N" << QList<int>{1, 53} << QStringLiteral("v\u00e9rifi\u00e9");
+    QTest::newRow("Windows-1252 whose filler holds a pair that is valid UTF-8")
+        << QByteArray(send).replace("[v\xba\xba", "[v\xc3\xa9").replace("checked", "v\xe9rifi\xe9") << "H R R N"
+        << QList<int>{} << "because 2 + 3 = 5\r\nv\u00e9rifi\u00e9";
     QTest::newRow("not a record file") << QByteArray("Dear teacher,\r\nhere is my work.\r\n") << "" << QList<int>{1}
                                        << "here is my work.";
 }
