@@ -239,9 +239,17 @@ ClassRecords ClassReader::finish() {
             }
             if (same) {
                 keepBetter(*same, r);
-            } else {
-                rest.records.push_back(std::move(r));
+                continue;
             }
+            for (const Run& run : s.runs) {
+                const auto other = std::find_if(run.records.begin(), run.records.end(),
+                                                [&](const Record& x) { return differentCopy(x, r); });
+                if (other != run.records.end()) {
+                    sayDiffer(*other, r, m_records);
+                    break;
+                }
+            }
+            rest.records.push_back(std::move(r));
         }
         if (!rest.records.empty()) {
             // moving the run keeps its records where they are, so the index stays good

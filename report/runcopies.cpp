@@ -97,6 +97,17 @@ bool closeInTime(const Record& a, const Record& b) {
     return std::min(d, 86400 - d) <= 2;
 }
 
+bool differentCopy(const Record& a, const Record& b) {
+    return a.kind == b.kind && closeInTime(a, b) && sameText(a.entry, b.entry) && !sameCopy(a, b);
+}
+
+void sayDiffer(const Record& a, const Record& b, ClassRecords& records) {
+    const auto where = [&](const Record& x) { return QStringLiteral("%1:%2").arg(records.files[x.file]).arg(x.line); };
+    const QString message = QStringLiteral("two copies of one block differ, here and at %1: both are shown");
+    records.issues.push_back({records.files[b.file], b.line, message.arg(where(a)), QString()});
+    records.issues.push_back({records.files[a.file], a.line, message.arg(where(b)), QString()});
+}
+
 // Puts the records of b that a does not hold into a, in their order; a record of b that a holds gives it its
 // question number when a lacks one. Two blocks written at one time after one entry that differ otherwise are both
 // kept, and each is a problem that names the other.
@@ -122,14 +133,7 @@ void mergeInto(std::vector<Record>& a, std::vector<Record>& b, ClassRecords& rec
             at = found + 1;
         } else {
             if (differing < a.size()) {
-                const Record& d = a[differing];
-                const auto other = [&](const Record& x) {
-                    return QStringLiteral("%1:%2").arg(records.files[x.file]).arg(x.line);
-                };
-                const QString message = QStringLiteral("two copies of one block of this run differ, here and at %1: "
-                                                       "both are shown");
-                records.issues.push_back({records.files[r.file], r.line, message.arg(other(d)), QString()});
-                records.issues.push_back({records.files[d.file], d.line, message.arg(other(r)), QString()});
+                sayDiffer(a[differing], r, records);
             }
             a.insert(a.begin() + static_cast<std::ptrdiff_t>(at), std::move(r));
             ++at;

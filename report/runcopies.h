@@ -23,6 +23,10 @@ bool closeInTime(const Record& a, const Record& b);
 QString matchForm(QStringView text);
 // Of two copies of one block, the one that lost fewer letters is kept; the other gives it its question number.
 void keepBetter(Record& kept, Record& other);
+// Two blocks written at one time after one entry that differ otherwise: copies of one block, one of them changed.
+bool differentCopy(const Record& a, const Record& b);
+// Each of the two is a problem that names the other's file and line.
+void sayDiffer(const Record& a, const Record& b, ClassRecords& records);
 // Puts the records of b that a does not hold into a, in their order. Two blocks written at one time after one entry
 // that differ otherwise are both kept, and each is a problem in records that names the other.
 void mergeInto(std::vector<Record>& a, std::vector<Record>& b, ClassRecords& records);

@@ -397,6 +397,9 @@ void TestReport::classRecords_eachRecordOnce_data() {
     QTest::newRow("copies that differ otherwise: both kept, both named")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, f1, "001", changed)}} << 1 << 5
         << 3 << QStringList{"send_0107Ann.txt:14", "masterFile_Ann.txt:17"};
+    QTest::newRow("copies that differ otherwise, one without its header")
+        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", changed)}} << 1
+        << 5 << 3 << QStringList{"send_0107Ann.txt:9", "masterFile_Ann.txt:17"};
     QTest::newRow("names in another case and with a copy suffix are one student")
         << Files{{"send_0107Ann.txt", sendA}, {"send_0107ANN (1).txt", sendA}} << 1 << 4 << 0
         << QStringList{"send_0107ANN (1).txt:0"};
