@@ -92,21 +92,12 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
         m_records.issues.push_back({path, p.line, std::move(p.message), std::move(p.text)});
     }
     // names that differ only in letter case (or in a copy suffix, already gone) are one student's
-    const auto first = m_names.constFind(name.student.toCaseFolded());
-    if (first == m_names.constEnd()) {
-        m_names.insert(name.student.toCaseFolded(), name.student);
-    }
-    const QString asNamed = QFileInfo(path).fileName();
-    if (first != m_names.constEnd() && *first != name.student) {
-        addIssue(path, QStringLiteral("the name \"%1\" is taken as \"%2\": names that differ only in letter case or a "
-                                      "copy suffix are one student")
-                           .arg(name.student, *first));
-        name.student = *first;
-    } else if (name.role != FileRole::Other &&
-               !asNamed.contains(name.student + QStringLiteral(".txt"), Qt::CaseInsensitive)) {
-        addIssue(path, QStringLiteral("the name \"%1\" is taken as \"%2\", without its copy suffix")
-                           .arg(QFileInfo(path).completeBaseName(), name.student));
-    }
+    const bool copySuffix =
+        name.role != FileRole::Other &&
+        !QFileInfo(path).fileName().contains(name.student + QStringLiteral(".txt"), Qt::CaseInsensitive);
+    const QString folded = name.student.toCaseFolded();
+    m_names[folded].push_back({name.student, path, copySuffix});
+    name.student = folded;
     m_records.blocksRead += static_cast<qsizetype>(reading.blocks.size());
     ++m_records.filesWithRecords;
 
@@ -170,11 +161,35 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
 
 ClassRecords ClassReader::finish() {
     QHash<QString, std::size_t> studentAt;
+    // of the forms of one name, the one in mixed case, from a file without a copy suffix, the first such
+    QHash<QString, QString> nameOf;
+    for (const auto& [key, forms] : m_names) {
+        const auto score = [](const NameForm& f) {
+            const bool mixed = f.form.toLower() != f.form && f.form.toUpper() != f.form;
+            return (mixed ? 2 : 0) + (f.copySuffix ? 0 : 1);
+        };
+        const NameForm* best = &forms.front();
+        for (const NameForm& f : forms) {
+            best = score(f) > score(*best) ? &f : best;
+        }
+        nameOf.insert(key, best->form);
+        for (const NameForm& f : forms) {
+            if (f.form != best->form) {
+                addIssue(f.path, QStringLiteral("the name \"%1\" is taken as \"%2\": names that differ only in letter "
+                                                "case or a copy suffix are one student")
+                                     .arg(f.form, best->form));
+            } else if (f.copySuffix) {
+                addIssue(f.path, QStringLiteral("the name \"%1\" is taken as \"%2\", without its copy suffix")
+                                     .arg(QFileInfo(f.path).completeBaseName(), f.form));
+            }
+        }
+    }
     auto studentOf = [&](const QString& key) -> Student& {
         auto it = studentAt.find(key);
         if (it == studentAt.end()) {
             it = studentAt.insert(key, m_records.students.size());
-            m_records.students.push_back({key, shownName(key), {}, {}});
+            const QString name = nameOf.value(key, key);
+            m_records.students.push_back({name, shownName(name), {}, {}});
         }
         return m_records.students[*it];
     };

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -99,7 +100,12 @@ private:
     ClassRecords m_records;
     std::vector<PendingRun> m_runs;
     recordreader::SharedTexts m_shared; // entries and ratings, held once for the class
-    QHash<QString, QString> m_names;    // the name part as first met, by its letters in one case
+    struct NameForm {
+        QString form; // the name part as a file gives it
+        QString path;
+        bool copySuffix = false;
+    };
+    std::map<QString, std::vector<NameForm>> m_names; // the name parts met, by their letters in one case
 };
 
 // Seconds since midnight from "hh:mm:ss"; -1 when it is not a time.
