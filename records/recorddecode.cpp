@@ -7,6 +7,10 @@
 #include <cstring>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace recordreader {
 
 namespace {
@@ -86,6 +90,12 @@ Utf8Scan scanLines(const unsigned char* p, std::size_t n) {
     std::size_t done = 0; // the end of the last line looked at
     std::size_t i = 0;
     while (i < n && !(file.beyondAscii && file.invalid)) {
+#if defined(__SSE2__)
+        if (i + 16 <= n && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0) {
+            i += 16;
+            continue;
+        }
+#endif
         if (i + 8 <= n) {
             quint64 eight = 0;
             std::memcpy(&eight, p + i, 8);
