@@ -16,6 +16,11 @@
 #include <QTest>
 
 #include <set>
+#include <thread>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // The instructor's report: escaping, a class's files read with every record once, records placed against the
 // problem document, and the program as an instructor runs it.
@@ -40,6 +45,8 @@ private slots:
     // The program
     void program_data();
     void program();
+    void output_neverReplacesWhatIsNotItsOwn_data();
+    void output_neverReplacesWhatIsNotItsOwn();
 
 private:
     QTemporaryDir m_home;
@@ -558,6 +565,96 @@ void TestReport::program() {
         QVERIFY(csv.startsWith("\xEF\xBB\xBFstudent,assignment,question,responses,confidence,confidence_time,"));
         QVERIFY(csv.contains("\r\nAnn Lee,001,001,1,2,2026-01-07 09:30:05,1,3,2026-01-07 09:31:00,1\r\n"));
     }
+}
+
+void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
+    QTest::addColumn<QString>("target"); // what stands at {out} before the run
+    QTest::addColumn<int>("umask");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<int>("mode"); // of the page written; 0: not a regular file's
+    QTest::newRow("a new file") << "nothing" << 022 << 0 << "" << 0644;
+    QTest::newRow("a new file under umask 077") << "nothing" << 077 << 0 << "" << 0600;
+    QTest::newRow("a file made again keeps its mode") << "file 0640" << 022 << 0 << "" << 0640;
+    QTest::newRow("a link: its target replaced") << "link" << 022 << 0 << "" << 0600;
+    QTest::newRow("a FIFO written straight through") << "fifo" << 022 << 0 << "" << 0;
+    QTest::newRow("standard output") << "-" << 022 << 0 << "" << 0;
+    QTest::newRow("a full disk") << "full" << 022 << 1 << "No space left on device" << 0;
+    QTest::newRow("an input named through a link") << "link to input" << 022 << 2 << "is one of the files to read" << 0;
+}
+
+void TestReport::output_neverReplacesWhatIsNotItsOwn() {
+    QFETCH(QString, target);
+    QFETCH(int, umask);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    QFETCH(int, mode);
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    const QByteArray input = runFile(false, "[v\xba", "001", carriedRun());
+    writeBytes(d + "/class/send_0107Ann_Lee.txt", input);
+    QString out = d + "/out.html";
+    const QString stored = d + "/stored.html"; // where a link points
+    QByteArray fromFifo;
+    std::thread reader;
+    if (target == "file 0640") {
+        writeBytes(out, "old");
+        QVERIFY(::chmod(qPrintable(out), 0640) == 0);
+    } else if (target == "link") {
+        writeBytes(stored, "old");
+        QVERIFY(::chmod(qPrintable(stored), 0600) == 0);
+        QVERIFY(QFile::link(stored, out));
+    } else if (target == "link to input") {
+        QVERIFY(QFile::link(d + "/class/send_0107Ann_Lee.txt", out));
+    } else if (target == "fifo") {
+        QVERIFY(::mkfifo(qPrintable(out), 0600) == 0);
+        reader = std::thread([&] { fromFifo = fileBytes(out); });
+    } else if (target == "-") {
+        out = "-";
+    } else if (target == "full") {
+        QVERIFY(QDir().mkpath(d + "/full"));
+        if (::mount("tmpfs", qPrintable(d + "/full"), "tmpfs", 0, "size=4k") != 0) {
+            QSKIP("a small tmpfs cannot be mounted here (it needs root): the full disk is not tried");
+        }
+        out = d + "/full/out.html";
+    }
+    const mode_t before = ::umask(static_cast<mode_t>(umask));
+    QProcess program;
+    program.start(programPath(), {"-o", out, d + "/class"});
+    const bool finished = program.waitForFinished(60000);
+    ::umask(before);
+    if (reader.joinable()) {
+        reader.join();
+    }
+    const QByteArray page = out == "-" ? program.readAllStandardOutput() : target == "fifo" ? fromFifo : fileBytes(out);
+    const QString error = QString::fromLocal8Bit(program.readAllStandardError());
+    const QStringList left = QDir(d + "/full").entryList(QDir::Files | QDir::Hidden);
+    if (target == "full") {
+        ::umount(qPrintable(d + "/full"));
+    }
+    QVERIFY(finished);
+    QVERIFY2(program.exitCode() == status, qPrintable(error));
+    QVERIFY2(error.contains(says), qPrintable(error));
+    QCOMPARE(fileBytes(d + "/class/send_0107Ann_Lee.txt"), input);
+    QVERIFY(left.isEmpty()); // no file of its own left behind on a failure
+    if (status != 0) {
+        return;
+    }
+    QVERIFY(page.contains("Ann Lee"));
+    const QFileInfo written(target == "link" ? stored : out);
+    if (target == "link") {
+        QVERIFY(QFileInfo(out).isSymLink());
+    }
+    if (target == "fifo") {
+        struct stat st {};
+        QVERIFY(::stat(qPrintable(out), &st) == 0 && S_ISFIFO(st.st_mode));
+    }
+    if (mode != 0) {
+        struct stat st {};
+        QVERIFY(::stat(qPrintable(written.filePath()), &st) == 0 && S_ISREG(st.st_mode));
+        QCOMPARE(static_cast<int>(st.st_mode & 0777), mode);
+    }
+    QCOMPARE(QDir(d).entryList(QDir::Files | QDir::Hidden | QDir::System).filter(".tmp"), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestReport)
