@@ -6,6 +6,7 @@
 #include "report/csvreport.h"
 #include "report/htmlreport.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -199,6 +200,11 @@ void TestReport::html_showsFileTextAsTyped_data() {
     QTest::newRow("the code page's unassigned bytes") << QStringLiteral("x\u0081y") << "x[U+0081]y";
     QTest::newRow("letters beyond ASCII kept")
         << QStringLiteral("\u00e9\u20ac\u03c0\U0001F600") << QStringLiteral("\u00e9\u20ac\u03c0\U0001F600");
+    QTest::newRow("direction overrides shown, not obeyed")
+        << QStringLiteral("txt.\u202Eexe and \u2066x\u2069\u200F\u061C")
+        << "txt.[U+202E]exe and [U+2066]x[U+2069][U+200F][U+061C]";
+    QTest::newRow("a right-to-left override within a run of sixteen")
+        << QStringLiteral("0123456789abcd\u202Eef") << "0123456789abcd[U+202E]ef";
     QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QStringLiteral("\uFFFD");
     QTest::newRow("all of these within runs of sixteen")
         << QStringLiteral("sixteen plain ch<rs, then & \"more\" it's\r\n\x01\u00e9\u20ac\ud55c in a long line")
@@ -257,42 +263,59 @@ void TestReport::page_hostileFile_givesNoMarkupOfItsOwn() {
 
     report::ClassReader reader;
     QVERIFY(reader.add("/class/send_0107<img src=x onerror=alert(2)>.txt", file));
+    // a name that would turn the lines after it around
+    QVERIFY(reader.add(QStringLiteral("/class/send_0107Eve\u202Eevil.txt"), file));
     const report::ClassRecords records = reader.finish();
     const report::Document document(smallDocument());
-    const QString page = report::htmlReport(records, report::buildView(records, document));
-
-    // every tag in the page is one the report writes
-    const std::set<QString> ours = {"html", "head",  "meta",  "title", "style", "body", "header", "h1",
-                                    "h2",   "h3",    "h4",    "p",     "nav",   "a",    "main",   "section",
-                                    "div",  "table", "thead", "tbody", "tr",    "th",   "td",     "br",
-                                    "ol",   "ul",    "li",    "span",  "code",  "pre",  "figure", "figcaption",
-                                    "svg",  "rect",  "line",  "text",  "circle"};
-    QRegularExpressionMatchIterator tags = QRegularExpression("<!?/?([A-Za-z][A-Za-z0-9]*)").globalMatch(page);
-    int count = 0;
-    while (tags.hasNext()) {
-        const QString name = tags.next().captured(1).toLower();
-        QVERIFY2(ours.count(name) || name == "doctype", qPrintable(name));
-        ++count;
+    const report::ClassView view = report::buildView(records, document);
+    const QString page = report::htmlReport(records, view);
+    QStringList pages = {page};
+    for (const report::ReportPage& p : report::reportPages(records, view)) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(p.write(buffer));
+        pages << QString::fromUtf8(buffer.data());
     }
-    QVERIFY(count > 50);
-    QCOMPARE(page.count("<style"), 1);
+    QCOMPARE(pages.size(), 1 + 4); // the index, an assignment, two students
+
+    // every tag in every page is one the report writes
+    const std::set<QString> ours = {
+        "html",       "head", "meta", "title", "style", "body",    "header", "h1",    "h2",    "h3",    "h4",
+        "h5",         "p",    "nav",  "a",     "main",  "section", "div",    "table", "thead", "tbody", "tfoot",
+        "tr",         "th",   "td",   "br",    "ol",    "ul",      "li",     "span",  "code",  "pre",   "figure",
+        "figcaption", "svg",  "g",    "rect",  "line",  "text",    "circle", "bdi"};
+    for (const QString& p : pages) {
+        QRegularExpressionMatchIterator tags = QRegularExpression("<!?/?([A-Za-z][A-Za-z0-9]*)").globalMatch(p);
+        int count = 0;
+        while (tags.hasNext()) {
+            const QString name = tags.next().captured(1).toLower();
+            QVERIFY2(ours.count(name) || name == "doctype", qPrintable(name));
+            ++count;
+        }
+        QVERIFY(count > 30);
+        QCOMPARE(p.count("<style"), 1);
+        QVERIFY(!p.contains(QChar(0x202E)));
+
+        // the page forbids scripts and loads, and allows its own style by its hash
+        const QRegularExpressionMatch csp =
+            QRegularExpression("<meta http-equiv=\"Content-Security-Policy\" content=\"([^\"]*)\">").match(p);
+        QVERIFY(csp.hasMatch());
+        QVERIFY(csp.captured(1).startsWith("default-src 'none'; "));
+        const qsizetype styleStart = p.indexOf("<style>") + 7;
+        const QString style = p.mid(styleStart, p.indexOf("</style>") - styleStart);
+        const QString hash = QCryptographicHash::hash(style.toUtf8(), QCryptographicHash::Sha256).toBase64();
+        QVERIFY2(csp.captured(1).contains("style-src 'sha256-" + hash + "'"), qPrintable(csp.captured(1)));
+        QVERIFY(p.indexOf("Content-Security-Policy") < p.indexOf("<title>"));
+    }
     QCOMPARE(page.count("<h1>"), 1);
     QVERIFY(page.contains("&lt;script&gt;document.title=&#39;pwned&#39;&lt;/script&gt;&lt;/td&gt;"));
-    QVERIFY(page.contains("confidence: &lt;b&gt;3&lt;/b&gt;"));
+    QVERIFY(page.contains("confidence: <bdi>&lt;b&gt;3&lt;/b&gt;</bdi>"));
     QVERIFY(page.contains("&lt;iframe src=&quot;http://example.org&quot;&gt;"));
     QVERIFY(page.contains("send_0107&lt;img src=x onerror=alert(2)&gt;.txt"));
     QVERIFY(page.contains("&lt;style&gt;body{display:none}&lt;/style&gt;"));
-
-    // the page forbids scripts and loads, and allows its own style by its hash
-    const QRegularExpressionMatch csp =
-        QRegularExpression("<meta http-equiv=\"Content-Security-Policy\" content=\"([^\"]*)\">").match(page);
-    QVERIFY(csp.hasMatch());
-    QVERIFY(csp.captured(1).startsWith("default-src 'none'; "));
-    const qsizetype styleStart = page.indexOf("<style>") + 7;
-    const QString style = page.mid(styleStart, page.indexOf("</style>") - styleStart);
-    const QString hash = QCryptographicHash::hash(style.toUtf8(), QCryptographicHash::Sha256).toBase64();
-    QVERIFY2(csp.captured(1).contains("style-src 'sha256-" + hash + "'"), qPrintable(csp.captured(1)));
-    QVERIFY(page.indexOf("Content-Security-Policy") < page.indexOf("<title>"));
+    // the name is isolated from the words around it and its override shown
+    QVERIFY(page.contains("<bdi>Eve[U+202E]evil</bdi>"));
+    QVERIFY(page.contains("<bdi>send_0107Eve[U+202E]evil.txt</bdi>"));
 }
 
 void TestReport::classRecords_eachRecordOnce_data() {
@@ -505,6 +528,8 @@ void TestReport::program_data() {
         << QStringList{"-o", "{dir}/no/such/report.html", "{dir}/class"} << 1
         << "{dir}/no/such/report.html: cannot be written"
         << "";
+    QTest::newRow("a folder of pages") << QStringList{"-o", "{dir}/out/pages", "{dir}/class"} << 0 << ""
+                                       << "Ann Lee";
     QTest::newRow("more than a hundred files") << QStringList{"-o", out, "{dir}/many"} << 0 << "read 101 files"
                                                << "Student 100";
 }
@@ -552,9 +577,10 @@ void TestReport::program() {
     std::set<QString> after = filesBelow(d);
     after.erase(d + "/out/report.html");
     after.erase(d + "/out/r.csv");
+    std::erase_if(after, [&](const QString& f) { return f.startsWith(d + "/out/pages/"); });
     QVERIFY(after == before);
     QCOMPARE(fileBytes(d + "/class/masterFile_Ann_Lee.txt"), master);
-    const QString page = QString::fromUtf8(fileBytes(d + "/out/report.html"));
+    const QString page = QString::fromUtf8(fileBytes(d + "/out/report.html") + fileBytes(d + "/out/pages/index.html"));
     if (written.isEmpty()) {
         QVERIFY(page.isEmpty());
     } else {
@@ -580,6 +606,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
     QTest::newRow("a FIFO written straight through") << "fifo" << 022 << 0 << "" << 0;
     QTest::newRow("standard output") << "-" << 022 << 0 << "" << 0;
     QTest::newRow("a full disk") << "full" << 022 << 1 << "No space left on device" << 0;
+    QTest::newRow("a page of the folder linked to an input")
+        << "folder, index.html linked to input" << 022 << 2 << "is one of the files to read" << 0;
     QTest::newRow("an input named through a link") << "link to input" << 022 << 2 << "is one of the files to read" << 0;
 }
 
@@ -606,6 +634,10 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
         QVERIFY(QFile::link(stored, out));
     } else if (target == "link to input") {
         QVERIFY(QFile::link(d + "/class/send_0107Ann_Lee.txt", out));
+    } else if (target.startsWith("folder")) {
+        out = d + "/pages";
+        QVERIFY(QDir().mkpath(out));
+        QVERIFY(QFile::link(d + "/class/send_0107Ann_Lee.txt", out + "/index.html"));
     } else if (target == "fifo") {
         QVERIFY(::mkfifo(qPrintable(out), 0600) == 0);
         reader = std::thread([&] { fromFifo = fileBytes(out); });
