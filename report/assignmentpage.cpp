@@ -8,10 +8,11 @@ namespace report::pages {
 
 namespace {
 
-std::vector<const Item*> itemsOf(const std::vector<Item>& list, bool critiques) {
+std::vector<const Item*> itemsOf(const std::vector<Item>& list, bool critiques, const Context::Range& students) {
     std::vector<const Item*> items;
     for (const Item& it : list) {
-        if (it.critique == critiques) {
+        const auto s = static_cast<std::size_t>(it.student);
+        if (it.critique == critiques && s >= students.first && s < students.end) {
             items.push_back(&it);
         }
     }
@@ -25,7 +26,7 @@ bool shown(const DocGroup& dg, const std::vector<Item>& list) {
 
 } // namespace
 
-void group(Out& out, const Context& context, std::size_t a, std::size_t g) {
+void group(Out& out, const Context& context, std::size_t a, std::size_t g, std::size_t part) {
     const AssignmentView& av = context.view.assignments[a];
     const DocGroup& dg = av.doc->groups[g];
     const std::vector<Item>& list = av.groups[g];
@@ -37,6 +38,9 @@ void group(Out& out, const Context& context, std::size_t a, std::size_t g) {
     out.put("\"><h3>");
     out.put(groupTitle(dg));
     out.put("</h3>\n");
+    const Context::Range students = context.groupPart(a, g, part);
+    partsLine(out, context.groupParts(a, g), part, students, context.records.students.size(),
+              [&](std::size_t p) { context.groupHref(out, a, g, context.groupPart(a, g, p).first); });
     if (isQuestion(dg)) {
         docText(out, questionText(dg.question), false);
     }
@@ -44,8 +48,8 @@ void group(Out& out, const Context& context, std::size_t a, std::size_t g) {
         docText(out, t, false);
     }
     out.put("<h4>Responses</h4>\n");
-    records(out, context, itemsOf(list, false), true, "No responses.");
-    const std::vector<const Item*> critiques = itemsOf(list, true);
+    records(out, context, itemsOf(list, false, students), true, "No responses.");
+    const std::vector<const Item*> critiques = itemsOf(list, true, students);
     if (!dg.answers.isEmpty()) {
         out.put("<h4>Given answer</h4>\n");
         for (const QString& answer : dg.answers) {
@@ -71,7 +75,7 @@ void assignment(Out& out, const Context& context, std::size_t a) {
     out.put("</h2>\n");
     if (!context.onePage) {
         out.put("<p><a href=\"");
-        context.indexHref(out, "a" + std::to_string(a + 1) + "-grid");
+        context.indexHref(out, "a" + std::to_string(a + 1) + "-summary");
         out.put("\">The class's ratings at a glance</a></p>\n");
     }
     if (!av.doc && !av.nbr.isEmpty()) {
@@ -97,12 +101,23 @@ void assignment(Out& out, const Context& context, std::size_t a) {
             out.num(static_cast<long long>(list.size()) - critiques);
             out.put(" responses and notes before the answer, ");
             out.num(critiques);
-            out.put(" after it</li>\n");
+            out.put(" after it");
+            if (context.groupParts(a, g) > 1) {
+                out.put("; in parts:");
+                for (std::size_t p = 0; p < context.groupParts(a, g); ++p) {
+                    out.put(" <a href=\"");
+                    context.groupHref(out, a, g, context.groupPart(a, g, p).first);
+                    out.put("\">");
+                    out.num(static_cast<long long>(p + 1));
+                    out.put("</a>");
+                }
+            }
+            out.put("</li>\n");
         }
         out.put("</ul>\n");
     } else if (av.doc) {
         for (std::size_t g = 0; g < av.doc->groups.size(); ++g) {
-            group(out, context, a, g);
+            group(out, context, a, g, 0);
         }
     }
     if (!av.unplaced.empty()) {

@@ -15,9 +15,11 @@ namespace {
 void indexBody(Out& out, const Context& context) {
     indexTop(out, context);
     out.put("<main>\n");
-    overview(out, context);
+    if (context.gridsOnIndex()) {
+        overview(out, context); // a row per student: for a small class only
+    }
     for (std::size_t a = 0; a < context.view.assignments.size(); ++a) {
-        grid(out, context, a);
+        assignmentSummary(out, context, a);
     }
     problems(out, context);
 }
@@ -79,20 +81,36 @@ std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView
         pages.push_back(
             {name + QStringLiteral(".html"), page(title, [context, a](Out& out) { assignment(out, *context, a); })});
         const DocAssignment* doc = view.assignments[a].doc;
-        if (!context->split(a) || !doc) {
+        if (!doc) {
             continue;
         }
-        for (std::size_t g = 0; g < doc->groups.size(); ++g) {
+        for (std::size_t p = 0; !context->gridsOnIndex() && p < context->gridParts(a); ++p) {
+            pages.push_back(
+                {QStringLiteral("grid-%1%2.html").arg(a + 1).arg(p > 0 ? QStringLiteral("-%1").arg(p + 1) : QString()),
+                 page(QStringLiteral("Grid, ") + title, [context, a, p](Out& out) {
+                     out.put("<h2>");
+                     out.isolated(context->assignmentName(a));
+                     out.put("</h2>\n");
+                     partsLine(out, context->gridParts(a), p, context->gridPart(a, p), context->records.students.size(),
+                               [&](std::size_t other) { context->gridHref(out, a, other); });
+                     grid(out, *context, a, p);
+                 })});
+        }
+        for (std::size_t g = 0; context->split(a) && g < doc->groups.size(); ++g) {
             if (!isQuestion(doc->groups[g]) && view.assignments[a].groups[g].empty()) {
                 continue;
             }
-            pages.push_back({name + QStringLiteral("-q%1.html").arg(g),
-                             page(groupTitle(doc->groups[g]) + QStringLiteral(", ") + title, [context, a, g](Out& out) {
-                                 out.put("<h2>");
-                                 out.isolated(context->assignmentName(a));
-                                 out.put("</h2>\n");
-                                 group(out, *context, a, g);
-                             })});
+            for (std::size_t p = 0; p < context->groupParts(a, g); ++p) {
+                pages.push_back(
+                    {name +
+                         QStringLiteral("-q%1%2.html").arg(g).arg(p > 0 ? QStringLiteral("-%1").arg(p + 1) : QString()),
+                     page(groupTitle(doc->groups[g]) + QStringLiteral(", ") + title, [context, a, g, p](Out& out) {
+                         out.put("<h2>");
+                         out.isolated(context->assignmentName(a));
+                         out.put("</h2>\n");
+                         group(out, *context, a, g, p);
+                     })});
+            }
         }
     }
     for (std::size_t s = 0; s < records.students.size(); ++s) {

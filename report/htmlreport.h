@@ -20,8 +20,10 @@ bool writeHtmlReport(const ClassRecords& records, const ClassView& view, QIODevi
 // The same page as text.
 QString htmlReport(const ClassRecords& records, const ClassView& view);
 
-// The report as a folder of pages linked by their relative names: index.html, assignment-N.html (split into
-// assignment-N-qG.html, a page per question, when one page would hold too much to open at once) and student-N.html.
+// The report as a folder of pages linked by their relative names: index.html, assignment-N.html and student-N.html.
+// Where one page would hold too much to open at once, a large class's grids go to grid-N.html, an assignment's
+// questions to a page each, assignment-N-qG.html, and either into parts of the class, grid-N-P.html and
+// assignment-N-qG-P.html.
 struct ReportPage {
     QString name;
     std::function<bool(QIODevice&)> write; // false when the device fails

@@ -1,5 +1,6 @@
 #include "report/pageframe.h"
 
+#include <algorithm>
 #include <array>
 
 // The index: the class at a glance. An overview of who ran what, per assignment a grid of students by questions with
@@ -133,7 +134,7 @@ void overview(Out& out, const Context& context) {
     for (std::size_t a = 0; a < context.view.assignments.size(); ++a) {
         out.put("<th><a href=\"#");
         putAssignmentId(out, a);
-        out.put("-grid\">");
+        out.put("-summary\">");
         out.isolated(context.assignmentName(a));
         out.put("</a></th>");
     }
@@ -150,27 +151,92 @@ void overview(Out& out, const Context& context) {
     out.put("</tbody></table></div>\n</section>\n");
 }
 
-void grid(Out& out, const Context& context, std::size_t a) {
+void assignmentSummary(Out& out, const Context& context, std::size_t a) {
     const AssignmentView& av = context.view.assignments[a];
-    out.put("<section class=\"grid\" id=\"");
+    out.put("<section class=\"assignment\" id=\"");
     putAssignmentId(out, a);
-    out.put("-grid\"><h2>");
+    out.put("-summary\"><h2>");
     out.isolated(context.assignmentName(a));
     out.put("</h2>\n<p><a href=\"");
     context.assignmentHref(out, a);
-    out.put("\">Every response, question by question</a></p>\n");
+    out.put("\">Every response, question by question</a>");
+    if (av.doc && !context.gridsOnIndex()) {
+        out.put("; the grid of students by questions:");
+        for (std::size_t p = 0; p < context.gridParts(a); ++p) {
+            out.put(" <a href=\"");
+            context.gridHref(out, a, p);
+            out.put("\">");
+            const Context::Range r = context.gridPart(a, p);
+            out.num(static_cast<long long>(r.first + 1));
+            out.put(" to ");
+            out.num(static_cast<long long>(r.end));
+            out.put("</a>");
+        }
+    }
+    out.put("</p>\n");
     if (!av.doc) {
         out.put("<p class=\"flag\">The problem document does not hold this assignment: its questions are not known, "
                 "so its records are only on its page.</p></section>\n");
         return;
     }
+    // per question, the class: how many gave each rating, and the cells that need the instructor
+    out.put("<div class=\"wide\"><table class=\"spreads\">\n<thead><tr><th>Question</th>"
+            "<th>Confidence: how many gave 0, 1, 2, 3</th><th>Self-critique: how many gave 0, 1, 2, 3</th>"
+            "<th>Marked !</th><th>No response</th></tr></thead>\n<tbody>\n");
+    for (std::size_t g = 0; g < av.doc->groups.size(); ++g) {
+        const DocGroup& dg = av.doc->groups[g];
+        if (!isQuestion(dg)) {
+            continue;
+        }
+        std::array<int, 4> confidence{};
+        std::array<int, 4> critique{};
+        int marked = 0;
+        int missing = 0;
+        for (std::size_t s = 0; s < context.records.students.size(); ++s) {
+            const Cell& cell = context.view.cells[s][a];
+            if (!cell.present) {
+                continue;
+            }
+            const QuestionSummary& q = cell.groups[g];
+            const int c = q.confidence ? ratingValue(q.confidence->ratingText) : -1;
+            const int k = q.critique ? ratingValue(q.critique->ratingText) : -1;
+            confidence[static_cast<std::size_t>(std::max(c, 0))] += c >= 0 ? 1 : 0;
+            critique[static_cast<std::size_t>(std::max(k, 0))] += k >= 0 ? 1 : 0;
+            marked += overConfident(c, k) ? 1 : 0;
+            missing += q.responses == 0 && dg.kind == DocGroup::Kind::Question ? 1 : 0;
+        }
+        out.put("<tr><th><a href=\"");
+        context.groupHref(out, a, g);
+        out.put("\">");
+        out.put(groupTitle(dg));
+        out.put("</a></th>");
+        spread(out, confidence);
+        spread(out, critique);
+        out.put("<td>");
+        out.num(marked);
+        out.put("</td><td>");
+        out.num(missing);
+        out.put("</td></tr>\n");
+    }
+    out.put("</tbody></table></div>\n");
+    if (context.gridsOnIndex()) {
+        grid(out, context, a, 0);
+    }
+    out.put("</section>\n");
+}
+
+void grid(Out& out, const Context& context, std::size_t a, std::size_t part) {
+    const AssignmentView& av = context.view.assignments[a];
+    const Context::Range range = context.gridPart(a, part);
     std::vector<std::size_t> questions;
     for (std::size_t g = 0; g < av.doc->groups.size(); ++g) {
         if (isQuestion(av.doc->groups[g])) {
             questions.push_back(g);
         }
     }
-    out.put("<p class=\"key\">In each cell the confidence rating above the self-critique rating, "
+    out.put("<div id=\"");
+    putAssignmentId(out, a);
+    out.put("-grid\">\n<p class=\"key\">In each cell the confidence rating above the self-critique rating, "
             "<span class=\"v0\">0</span><span class=\"v1\">1</span><span class=\"v2\">2</span>"
             "<span class=\"v3\">3</span>; - for none. Marked with ! and a frame: a confidence of 2 or 3 with a "
             "self-critique 2 or more lower; \u201cnone\u201d: a question that is not optional left without a "
@@ -179,16 +245,14 @@ void grid(Out& out, const Context& context, std::size_t a) {
     for (const std::size_t g : questions) {
         const DocGroup& dg = av.doc->groups[g];
         out.put("<th><a href=\"");
-        context.groupHref(out, a, g);
+        context.groupHref(out, a, g, range.first);
         out.put("\">");
         out.esc(dg.number);
         out.put(dg.kind == DocGroup::Kind::OptionalQuestion ? "*</a></th>" : "</a></th>");
     }
     out.put("</tr></thead>\n<tbody>\n");
-    std::vector<std::array<int, 4>> confidence(questions.size());
-    std::vector<std::array<int, 4>> critique(questions.size());
     std::vector<std::size_t> notRun;
-    for (std::size_t s = 0; s < context.records.students.size(); ++s) {
+    for (std::size_t s = range.first; s < range.end; ++s) {
         const Cell& cell = context.view.cells[s][a];
         if (!cell.present) {
             notRun.push_back(s);
@@ -197,8 +261,7 @@ void grid(Out& out, const Context& context, std::size_t a) {
         out.put("<tr><th>");
         out.put(context.studentLink(s));
         out.put("</th>");
-        for (std::size_t i = 0; i < questions.size(); ++i) {
-            const std::size_t g = questions[i];
+        for (const std::size_t g : questions) {
             const QuestionSummary& q = cell.groups[g];
             const int c = q.confidence ? ratingValue(q.confidence->ratingText) : -1;
             const int k = q.critique ? ratingValue(q.critique->ratingText) : -1;
@@ -214,24 +277,10 @@ void grid(Out& out, const Context& context, std::size_t a) {
                 rating(out, q.critique);
             }
             out.put("</a></td>");
-            if (c >= 0) {
-                ++confidence[i][static_cast<std::size_t>(c)];
-            }
-            if (k >= 0) {
-                ++critique[i][static_cast<std::size_t>(k)];
-            }
         }
         out.put("</tr>\n");
     }
-    out.put("</tbody>\n<tfoot><tr><th>Confidence, the class: how many gave 0, 1, 2, 3</th>");
-    for (const auto& counts : confidence) {
-        spread(out, counts);
-    }
-    out.put("</tr>\n<tr><th>Self-critique, the class: how many gave 0, 1, 2, 3</th>");
-    for (const auto& counts : critique) {
-        spread(out, counts);
-    }
-    out.put("</tr></tfoot></table></div>\n");
+    out.put("</tbody></table></div>\n");
     if (!notRun.empty()) {
         out.put("<p>Not run by: ");
         for (std::size_t i = 0; i < notRun.size(); ++i) {
@@ -240,7 +289,7 @@ void grid(Out& out, const Context& context, std::size_t a) {
         }
         out.put(".</p>\n");
     }
-    out.put("</section>\n");
+    out.put("</div>\n");
 }
 
 void problems(Out& out, const Context& context) {

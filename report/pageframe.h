@@ -8,6 +8,7 @@
 #include <QStringView>
 
 #include <charconv>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -81,8 +82,18 @@ public:
     const ClassView& view;
     const bool onePage;
 
-    // A large assignment is split into a page per question, so that each page opens at once.
+    // So that every page opens at once, a large class's pages are split: an assignment into a page per question, a
+    // question's page and a grid into parts of the class, each a range of students [first, end).
+    struct Range {
+        std::size_t first = 0;
+        std::size_t end = 0;
+    };
     bool split(std::size_t a) const { return m_split[a]; }
+    bool gridsOnIndex() const { return m_gridsOnIndex; }
+    std::size_t gridParts(std::size_t a) const { return m_gridParts[a].size(); }
+    Range gridPart(std::size_t a, std::size_t part) const { return range(m_gridParts[a], part); }
+    std::size_t groupParts(std::size_t a, std::size_t g) const { return m_groupParts[a][g].size(); }
+    Range groupPart(std::size_t a, std::size_t g, std::size_t part) const { return range(m_groupParts[a][g], part); }
     // A student's records of one assignment: per group of its document, then those the document does not hold.
     const std::vector<std::vector<const Item*>>& studentItems(std::size_t s, std::size_t a) const {
         return m_byStudent[s][a];
@@ -91,7 +102,9 @@ public:
     // The hrefs, with the opening quote's content only.
     void indexHref(Out& out, std::string_view fragment) const;
     void assignmentHref(Out& out, std::size_t a) const;
-    void groupHref(Out& out, std::size_t a, std::size_t g) const;
+    // The question in the part that shows the student, or in the first.
+    void groupHref(Out& out, std::size_t a, std::size_t g, std::size_t student = 0) const;
+    void gridHref(Out& out, std::size_t a, std::size_t part) const;
     void studentHref(Out& out, std::size_t s) const;
     void studentQuestionHref(Out& out, std::size_t s, std::size_t a, std::size_t g) const;
     // A student's name as a link to them, made once.
@@ -100,10 +113,21 @@ public:
     QString assignmentName(std::size_t a) const;
 
 private:
+    Range range(const std::vector<std::size_t>& starts, std::size_t part) const {
+        return {starts[part], part + 1 < starts.size() ? starts[part + 1] : records.students.size()};
+    }
+    static std::size_t partOf(const std::vector<std::size_t>& starts, std::size_t student);
     std::vector<bool> m_split;
+    bool m_gridsOnIndex = true;
+    std::vector<std::vector<std::size_t>> m_gridParts;                           // [a]: the first student of each part
+    std::vector<std::vector<std::vector<std::size_t>>> m_groupParts;             // [a][g]: the same
     std::vector<std::vector<std::vector<std::vector<const Item*>>>> m_byStudent; // [s][a][g], the last g unplaced
     std::vector<std::string> m_studentLinks;
 };
+
+// Which students a part of a page shows, and links to the other parts, each made by href(part).
+void partsLine(Out& out, std::size_t parts, std::size_t part, const Context::Range& shown, std::size_t students,
+               const std::function<void(std::size_t)>& href);
 
 // The ids of the parts: "a1", "a1-q2", "s3", "s3-a1", "s3-a1-q2".
 void putAssignmentId(Out& out, std::size_t a);
@@ -137,12 +161,13 @@ namespace report::pages {
 // indexpage.cpp: the class at a glance.
 void indexTop(Out& out, const Context& context);
 void overview(Out& out, const Context& context);
-void grid(Out& out, const Context& context, std::size_t a);
+void grid(Out& out, const Context& context, std::size_t a, std::size_t part);
+void assignmentSummary(Out& out, const Context& context, std::size_t a);
 void problems(Out& out, const Context& context);
 
 // assignmentpage.cpp: every student's records question by question.
 void assignment(Out& out, const Context& context, std::size_t a);
-void group(Out& out, const Context& context, std::size_t a, std::size_t g);
+void group(Out& out, const Context& context, std::size_t a, std::size_t g, std::size_t part);
 
 // studentpage.cpp and chart.cpp: one student's records beside each other, and their ratings against each other.
 void student(Out& out, const Context& context, std::size_t s);
