@@ -20,7 +20,7 @@ const QString style = QStringLiteral(R"(
 * { print-color-adjust: exact; -webkit-print-color-adjust: exact; }
 body { font: 15px/1.45 sans-serif; margin: 0 auto; max-width: 62rem; padding: 0 1rem 3rem; color: #111;
        overflow-wrap: break-word; }
-code, th, .who { overflow-wrap: anywhere; }
+code, .who, th bdi { overflow-wrap: anywhere; }
 h1 { font-size: 1.6rem; margin: 1.2rem 0 .3rem; }
 h2 { font-size: 1.35rem; border-bottom: 2px solid #444; margin-top: 2.2rem; }
 h3 { font-size: 1.15rem; margin: 1.6rem 0 .4rem; }
