@@ -50,13 +50,14 @@ ol.records li.note { border-style: dashed; background: #fffbe6; }
 table.grid th:first-child { position: sticky; left: 0; background: #fff; z-index: 1; }
 table.grid thead th:first-child { background: #eee; }
 table.grid td { padding: 0; text-align: center; min-width: 2.2rem; }
-table.grid td a { display: block; color: inherit; text-decoration: none; padding: .15rem .25rem; }
+table.grid td a { display: block; color: inherit; text-decoration: none; padding: .15rem .25rem .15rem .7rem; }
 table.grid td span, .spread span { display: block; font-variant-numeric: tabular-nums; }
 .spread span { display: inline-block; min-width: 1.4em; text-align: center; }
 .v0 { background: #f2f0f7; } .v1 { background: #cbc9e2; } .v2 { background: #9e9ac8; }
 .v3 { background: #54278f; color: #fff; } .v { color: #555; }
 td.alert { outline: 3px solid #000; outline-offset: -3px; }
-td.alert a::before, td.missing a::before { content: "!"; font-weight: bold; }
+table.grid td a { position: relative; }
+td.alert a::before, td.missing a::before { content: "!"; font-weight: bold; position: absolute; left: .15rem; }
 td.missing { border: 2px dashed #000; font-style: italic; }
 .key span { padding: 0 .3rem; }
 figure.chart { margin: .5rem 0; }
