@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -36,6 +37,8 @@ private slots:
     void csvField_quotesAndDefusesFormulas_data();
     void csvField_quotesAndDefusesFormulas();
     void page_hostileFile_givesNoMarkupOfItsOwn();
+    void pages_gridMarksAndLinksHold_data();
+    void pages_gridMarksAndLinksHold();
 
     // Reading a class
     void classRecords_eachRecordOnce_data();
@@ -316,6 +319,61 @@ void TestReport::page_hostileFile_givesNoMarkupOfItsOwn() {
     // the name is isolated from the words around it and its override shown
     QVERIFY(page.contains("<bdi>Eve[U+202E]evil</bdi>"));
     QVERIFY(page.contains("<bdi>send_0107Eve[U+202E]evil.txt</bdi>"));
+}
+
+void TestReport::pages_gridMarksAndLinksHold_data() {
+    QTest::addColumn<int>("responses");     // to question 001 by each of two students
+    QTest::addColumn<QStringList>("names"); // pages that must be among those written
+    QTest::newRow("a small class: one page per assignment")
+        << 1 << QStringList{"index.html", "assignment-1.html", "student-1.html", "student-2.html"};
+    QTest::newRow("a large question: a page per question, in parts of the class")
+        << 300 << QStringList{"index.html", "assignment-1.html", "assignment-1-q1.html", "assignment-1-q1-2.html"};
+}
+
+void TestReport::pages_gridMarksAndLinksHold() {
+    QFETCH(int, responses);
+    QFETCH(QStringList, names);
+    // sure of question 001 and then judging it poor; question 002 never answered
+    QList<Press> presses;
+    for (int i = 0; i < responses; ++i) {
+        presses.append({"09:30:05", "`q001.  What is 2 + 3?", QStringLiteral("try %1").arg(i), "c3", false, 10001});
+    }
+    presses.append({"09:40:00", "5.", "wrong after all", "s0", false, 10001});
+    report::ClassReader reader;
+    QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", presses)));
+    QVERIFY(reader.add("/class/send_0107Bo_Ek.txt", runFile(false, "[v\xbb", "001", presses)));
+    const report::ClassRecords records = reader.finish();
+    const report::Document document(smallDocument());
+    const report::ClassView view = report::buildView(records, document);
+    QMap<QString, QString> pages;
+    for (const report::ReportPage& p : report::reportPages(records, view)) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(p.write(buffer));
+        pages[p.name] = QString::fromUtf8(buffer.data());
+    }
+    for (const QString& name : names) {
+        QVERIFY2(pages.contains(name), qPrintable(pages.keys().join(' ')));
+    }
+    // the grid: 001 marked, its ratings written; 002 marked as left without a response; 003 is optional
+    const QString index = pages["index.html"];
+    const QRegularExpression row("<tr><th><a href=\"student-1.html\"><bdi>Ann Lee</bdi></a></th>(.*)</tr>");
+    const QString cells = row.match(index, index.indexOf("id=\"a1-grid\"")).captured(1);
+    QVERIFY2(cells.contains(QRegularExpression("^<td class=\"alert\"><a href=\"student-1.html#s1-a1-q1\">"
+                                               "<span class=\"v3\">3</span><span class=\"v0\">0</span></a></td>"
+                                               "<td class=\"missing\"><a href=\"[^\"]*\">none</a></td><td><a ")),
+             qPrintable(cells));
+    // every link leads to a page of the folder and to a place on it
+    for (auto page = pages.cbegin(); page != pages.cend(); ++page) {
+        QRegularExpressionMatchIterator hrefs = QRegularExpression("href=\"([^\"#]*)#?([^\"]*)\"").globalMatch(*page);
+        while (hrefs.hasNext()) {
+            const QRegularExpressionMatch href = hrefs.next();
+            const QString target = href.captured(1).isEmpty() ? page.key() : href.captured(1);
+            QVERIFY2(pages.contains(target), qPrintable(page.key() + ": " + href.captured(0)));
+            QVERIFY2(href.captured(2).isEmpty() || pages[target].contains("id=\"" + href.captured(2) + "\""),
+                     qPrintable(page.key() + ": " + href.captured(0)));
+        }
+    }
 }
 
 void TestReport::classRecords_eachRecordOnce_data() {
