@@ -271,6 +271,10 @@ std::optional<QString> writeReportFile(const QString& path, const std::function<
         return writeStandardOutput(write);
     }
     const QString target = outputTarget(path);
+    std::error_code error;
+    if (std::filesystem::is_symlink(fsPath(target), error)) {
+        return QStringLiteral("too many levels of symbolic links"); // a loop: no link of it is replaced
+    }
     int mode = 0;
     unsigned owner = 0;
     unsigned group = 0;
