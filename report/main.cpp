@@ -268,8 +268,12 @@ int main(int argc, char* argv[]) {
     } else {
         const std::vector<report::ReportPage> pages = report::reportPages(records, view);
         const QDir folder(options.output);
-        if (!QDir().mkpath(options.output)) {
-            say(QStringLiteral("qadrill-report: %1: the folder cannot be made").arg(options.output));
+        std::error_code error;
+        std::filesystem::create_directories(fsPath(options.output), error);
+        if (error || !QFileInfo(options.output).isDir()) {
+            say(QStringLiteral("qadrill-report: %1: the folder cannot be made: %2")
+                    .arg(options.output,
+                         error ? QString::fromStdString(error.message()) : QStringLiteral("not a folder")));
             return 1;
         }
         // a page's name in the folder may be a link to a file that is read
