@@ -3,6 +3,7 @@
 #include "report/pageframe.h"
 
 #include <QBuffer>
+#include <QRegularExpression>
 
 #include <memory>
 
@@ -119,6 +120,13 @@ std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView
                               [context, s](Out& out) { student(out, *context, s); })});
     }
     return pages;
+}
+
+bool isEarlierPage(const QString& name, const QByteArray& start) {
+    static const QRegularExpression pageName(
+        QStringLiteral("^(index|(assignment|grid|student)-[1-9][0-9]*(-q[0-9]+)?(-[1-9][0-9]*)?)\\.html$"));
+    return pageName.match(name).hasMatch() &&
+           start.startsWith(QByteArrayView(pageStart.data(), static_cast<qsizetype>(pageStart.size())));
 }
 
 } // namespace report

@@ -3,6 +3,7 @@
 #include "report/classview.h"
 #include "report/pagetext.h"
 
+#include <QByteArray>
 #include <QIODevice>
 #include <QString>
 
@@ -30,5 +31,10 @@ struct ReportPage {
 };
 // The pages refer to the records and the view, which must outlive them.
 std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView& view);
+
+// Whether a file in a report's folder is a page that an earlier report wrote there: named as a page of the folder is,
+// and beginning as every page does. Such a page that this report does not write again is one of another class's
+// report, which would otherwise be zipped and handed on with this one.
+bool isEarlierPage(const QString& name, const QByteArray& start);
 
 } // namespace report

@@ -37,7 +37,8 @@ const char* const help =
     "Options:\n"
     "  -o, --output FOLDER\n"
     "                     the folder of pages to write (default: report), made if it is not there; the pages\n"
-    "                     need no network and run no script\n"
+    "                     need no network and run no script. Pages an earlier report left there are removed;\n"
+    "                     nothing else in the folder is touched\n"
     "  -o, --output PAGE.html\n"
     "                     instead everything in one page, as for a small class: a name ending in .html or .htm\n"
     "                     that is not a folder, - for standard output, or a device or a FIFO\n"
@@ -286,9 +287,24 @@ int main(int argc, char* argv[]) {
                 }
             }
         }
+        std::set<QString> written;
         for (const report::ReportPage& page : pages) {
             if (!writeFile(folder.filePath(page.name), page.write)) {
                 return 1;
+            }
+            written.insert(page.name);
+        }
+        // what an earlier report left that this one did not write again; never a link, nor a file of the user's
+        for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
+            QFile old(file.filePath());
+            if (written.count(file.fileName()) || file.isSymLink() || !old.open(QIODevice::ReadOnly) ||
+                !report::isEarlierPage(file.fileName(), old.read(512))) {
+                continue;
+            }
+            old.close();
+            if (!old.remove()) {
+                say(QStringLiteral("qadrill-report: %1: a page of an earlier report, not removed: %2")
+                        .arg(file.filePath(), old.errorString()));
             }
         }
     }

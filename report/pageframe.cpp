@@ -151,8 +151,7 @@ void putCellId(Out& out, std::size_t s, std::size_t a) {
 }
 
 void head(Out& out, QStringView title) {
-    out.put("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-            "<meta http-equiv=\"Content-Security-Policy\" content=\"");
+    out.put(pageStart);
     out.put(contentSecurityPolicy());
     out.put("\">\n<meta name=\"referrer\" content=\"no-referrer\">\n"
             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");

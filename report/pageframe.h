@@ -135,6 +135,10 @@ void putGroupId(Out& out, std::size_t a, std::size_t g);
 void putStudentId(Out& out, std::size_t s);
 void putCellId(Out& out, std::size_t s, std::size_t a);
 
+// How every page begins, up to its content security policy.
+constexpr std::string_view pageStart = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                                       "<meta http-equiv=\"Content-Security-Policy\" content=\"";
+
 // A page's head, its title and the top of its body; then its end.
 void head(Out& out, QStringView title);
 void foot(Out& out);

@@ -664,6 +664,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
     QTest::newRow("a FIFO written straight through") << "fifo" << 022 << 0 << "" << 0;
     QTest::newRow("standard output") << "-" << 022 << 0 << "" << 0;
     QTest::newRow("a full disk") << "full" << 022 << 1 << "No space left on device" << 0;
+    QTest::newRow("a folder: an earlier report's pages go, the user's files stay")
+        << "folder with an earlier report" << 022 << 0 << "" << 0;
     QTest::newRow("a page of the folder linked to an input")
         << "folder, index.html linked to input" << 022 << 2 << "is one of the files to read" << 0;
     QTest::newRow("an input named through a link") << "link to input" << 022 << 2 << "is one of the files to read" << 0;
@@ -692,6 +694,14 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
         QVERIFY(QFile::link(stored, out));
     } else if (target == "link to input") {
         QVERIFY(QFile::link(d + "/class/send_0107Ann_Lee.txt", out));
+    } else if (target == "folder with an earlier report") {
+        out = d + "/pages";
+        const QByteArray start = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                                 "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'\">";
+        writeBytes(out + "/student-9.html", start + "another class's student");
+        writeBytes(out + "/student-8.html", "a page of the user's own");
+        writeBytes(out + "/notes.html", start);
+        QVERIFY(QFile::link(out + "/notes.html", out + "/student-7.html"));
     } else if (target.startsWith("folder")) {
         out = d + "/pages";
         QVERIFY(QDir().mkpath(out));
@@ -716,7 +726,10 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     if (reader.joinable()) {
         reader.join();
     }
-    const QByteArray page = out == "-" ? program.readAllStandardOutput() : target == "fifo" ? fromFifo : fileBytes(out);
+    const QByteArray page = out == "-"                    ? program.readAllStandardOutput()
+                            : target == "fifo"            ? fromFifo
+                            : target.startsWith("folder") ? fileBytes(out + "/index.html")
+                                                          : fileBytes(out);
     const QString error = QString::fromLocal8Bit(program.readAllStandardError());
     const QStringList left = QDir(d + "/full").entryList(QDir::Files | QDir::Hidden);
     if (target == "full") {
@@ -731,6 +744,11 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
         return;
     }
     QVERIFY(page.contains("Ann Lee"));
+    if (target.startsWith("folder")) {
+        QVERIFY(!QFileInfo::exists(out + "/student-9.html"));
+        QCOMPARE(fileBytes(out + "/student-8.html"), QByteArray("a page of the user's own"));
+        QVERIFY(QFileInfo(out + "/student-7.html").isSymLink() && QFileInfo::exists(out + "/notes.html"));
+    }
     const QFileInfo written(target == "link" ? stored : out);
     if (target == "link") {
         QVERIFY(QFileInfo(out).isSymLink());
