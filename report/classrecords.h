@@ -23,12 +23,6 @@ struct Issue {
     QString text;
 };
 
-// A file under a PATH that was not read, and why ("a FIFO").
-struct NotRead {
-    QString file;
-    QString reason;
-};
-
 // A response or a note.
 struct Record {
     recordreader::BlockKind kind = recordreader::BlockKind::Response;
@@ -65,8 +59,8 @@ struct ClassRecords {
     QStringList files;             // every file given, as given
     std::vector<Student> students; // by name
     std::vector<Issue> issues;
-    std::vector<NotRead> notRead;
-    qsizetype blocksRead = 0; // before the copies of one block in several files were merged
+    std::vector<std::size_t> notRead; // indices into issues: the files and folders not read, each with the reason
+    qsizetype blocksRead = 0;         // before the copies of one block in several files were merged
     int filesWithRecords = 0;
 };
 

@@ -105,12 +105,14 @@ void indexTop(Out& out, const Context& context) {
     out.put(r.students.size() == 1 ? " student, " : " students, ");
     out.num(r.files.size());
     out.put(r.files.size() == 1 ? " file read" : " files read");
-    if (!r.issues.empty()) {
+    // the files not read are among the problems, and listed apart
+    const std::size_t problems = r.issues.size() - r.notRead.size();
+    if (problems > 0) {
         out.put(", <a href=\"");
         context.indexHref(out, "problems");
         out.put("\">");
-        out.num(static_cast<long long>(r.issues.size()));
-        out.put(r.issues.size() == 1 ? " problem</a> reading them" : " problems</a> reading them");
+        out.num(static_cast<long long>(problems));
+        out.put(problems == 1 ? " problem</a> reading them" : " problems</a> reading them");
     }
     if (!r.notRead.empty()) {
         out.put(", <a href=\"");
@@ -292,38 +294,48 @@ void grid(Out& out, const Context& context, std::size_t a, std::size_t part) {
     out.put("</div>\n");
 }
 
+namespace {
+
+void issueItem(Out& out, const Issue& issue) {
+    out.put("<li><code><bdi>");
+    out.esc(issue.file);
+    out.put("</bdi>");
+    if (issue.line > 0) {
+        out.put(":");
+        out.num(issue.line);
+    }
+    out.put("</code>: ");
+    out.isolated(issue.message);
+    if (!issue.text.isEmpty()) {
+        out.put("<pre dir=\"auto\">");
+        out.esc(issue.text);
+        out.put("</pre>");
+    }
+    out.put("</li>\n");
+}
+
+} // namespace
+
 void problems(Out& out, const Context& context) {
     const ClassRecords& r = context.records;
-    if (!r.issues.empty()) {
+    std::vector<bool> notRead(r.issues.size());
+    for (const std::size_t i : r.notRead) {
+        notRead[i] = true;
+    }
+    if (r.issues.size() > r.notRead.size()) {
         out.put("<section id=\"problems\"><h2>Problems reading the files</h2>\n<p>Everything else in these files "
                 "is in the report.</p>\n<ul>\n");
-        for (const Issue& issue : r.issues) {
-            out.put("<li><code><bdi>");
-            out.esc(issue.file);
-            out.put("</bdi>");
-            if (issue.line > 0) {
-                out.put(":");
-                out.num(issue.line);
+        for (std::size_t i = 0; i < r.issues.size(); ++i) {
+            if (!notRead[i]) {
+                issueItem(out, r.issues[i]);
             }
-            out.put("</code>: ");
-            out.isolated(issue.message);
-            if (!issue.text.isEmpty()) {
-                out.put("<pre dir=\"auto\">");
-                out.esc(issue.text);
-                out.put("</pre>");
-            }
-            out.put("</li>\n");
         }
         out.put("</ul>\n</section>\n");
     }
     if (!r.notRead.empty()) {
         out.put("<section id=\"not-read\"><h2>Files not read</h2>\n<ul>\n");
-        for (const NotRead& file : r.notRead) {
-            out.put("<li><code><bdi>");
-            out.esc(file.file);
-            out.put("</bdi></code>: not read: ");
-            out.isolated(file.reason);
-            out.put("</li>\n");
+        for (const std::size_t i : r.notRead) {
+            issueItem(out, r.issues[i]);
         }
         out.put("</ul>\n</section>\n");
     }

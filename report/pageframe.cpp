@@ -183,10 +183,15 @@ void navigation(Out& out, const Context& context) {
     if (context.onePage) {
         out.put("<a href=\"#students\">Students</a>");
     }
-    if (!context.records.issues.empty() || !context.records.notRead.empty()) {
+    if (context.records.issues.size() > context.records.notRead.size()) {
         out.put("<a href=\"");
         context.indexHref(out, "problems");
         out.put("\">Problems</a>");
+    }
+    if (!context.records.notRead.empty()) {
+        out.put("<a href=\"");
+        context.indexHref(out, "not-read");
+        out.put("\">Not read</a>");
     }
     out.put("</nav>\n");
 }

@@ -342,7 +342,10 @@ void TestReport::pages_gridMarksAndLinksHold() {
     report::ClassReader reader;
     QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", presses)));
     QVERIFY(reader.add("/class/send_0107Bo_Ek.txt", runFile(false, "[v\xbb", "001", presses)));
-    const report::ClassRecords records = reader.finish();
+    report::ClassRecords records = reader.finish();
+    // a file not read is listed apart from the problems
+    records.issues.push_back({"/class/send_0108Cy.txt", 0, "not read: a FIFO", {}});
+    records.notRead.push_back(records.issues.size() - 1);
     const report::Document document(smallDocument());
     const report::ClassView view = report::buildView(records, document);
     QMap<QString, QString> pages;
@@ -355,8 +358,11 @@ void TestReport::pages_gridMarksAndLinksHold() {
     for (const QString& name : names) {
         QVERIFY2(pages.contains(name), qPrintable(pages.keys().join(' ')));
     }
-    // the grid: 001 marked, its ratings written; 002 marked as left without a response; 003 is optional
     const QString index = pages["index.html"];
+    const qsizetype notRead = index.indexOf("<section id=\"not-read\">");
+    QVERIFY(notRead > 0 && index.indexOf("send_0108Cy.txt") > notRead && !index.contains("id=\"problems\""));
+    QVERIFY(index.contains("1 file not read</a>"));
+    // the grid: 001 marked, its ratings written; 002 marked as left without a response; 003 is optional
     const QRegularExpression row("<tr><th><a href=\"student-1.html\"><bdi>Ann Lee</bdi></a></th>(.*)</tr>");
     const QString cells = row.match(index, index.indexOf("id=\"a1-grid\"")).captured(1);
     QVERIFY2(cells.contains(QRegularExpression("^<td class=\"alert\"><a href=\"student-1.html#s1-a1-q1\">"
