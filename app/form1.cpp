@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include <utility>
+
 namespace {
 // A plain widget is announced as a pane; this one is the program's main window, with its title as its name.
 QAccessibleInterface* form1Accessible(const QString& className, QObject* object) {
@@ -82,6 +84,11 @@ template <typename Handler> void Form1::guard(Handler handler) {
     if (m_runEnded) {
         return;
     }
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(++d) {}
+        ~Depth() { --depth; }
+    } depth(m_handlerDepth);
     try {
         handler();
     } catch (const EndOfRun&) {
@@ -93,7 +100,10 @@ template <typename Handler> void Form1::guard(Handler handler) {
 }
 
 void Form1::endRun() {
-    closeUnsentStore(QStringLiteral("in the answer box when the run ended"));
+    if (!closeUnsentStore(QStringLiteral("in the answer box when the run ended"), true,
+                          std::exchange(m_quitPressed, false))) {
+        return; // what the box holds is nowhere else: the student may copy it before quitting again
+    }
     m_runEnded = true;
     m_tmr_pend_exp.stop();
     close();
@@ -105,8 +115,17 @@ void Form1::wireButtons() {
         connect(button, &QAbstractButton::clicked, this,
                 [this, handler] { guard([this, handler] { (this->*handler)(); }); });
     };
-    wire(ui->cmdNextQuestion, &Form1::cmdNextQuestion_Click);
-    wire(ui->cmd_enter_response, &Form1::cmd_enter_response_Click);
+    // trouble with the draft or the kept-text file is told once one of the two main buttons has done its work
+    const auto wireMain = [this](QAbstractButton* button, void (Form1::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this, [this, handler] {
+            guard([this, handler] {
+                (this->*handler)();
+                showWarnings();
+            });
+        });
+    };
+    wireMain(ui->cmdNextQuestion, &Form1::cmdNextQuestion_Click);
+    wireMain(ui->cmd_enter_response, &Form1::cmd_enter_response_Click);
     wire(ui->cmd_save_as_notes, &Form1::cmd_save_as_notes_Click);
     wire(ui->cmd_display_note_file, &Form1::cmd_display_note_file_Click);
     wire(ui->cmd_displayCumulativeText, &Form1::cmd_displayCumulativeText_Click);
@@ -180,8 +199,9 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    if (!m_runEnded) {
-        closeUnsentStore(QStringLiteral("in the answer box when the window was closed"));
+    if (!m_runEnded && !closeUnsentStore(QStringLiteral("in the answer box when the window was closed"), true, true)) {
+        event->ignore();
+        return;
     }
     QWidget::closeEvent(event);
 }

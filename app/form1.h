@@ -1,7 +1,9 @@
 #pragma once
 
 #include "problems/linestore.h"
+#include "records/recordwriter.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -19,10 +21,6 @@ class QStyle;
 namespace Ui {
 class Form1;
 }
-namespace recordwriter {
-struct Append;
-struct Failure;
-} // namespace recordwriter
 namespace keptstore {
 class DraftWriter;
 } // namespace keptstore
@@ -69,6 +67,10 @@ public:
     void setDocumentText(const QString& text) { m_documentText = text; }
     // How long a record file that another run holds is waited for (tests wait less).
     void setLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
+    // Ends the run as "quit program" does, for a session that ends: what the answer box holds is kept first.
+    void endOnSessionEnd();
+    // Warnings about the draft or the kept-text file waiting for the next press of Enter Response or Next.
+    QStringList pendingWarnings() const;
 
     // Start-up and assignment opening (app/startup.cpp)
     void Form_Load();
@@ -120,16 +122,22 @@ private:
     // Kept unsent text (qa/unsent.cpp)
     // Moves the drafts of this name's earlier runs that did not end into the kept-text file; opens this run's draft.
     void openUnsentStore(const QString& fullName);
-    // Appends the answer box to the kept-text file when it holds typed text that was not recorded; false when that
-    // text could not be kept.
-    bool keepAnswerText(const QString& reason, bool tellFailure = true);
-    bool appendKept(const QByteArray& bytes, bool tellFailure = true);
+    // Appends the answer box to the kept-text file when it holds typed text that was not recorded. What the file does
+    // not take is held in the draft until it does, and the student is told where it is.
+    void keepAnswerText(const QString& reason);
+    std::optional<recordwriter::Failure> appendKept(const QByteArray& bytes,
+                                                    std::optional<std::chrono::milliseconds> lockWait = {});
     QByteArray draftOfAnswer(const QString& text);
     // Saves the answer box to the run's draft now, off the typing path.
     void saveDraft();
+    void draftWritten(const std::optional<recordwriter::Failure>& failure);
     // At the end of the run: keeps what the box holds and removes the draft, or leaves the draft for the next start.
-    void closeUnsentStore(const QString& reason, bool tellFailure = true);
-    void tellUnsentFailure(const recordwriter::Failure& failure);
+    // When neither could be written and the student may stay, the run goes on instead, and false.
+    bool closeUnsentStore(const QString& reason, bool tellFailure = true, bool mayStayOpen = false);
+    // Trouble with the draft or the kept-text file is told once for each kind of it, after the next press of Enter
+    // Response or Next, never while the student types.
+    void warnOnce(const QString& trouble, const QString& message);
+    void showWarnings();
     // Tells the student, once the window shows, of texts kept since they were last told.
     void tellKeptText();
 
@@ -166,7 +174,17 @@ private:
     QTimer m_draftTimer;
     bool m_draftDue = false; // the box changed since the draft was last saved
     bool m_draftHoldsText = false;
-    bool m_unsentFailureTold = false;
+    std::optional<recordwriter::Failure> m_draftFailure; // the last save's, while saves fail
+    QByteArray m_unkept; // entries the kept-text file did not take yet; the draft holds them meanwhile
+    struct Warning {
+        QString trouble; // its kind: what failed, and the system's reason
+        QString message;
+    };
+    std::vector<Warning> m_warnings;
+    QSet<QString> m_troublesTold;
+    bool m_quitPressed = false;
+    bool m_stayedOpen = false; // the run went on once because what the box held could not be saved
     bool m_unsentClosed = false;
     bool m_toldAtStart = false;
+    int m_handlerDepth = 0;
 };

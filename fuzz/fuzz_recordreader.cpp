@@ -24,8 +24,13 @@ using fuzzcheck::require;
 
 namespace {
 
+// The most lines an editor could show: every LF ends one, and so does a CR alone in a file split at CR.
 qsizetype lineCount(const QByteArray& bytes) {
-    return bytes.count('\n') + (bytes.endsWith('\n') ? 0 : 1);
+    qsizetype lines = 1;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        lines += bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')) ? 1 : 0;
+    }
+    return lines;
 }
 
 void checkFile(const QByteArray& bytes) {

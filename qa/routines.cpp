@@ -54,5 +54,6 @@ void Form1::cmd_clear_answer_box_Click() {
 }
 
 void Form1::cmd_quit_Click() {
+    m_quitPressed = true;
     Platform::endProgram();
 }

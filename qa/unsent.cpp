@@ -12,9 +12,15 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
 namespace {
-// How long the end of a run waits for a draft save that is under way.
+// How long the end of a run, or a text that the kept-text file did not take, waits for the draft to be written.
 constexpr std::chrono::milliseconds draftFinishWait{10000};
+// The kind of trouble that a draft's save had, followed by the system's reason.
+const QString draftTrouble = QStringLiteral("draft: ");
 
 // A run's id: its process and a random part, so that runs of one name never share a draft. The program's own
 // random sequence is left alone: it makes the record files' filler lines.
@@ -29,13 +35,15 @@ void Form1::openUnsentStore(const QString& fullName) {
     m_unsentPath = recordpaths::nativePath(recordpaths::unsentFilePath(m_run.workFolder, fullName));
     const QDir folder = QFileInfo(m_unsentPath).absoluteDir();
     const QString prefix = recordpaths::draftPrefix(fullName);
-    static const QRegularExpression runId(QStringLiteral("^[0-9a-f-]+$"));
+    static const QRegularExpression runIdPattern(QStringLiteral("^[0-9a-f-]+$"));
 
     const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    std::optional<QByteArray> keptFile;
     for (const QString& name : names) {
         const bool framed = name.size() > prefix.size() + recordpaths::draftSuffix.size() && name.startsWith(prefix) &&
                             name.endsWith(recordpaths::draftSuffix);
-        if (!framed || !runId.match(name.mid(prefix.size()).chopped(recordpaths::draftSuffix.size())).hasMatch()) {
+        const QString runId = name.mid(prefix.size()).chopped(std::min(name.size(), recordpaths::draftSuffix.size()));
+        if (!framed || !runIdPattern.match(runId).hasMatch()) {
             continue; // another student's, or not a draft
         }
         const QString path = folder.filePath(name);
@@ -49,24 +57,30 @@ void Form1::openUnsentStore(const QString& fullName) {
             continue;
         }
         const keptstore::DraftReading reading = keptstore::readDraft(*bytes);
-        if (keptstore::worthKeeping(reading.draft.text, QString(), QString())) {
+        const keptstore::Draft& draft = reading.draft;
+        // the entries that run could not add itself, then its answer box; its run and its save time name it in the
+        // head line, so that a start ended before it removed the draft does not add the text a second time
+        QByteArray entries = draft.keptEntries;
+        if (keptstore::worthKeeping(draft.text, QString(), QString())) {
             const QDateTime saved = QFileInfo(path).lastModified();
-            const keptstore::Draft& draft = reading.draft;
-            QString reason = QStringLiteral("recovered from the draft of a run that did not end");
+            QString reason = QStringLiteral("recovered from the draft of run %1, which did not end").arg(runId);
             if (!reading.problem.isEmpty()) {
                 reason += QStringLiteral(" (") + reading.problem + u')';
                 m_recoveryProblems << reading.problem;
             }
-            const keptstore::Entry entry{draft.date.isEmpty() ? saved.toString(QStringLiteral("MM-dd-yyyy"))
-                                                              : draft.date,
-                                         draft.time.isEmpty() ? saved.toString(QStringLiteral("hh:mm:ss")) : draft.time,
-                                         draft.assignmentNbr,
-                                         reason,
-                                         draft.typedUnder,
-                                         draft.text};
-            if (!appendKept(keptstore::entryBytes(entry), false)) {
+            entries +=
+                keptstore::entryBytes({draft.date.isEmpty() ? saved.toString(QStringLiteral("MM-dd-yyyy")) : draft.date,
+                                       draft.time.isEmpty() ? saved.toString(QStringLiteral("hh:mm:ss")) : draft.time,
+                                       draft.assignmentNbr, reason, draft.typedUnder, draft.text});
+        }
+        if (!keptFile) {
+            keptFile = recordwriter::readAll(m_unsentPath).value_or(QByteArray());
+        }
+        if (!entries.isEmpty() && !keptFile->contains(entries)) {
+            if (const auto failure = appendKept(entries)) {
                 continue; // the draft stays for the next start
             }
+            keptFile->append(entries);
         }
         QFile::remove(path);
     }
@@ -87,43 +101,71 @@ void Form1::openUnsentStore(const QString& fullName) {
     m_draftLock->tryLock(0); // without it a later run may take the draft over early: text twice, never none
     m_draftWriter = std::make_unique<keptstore::DraftWriter>(
         draftPath, [this](const std::optional<recordwriter::Failure>& failure) {
-            if (failure) {
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, failure] {
-                        // tried again a second later, for as long as it fails
-                        m_draftDue = true;
-                        if (!m_unsentClosed) {
-                            m_draftTimer.start();
-                        }
-                        tellUnsentFailure(*failure);
-                    },
-                    Qt::QueuedConnection);
-            }
+            QMetaObject::invokeMethod(
+                this, [this, failure] { draftWritten(failure); }, Qt::QueuedConnection);
         });
 }
 
-bool Form1::appendKept(const QByteArray& bytes, bool tellFailure) {
-    const auto failure = recordwriter::appendAll({{m_unsentPath, bytes}}, m_lockWait);
-    if (failure && tellFailure) {
-        tellUnsentFailure(*failure);
+void Form1::draftWritten(const std::optional<recordwriter::Failure>& failure) {
+    m_draftFailure = failure;
+    if (failure && !m_unsentClosed) {
+        // tried again a second later, for as long as it fails
+        m_draftDue = true;
+        m_draftTimer.start();
+        warnOnce(draftTrouble + failure->reason,
+                 QStringLiteral("What you type could not be saved in a draft in\n%1\n(%2).\n\nUntil that works "
+                                "again, what is in your answer box is only in this window; the program tries again "
+                                "every second. This message is not shown again for the same trouble.")
+                     .arg(QDir::toNativeSeparators(QFileInfo(failure->path).absolutePath()), failure->reason));
     }
-    return !failure;
 }
 
-bool Form1::keepAnswerText(const QString& reason, bool tellFailure) {
+std::optional<recordwriter::Failure> Form1::appendKept(const QByteArray& bytes,
+                                                       std::optional<std::chrono::milliseconds> lockWait) {
+    return recordwriter::appendAll({{m_unsentPath, bytes}}, lockWait.value_or(m_lockWait));
+}
+
+void Form1::keepAnswerText(const QString& reason) {
     const QString text = answerText();
     if (m_unsentPath.isEmpty() || !keptstore::worthKeeping(text, m_run.responsePrompt, m_recordedText)) {
-        return true;
+        return;
     }
     const QString date = m_platform.dateText();
-    const keptstore::Entry entry{date, m_platform.timeText(), m_run.assignmentNbr, reason, m_run.currentEntry, text};
-    return appendKept(keptstore::entryBytes(entry), tellFailure);
+    const QByteArray entry =
+        keptstore::entryBytes({date, m_platform.timeText(), m_run.assignmentNbr, reason, m_run.currentEntry, text});
+    // entries that could not be added before go first, so that the file keeps the order they were typed in
+    const auto keptFailure = appendKept(m_unkept + entry);
+    if (!keptFailure) {
+        m_unkept.clear();
+        return;
+    }
+    // the text is about to leave the box: until the kept-text file takes it, the draft holds it
+    m_unkept += entry;
+    const QString kept = QDir::toNativeSeparators(keptFailure->path);
+    const auto draftFailure = m_draftWriter ? m_draftWriter->saveNow(draftOfAnswer(QString()), draftFinishWait)
+                                            : std::optional<recordwriter::Failure>();
+    if (!draftFailure) {
+        warnOnce(QStringLiteral("kept: ") + keptFailure->reason,
+                 QStringLiteral("What was in your answer box could not be added to\n%1\n(%2).\n\nIt is held in a "
+                                "draft in the same folder and goes into that file as soon as the file takes it, at "
+                                "the latest at the next start under your name. Ctrl+Z in the answer box also brings "
+                                "it back.")
+                     .arg(kept, keptFailure->reason));
+    } else {
+        warnOnce(QStringLiteral("kept and draft: ") + keptFailure->reason + draftFailure->reason,
+                 QStringLiteral("What was in your answer box could not be saved on disk: not in\n%1\n(%2),\nnor in a "
+                                "draft beside it (%3).\n\nIt is only in this window: Ctrl+Z in the answer box brings "
+                                "it back. The program tries again every second to save it.")
+                     .arg(kept, keptFailure->reason, draftFailure->reason));
+    }
+    m_draftDue = true;
+    m_draftTimer.start();
 }
 
 QByteArray Form1::draftOfAnswer(const QString& text) {
     const QString date = m_platform.dateText();
-    return keptstore::draftBytes({date, m_platform.timeText(), m_run.assignmentNbr, m_run.currentEntry, text});
+    return keptstore::draftBytes(
+        {date, m_platform.timeText(), m_run.assignmentNbr, m_run.currentEntry, text, m_unkept});
 }
 
 void Form1::saveDraft() {
@@ -132,53 +174,127 @@ void Form1::saveDraft() {
         return;
     }
     m_draftDue = false;
+    // what the kept-text file did not take is offered to it again, without waiting for a lock another program holds
+    if (!m_unkept.isEmpty() && !appendKept(m_unkept, std::chrono::milliseconds(0))) {
+        m_unkept.clear();
+    }
     const QString text = answerText();
-    if (keptstore::worthKeeping(text, m_run.responsePrompt, m_recordedText)) {
-        m_draftWriter->save(draftOfAnswer(text));
+    const bool worth = keptstore::worthKeeping(text, m_run.responsePrompt, m_recordedText);
+    if (worth || !m_unkept.isEmpty()) {
+        m_draftWriter->save(draftOfAnswer(worth ? text : QString()));
         m_draftHoldsText = true;
     } else if (m_draftHoldsText) {
         m_draftWriter->remove();
         m_draftHoldsText = false;
     }
+    if (!m_unkept.isEmpty()) {
+        m_draftDue = true; // tried again a second later
+        m_draftTimer.start();
+    }
 }
 
-void Form1::closeUnsentStore(const QString& reason, bool tellFailure) {
+bool Form1::closeUnsentStore(const QString& reason, bool tellFailure, bool mayStayOpen) {
     if (m_unsentClosed || !m_draftWriter) {
-        return;
+        return true;
     }
-    m_unsentClosed = true;
     m_draftTimer.stop();
-    if (keepAnswerText(reason, false)) {
+    const QString text = answerText();
+    QByteArray entries = m_unkept;
+    if (keptstore::worthKeeping(text, m_run.responsePrompt, m_recordedText)) {
+        const QString date = m_platform.dateText();
+        entries +=
+            keptstore::entryBytes({date, m_platform.timeText(), m_run.assignmentNbr, reason, m_run.currentEntry, text});
+    }
+    const auto keptFailure = entries.isEmpty() ? std::nullopt : appendKept(entries);
+    if (!keptFailure) {
+        m_unkept.clear();
         m_draftWriter->remove();
         m_draftWriter->finish(draftFinishWait);
     } else {
-        // the next start under this name finds the draft and keeps it then
-        m_draftWriter->finish(draftFinishWait);
-        const auto failure = keptstore::replaceFile(m_draftWriter->path(), draftOfAnswer(answerText()));
-        if (tellFailure) {
+        // the next start under this name finds the draft and adds it to the kept-text file then
+        const bool olderDraft = m_draftWriter->holdsSave();
+        const auto draftFailure = m_draftWriter->saveNow(draftOfAnswer(text), draftFinishWait);
+        const QString kept = QDir::toNativeSeparators(m_unsentPath);
+        if (draftFailure && mayStayOpen && !m_stayedOpen) {
+            m_stayedOpen = true;
+            m_draftDue = true;
+            m_draftTimer.start();
             m_platform.messageBox(
-                failure ? QStringLiteral("What is in your answer box could not be saved, neither in\n%1\nnor in a "
-                                         "draft beside it (%2).")
-                              .arg(QDir::toNativeSeparators(m_unsentPath), failure->reason)
-                        : QStringLiteral("What is in your answer box could not be saved in\n%1.\n\nIt is in a draft "
-                                         "beside it, which the next start under your name adds to that file.")
-                              .arg(QDir::toNativeSeparators(m_unsentPath)));
+                QStringLiteral("What is in your answer box could not be saved on disk: not in\n%1\n(%2),\nnor in a "
+                               "draft beside it (%3).\n\nThe program stays open, so that you can copy your text to a "
+                               "safe place: select it in the answer box and press Ctrl+C. Press \"quit program\" "
+                               "again to end without saving it.")
+                    .arg(kept, keptFailure->reason, draftFailure->reason));
+            return false;
+        }
+        if (tellFailure) {
+            QString message;
+            if (!draftFailure) {
+                message = QStringLiteral("What is in your answer box could not be saved in\n%1\n(%2).\n\nIt is in a "
+                                         "draft beside it, which the next start under your name adds to that file.")
+                              .arg(kept, keptFailure->reason);
+            } else {
+                message = QStringLiteral("What is in your answer box could not be saved on disk: not in\n%1\n(%2),\n"
+                                         "nor in a draft beside it (%3), so it is lost.")
+                              .arg(kept, keptFailure->reason, draftFailure->reason);
+                if (olderDraft) {
+                    message += QStringLiteral("\n\nAn earlier draft beside that file holds what the box held at its "
+                                              "last save; the next start under your name adds it to that file.");
+                }
+            }
+            m_platform.messageBox(message);
         }
     }
+    m_unsentClosed = true;
     m_draftWriter.reset();
     m_draftLock.reset();
+    return true;
 }
 
-void Form1::tellUnsentFailure(const recordwriter::Failure& failure) {
-    if (m_unsentFailureTold || m_runEnded) {
+void Form1::warnOnce(const QString& trouble, const QString& message) {
+    const bool waiting = std::any_of(m_warnings.cbegin(), m_warnings.cend(),
+                                     [&](const Warning& warning) { return warning.trouble == trouble; });
+    if (!waiting && !m_troublesTold.contains(trouble)) {
+        m_warnings.push_back({trouble, message});
+    }
+}
+
+void Form1::showWarnings() {
+    // shown once the press is done, never while the student types: a box that came up then would take the keys
+    for (const Warning& warning : std::exchange(m_warnings, {})) {
+        // a draft that has been saved since holds the box again, and there is nothing to tell
+        const bool over = warning.trouble.startsWith(draftTrouble) &&
+                          (!m_draftFailure || draftTrouble + m_draftFailure->reason != warning.trouble);
+        if (m_runEnded || over) {
+            continue;
+        }
+        m_troublesTold.insert(warning.trouble);
+        m_platform.messageBox(warning.message);
+    }
+}
+
+void Form1::endOnSessionEnd() {
+    if (m_runEnded) {
         return;
     }
-    m_unsentFailureTold = true;
-    m_platform.messageBox(
-        QStringLiteral("What you typed and did not enter could not be saved in\n%1\n(%2).\n\nThe drill goes on, "
-                       "and your answer box keeps its text: Ctrl+Z in the box brings back what the program replaced. "
-                       "This message is not shown again in this run.")
-            .arg(QDir::toNativeSeparators(failure.path), failure.reason));
+    closeUnsentStore(QStringLiteral("in the answer box when the session ended"), false, false);
+    const bool insideHandler = m_handlerDepth > 0;
+    m_runEnded = true;
+    m_tmr_pend_exp.stop();
+    if (insideHandler) {
+        // a press is waiting in one of its boxes; let it go on and it would record what the student never gave
+        std::_Exit(0);
+    }
+    close();
+    m_platform.quitApplication();
+}
+
+QStringList Form1::pendingWarnings() const {
+    QStringList messages;
+    for (const Warning& warning : m_warnings) {
+        messages << warning.message;
+    }
+    return messages;
 }
 
 void Form1::tellKeptText() {
@@ -190,14 +306,16 @@ void Form1::tellKeptText() {
     if (count == 0) {
         return;
     }
-    QString message = count == 1 ? QStringLiteral("1 text that you typed and did not enter was kept in\n%2")
-                                 : QStringLiteral("%1 texts that you typed and did not enter were kept in\n%2");
-    message = message.arg(count).arg(QDir::toNativeSeparators(m_unsentPath));
-    message += QStringLiteral("\n\nOpen the file in any text editor to copy them back.");
+    QString message = count == 1
+                          ? QStringLiteral("1 text that you typed and did not enter was kept in\n%1")
+                          : QStringLiteral("%1 texts that you typed and did not enter were kept in\n%2").arg(count);
+    message = message.arg(QDir::toNativeSeparators(m_unsentPath));
+    message += count == 1 ? QStringLiteral("\n\nOpen the file in any text editor to copy it back.")
+                          : QStringLiteral("\n\nOpen the file in any text editor to copy them back.");
     for (const QString& problem : std::as_const(m_recoveryProblems)) {
         message += QStringLiteral("\n\nOne draft could not be read as usual: ") + problem + u'.';
     }
     m_platform.messageBox(message);
     const QString date = m_platform.dateText();
-    appendKept(keptstore::toldBytes(date, m_platform.timeText(), count), false);
+    appendKept(keptstore::toldBytes(date, m_platform.timeText(), count));
 }

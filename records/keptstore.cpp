@@ -8,9 +8,16 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
+
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
 #endif
 
 namespace keptstore {
@@ -22,6 +29,7 @@ const QString keptHead = QStringLiteral("==== kept ");
 const QString toldHead = QStringLiteral("==== told ");
 const QString draftMagic = QStringLiteral("qadrill draft ");
 const QString draftVersion = QStringLiteral("1");
+const QString keptEntriesField = QStringLiteral("kept-text entries bytes: ");
 // The problem entry is named by its first line, cut where it would fill an editor's window several times over.
 constexpr qsizetype typedUnderChars = 160;
 
@@ -57,6 +65,24 @@ QString anyBytes(const QByteArray& bytes, QString& problem) {
     problem += QString::fromLatin1(problem.isEmpty() ? "" : "; ") +
                QStringLiteral("its bytes are not all readable text, so each byte is kept as one Western character");
     return codepage::decode(bytes);
+}
+
+// Every byte written so far, on the disk itself: a file system that could not place them says so here at the latest.
+bool syncFile(const QFileDevice& file) {
+#ifdef Q_OS_WIN
+    return ::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()))) != 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+// The system's own words for what failed: a file's error string names an error of the file, a failed sync only
+// leaves errno behind.
+QString reasonOf(const QFileDevice& file) {
+    if (file.error() == QFileDevice::NoError && errno != 0) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return file.errorString();
 }
 
 std::optional<recordwriter::Failure> removeFile(const QString& path) {
@@ -116,11 +142,14 @@ int untoldCount(const QByteArray& keptFile) {
 
 QByteArray draftBytes(const Draft& draft) {
     const QByteArray text = draft.text.toUtf8();
-    return lineBytes(draftMagic + draftVersion) +
-           lineBytes(QStringLiteral("saved: ") + draft.date + u' ' + draft.time) +
-           lineBytes(QStringLiteral("assignment: ") + draft.assignmentNbr) +
-           lineBytes(QStringLiteral("typed under: ") + firstLine(draft.typedUnder)) +
-           lineBytes(QStringLiteral("text bytes: %1").arg(text.size())) + crlf + text;
+    QByteArray bytes = lineBytes(draftMagic + draftVersion) +
+                       lineBytes(QStringLiteral("saved: ") + draft.date + u' ' + draft.time) +
+                       lineBytes(QStringLiteral("assignment: ") + draft.assignmentNbr) +
+                       lineBytes(QStringLiteral("typed under: ") + firstLine(draft.typedUnder));
+    if (!draft.keptEntries.isEmpty()) {
+        bytes += lineBytes(keptEntriesField + QString::number(draft.keptEntries.size()));
+    }
+    return bytes + lineBytes(QStringLiteral("text bytes: %1").arg(text.size())) + crlf + draft.keptEntries + text;
 }
 
 DraftReading readDraft(const QByteArray& bytes) {
@@ -155,7 +184,21 @@ DraftReading readDraft(const QByteArray& bytes) {
     reading.draft.time = saved.value(1);
     reading.draft.assignmentNbr = field(QStringLiteral("assignment: "));
     reading.draft.typedUnder = field(QStringLiteral("typed under: "));
-    const QByteArray body = bytes.mid(headEnd + 4);
+    QByteArray body = bytes.mid(headEnd + 4);
+    bool entriesRead = false;
+    const qsizetype entries = field(keptEntriesField).toLongLong(&entriesRead);
+    if (entriesRead && entries > 0) {
+        // entries this program wrote, as the kept-text file holds them; a draft cut short within them keeps them as
+        // text
+        if (body.size() >= entries) {
+            reading.draft.keptEntries = body.left(entries);
+            body.remove(0, entries);
+        } else {
+            problem = QStringLiteral("it was cut short; what it holds is kept");
+            reading.draft.text = anyBytes(body, problem);
+            return reading;
+        }
+    }
     if (body.size() < length) {
         problem = QStringLiteral("it was cut short; what it holds is kept");
     } else if (body.size() > length) {
@@ -167,8 +210,14 @@ DraftReading readDraft(const QByteArray& bytes) {
 
 std::optional<recordwriter::Failure> replaceFile(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
-    // the new file is synced before it takes the old one's place
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    // Unbuffered, so that a write the disk refuses fails here and is not lost in a flush that nobody checks; on any
+    // failure the new file is dropped unseen when `file` goes, and the old one stays as it was.
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() ||
+        !syncFile(file)) {
+        return recordwriter::Failure{path, reasonOf(file)};
+    }
+    if (!file.commit()) {
         return recordwriter::Failure{path, file.errorString()};
     }
 #ifdef Q_OS_UNIX
@@ -198,14 +247,26 @@ void DraftWriter::save(QByteArray bytes) {
     {
         const std::lock_guard lock(m_mutex);
         m_pending.emplace(std::move(bytes));
+        ++m_asked;
     }
     m_changed.notify_all();
+}
+
+std::optional<recordwriter::Failure> DraftWriter::saveNow(QByteArray bytes, std::chrono::milliseconds wait) {
+    save(std::move(bytes));
+    std::unique_lock lock(m_mutex);
+    const std::uint64_t asked = m_asked;
+    if (!m_changed.wait_for(lock, wait, [&] { return m_done >= asked; })) {
+        return recordwriter::Failure{m_path, QStringLiteral("the disk did not finish writing it in time")};
+    }
+    return m_lastFailure;
 }
 
 void DraftWriter::remove() {
     {
         const std::lock_guard lock(m_mutex);
         m_pending.emplace(std::nullopt);
+        ++m_asked;
     }
     m_changed.notify_all();
 }
@@ -213,6 +274,11 @@ void DraftWriter::remove() {
 bool DraftWriter::finish(std::chrono::milliseconds wait) {
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, wait, [this] { return !m_pending && !m_busy; });
+}
+
+bool DraftWriter::holdsSave() {
+    const std::lock_guard lock(m_mutex);
+    return m_holdsSave;
 }
 
 void DraftWriter::run() {
@@ -223,12 +289,18 @@ void DraftWriter::run() {
             return;
         }
         const std::optional<QByteArray> job = std::move(*m_pending);
+        const std::uint64_t asked = m_asked;
         m_pending.reset();
         m_busy = true;
         lock.unlock();
         const auto failure = job ? replaceFile(m_path, *job) : removeFile(m_path);
         m_report(failure);
         lock.lock();
+        if (!failure) {
+            m_holdsSave = job.has_value();
+        }
+        m_done = asked;
+        m_lastFailure = failure;
         m_busy = false;
         m_changed.notify_all();
     }

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -44,15 +45,19 @@ QByteArray toldBytes(const QString& date, const QString& time, int count);
 // that looks like a head line is never counted; a file edited by hand is counted as far as it can be read.
 int untoldCount(const QByteArray& keptFile);
 
-// A draft: the answer box as it was at its last save, with what it was typed under.
+// A draft: the answer box as it was at its last save, with what it was typed under, and the entries that could not
+// yet be added to the kept-text file, as that file would hold them.
 struct Draft {
     QString date;
     QString time;
     QString assignmentNbr;
     QString typedUnder;
     QString text;
+    QByteArray keptEntries = {};
 };
 
+// The entries come before the text and are named in the head only when there are any, so that a draft without them
+// is what every version of the program writes.
 QByteArray draftBytes(const Draft& draft);
 
 // A draft read back. A draft that this program did not write whole (cut short, written by a newer version, bytes
@@ -64,8 +69,8 @@ struct DraftReading {
 DraftReading readDraft(const QByteArray& bytes);
 
 // Replaces a draft whole on a thread of its own, so that typing never waits on the disk: a new file is written and
-// synced, then renamed over the old one, so a crash in the middle leaves the previous draft whole. A save that is
-// still waiting when the next one comes is dropped for it.
+// synced, then renamed over the old one, so a crash in the middle, or a save that fails, leaves the previous draft
+// whole. A save that is still waiting when the next one comes is dropped for it.
 class DraftWriter {
 public:
     // Told, on the writer's thread, how each save or removal went: nothing, or what failed.
@@ -78,10 +83,14 @@ public:
 
     const QString& path() const { return m_path; }
     void save(QByteArray bytes);
+    // Saves and waits for that save: nothing, or what failed (also when the wait ran out first).
+    std::optional<recordwriter::Failure> saveNow(QByteArray bytes, std::chrono::milliseconds wait);
     // Removes the draft; a missing one is fine.
     void remove();
     // Waits until everything asked is done, or the wait is over; true when it is done.
     bool finish(std::chrono::milliseconds wait);
+    // Whether the file holds a draft that this writer saved whole and has not removed since.
+    bool holdsSave();
 
 private:
     void run();
@@ -91,12 +100,17 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::optional<std::optional<QByteArray>> m_pending; // a save, or nullopt inside for a removal
+    std::uint64_t m_asked = 0;                          // jobs asked for, counted
+    std::uint64_t m_done = 0;                           // the count of the last job asked that is done
+    std::optional<recordwriter::Failure> m_lastFailure; // how that job went
+    bool m_holdsSave = false;
     bool m_busy = false;
     bool m_stopping = false;
     std::thread m_thread;
 };
 
-// Writes a file whole and syncs it and its folder; the file is replaced at once or not at all.
+// Writes a file whole and syncs it and its folder. The file is replaced only once every byte is written and on
+// disk; anything that fails leaves the old file as it was and no temporary file behind.
 std::optional<recordwriter::Failure> replaceFile(const QString& path, const QByteArray& bytes);
 
 } // namespace keptstore

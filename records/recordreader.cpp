@@ -1,18 +1,8 @@
 #include "records/recordreader.h"
 
-#include "records/codepage.h"
 #include "records/numbertext.h"
 #include "records/recordblocks.h"
-
-#include <QStringDecoder>
-
-#include <bit>
-#include <cstring>
-#include <string_view>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "records/recordlines.h"
 
 // How a file is read. A block's lines are recognised by their fixed texts: the record separator followed by a time
 // line opens a response or note block; a line followed by "assignment #" and the heading that number opens is a
@@ -32,220 +22,20 @@
 //    answer was shown has no rating line, and if its last line starts like a rating label that line is read as the
 //    rating: it is still shown, under the rating's name.
 // Trailing blanks that an editor strips from the fixed lines are not needed to recognise them.
+//
+// Damage is another matter: a block that lost its opening still plainly starts where the record separator and label
+// that close its entry stand, or where a record separator is followed by a few lines and then those two. A response
+// or note never runs on into such a place: the shape of a following block ends it, as the time line after a record
+// separator does, and the rest is read as a block of its own with a problem at its line. The two rules meet there:
+// a response that holds a typed separator keeps it, unless the student also typed the record separator and a label
+// right after it, lines the writer puts only at an entry's end; then the text ends before them, and both problems
+// name the lines. Lines are counted as an editor counts them: every LF ends one, with or without a CR before it.
 
 namespace recordreader {
 
 namespace {
 
-using recordblocks::closingSeparator;
-using recordblocks::recordSeparator;
-
-const QString responseLabelText = recordblocks::responseLabel.trimmed();
-const QString notesLabelText = recordblocks::notesLabel.trimmed();
-const QString confidenceLabelText = recordblocks::confidenceLabel.trimmed();
-const QString selfCritiqueLabelText = recordblocks::selfCritiqueLabel.trimmed();
-
-QStringView trimmedRight(QStringView v) {
-    qsizetype end = v.size();
-    while (end > 0 && (v[end - 1] == u' ' || v[end - 1] == u'\t')) {
-        --end;
-    }
-    return v.first(end);
-}
-
-bool isBlank(QStringView v) {
-    return trimmedRight(v).isEmpty();
-}
-
-bool isDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
-
-// Whether the text at position at has the form of the pattern, in which each 9 stands for a digit and every other
-// character for itself.
-bool hasFormAt(QStringView v, qsizetype at, std::u16string_view pattern) {
-    const auto length = static_cast<qsizetype>(pattern.size());
-    if (v.size() < at + length) {
-        return false;
-    }
-    for (qsizetype i = 0; i < length; ++i) {
-        const QChar c = v[at + i];
-        if (pattern[i] == u'9' ? !isDigit(c) : c != pattern[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// "hh:mm:ss" at position at.
-bool isTimeAt(QStringView v, qsizetype at) {
-    return hasFormAt(v, at, u"99:99:99");
-}
-
-// "mm-dd-yyyy" at position at.
-bool isDateAt(QStringView v, qsizetype at) {
-    return hasFormAt(v, at, u"99-99-9999");
-}
-
-qsizetype indentOf(QStringView v) {
-    qsizetype i = 0;
-    while (i < v.size() && (v[i] == u' ' || v[i] == u'\t')) {
-        ++i;
-    }
-    return i;
-}
-
-// The time indent and a time, nothing after it.
-bool isTimeLine(QStringView v) {
-    if (v.isEmpty() || (v[0] != u' ' && v[0] != u'\t')) {
-        return false;
-    }
-    const QStringView t = trimmedRight(v);
-    const qsizetype indent = indentOf(t);
-    return indent > 0 && t.size() == indent + 8 && isTimeAt(t, indent);
-}
-
-// The time indent, a date and a time with nothing between them.
-bool isDateTimeLine(QStringView v) {
-    if (v.isEmpty() || (v[0] != u' ' && v[0] != u'\t')) {
-        return false;
-    }
-    const QStringView t = trimmedRight(v);
-    const qsizetype indent = indentOf(t);
-    return indent > 0 && t.size() == indent + 18 && isDateAt(t, indent) && isTimeAt(t, indent + 10);
-}
-
-bool isDateLine(QStringView v) {
-    const QStringView t = trimmedRight(v);
-    return t.size() == 10 && isDateAt(t, 0);
-}
-
-bool isRecordSeparator(QStringView v) {
-    return v.size() >= 49 && v[0] == u'.' && v[6] == u'!' && trimmedRight(v) == recordSeparator;
-}
-
-bool isClosingSeparator(QStringView v) {
-    return v.size() >= 49 && v[0] == u'.' && v[6] == u'.' && trimmedRight(v) == closingSeparator;
-}
-
-bool isResponseLabel(QStringView v) {
-    return !v.isEmpty() && v[0] == u'R' && trimmedRight(v) == responseLabelText;
-}
-
-bool isNotesLabel(QStringView v) {
-    return !v.isEmpty() && v[0] == u'N' && v.startsWith(notesLabelText);
-}
-
-bool isQuestionNumberLine(QStringView v) {
-    return !v.isEmpty() && v[0] == u'`' && v.startsWith(recordblocks::questionNumberLabel);
-}
-
-// The text after a label: after the label with its blanks, or after the label an editor stripped of them.
-QStringView afterLabel(QStringView line, const QString& label, const QString& labelText) {
-    if (line.startsWith(label)) {
-        return line.mid(label.size());
-    }
-    return line.mid(labelText.size());
-}
-
-Rating ratingOf(QStringView v) {
-    if (v.startsWith(confidenceLabelText)) {
-        return Rating::Confidence;
-    }
-    if (v.startsWith(selfCritiqueLabelText)) {
-        return Rating::SelfCritique;
-    }
-    return Rating::None;
-}
-
-// The number typed at start, as the assignment line holds it: one line, never long.
-bool isAssignmentLine(QStringView v) {
-    if (v.isEmpty() || v[0] != u'a' || !v.startsWith(recordblocks::assignmentLabel)) {
-        return false;
-    }
-    const QStringView nbr = trimmedRight(v.mid(recordblocks::assignmentLabel.size()));
-    return !nbr.isEmpty() && nbr.size() <= 12;
-}
-
-bool opensAssignment(QStringView heading, QStringView assignmentLine) {
-    const QStringView nbr = trimmedRight(assignmentLine.mid(recordblocks::assignmentLabel.size()));
-    return heading.startsWith(nbr) && heading.size() > nbr.size() && heading[nbr.size()] == u'.';
-}
-
-QString excerpt(QStringView text) {
-    constexpr qsizetype most = 60;
-    QString line = text.left(most).toString();
-    line.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
-    return text.size() > most ? line + QStringLiteral("...") : line;
-}
-
-// What a line is, decided once for every line of a file.
-enum class Line : unsigned char {
-    Other,
-    Blank,
-    RecordSeparator,
-    ClosingSeparator,
-    Time,
-    DateTime,
-    ResponseLabel,
-    NotesLabel,
-    QuestionNumber,
-    Assignment,
-    Date,
-};
-
-Line kindOf(QStringView v) {
-    if (isBlank(v)) {
-        return Line::Blank;
-    }
-    switch (v[0].unicode()) {
-    case u'.':
-        return isRecordSeparator(v)    ? Line::RecordSeparator
-               : isClosingSeparator(v) ? Line::ClosingSeparator
-                                       : Line::Other;
-    case u' ':
-    case u'\t':
-        return isTimeLine(v) ? Line::Time : isDateTimeLine(v) ? Line::DateTime : Line::Other;
-    case u'R':
-        return isResponseLabel(v) ? Line::ResponseLabel : Line::Other;
-    case u'N':
-        return isNotesLabel(v) ? Line::NotesLabel : Line::Other;
-    case u'`':
-        return isQuestionNumberLine(v) ? Line::QuestionNumber : Line::Other;
-    case u'a':
-        return isAssignmentLine(v) ? Line::Assignment : Line::Other;
-    default:
-        return v[0].isDigit() && isDateLine(v) ? Line::Date : Line::Other;
-    }
-}
-
-// The position of every LF in the text, found sixteen characters at a time where the processor can.
-std::vector<qsizetype> lineFeeds(QStringView text) {
-    std::vector<qsizetype> at;
-    at.reserve(static_cast<std::size_t>(text.size() / 32));
-    const char16_t* data = text.utf16();
-    const qsizetype size = text.size();
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= size; i += 16) {
-        // narrowed to bytes with saturation, which makes no other character an LF
-        const __m128i sixteen = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)),
-                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 8)));
-        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, lf)));
-        while (bits != 0) {
-            at.push_back(i + std::countr_zero(bits));
-            bits &= bits - 1;
-        }
-    }
-#endif
-    for (; i < size; ++i) {
-        if (data[i] == u'\n') {
-            at.push_back(i);
-        }
-    }
-    return at;
-}
+using namespace recordlines;
 
 class Parser {
 public:
@@ -259,7 +49,7 @@ public:
             if (is(i, Line::Blank)) {
                 ++i;
             } else if (startsBlock(i)) {
-                i = readBlock(i, true);
+                i = readBlock(i, Opening::Whole);
             } else if (isHeaderAt(i)) {
                 i = readHeader(i, true);
             } else if (is(i, Line::Assignment) && (i + 1 >= n() || opensAssignment(m_lines[i + 1], m_lines[i]))) {
@@ -267,7 +57,14 @@ public:
                 i = readHeader(i, false);
             } else if (is(i, Line::Time)) {
                 problem(i, QStringLiteral("a block without its record separator"));
-                i = readBlock(i, false);
+                i = readBlock(i, Opening::NoSeparator);
+            } else if (opens(i) == withoutTime) {
+                problem(i, QStringLiteral("a block without its time line"));
+                i = readBlock(i, Opening::NoTime);
+            } else if (opens(i) == withoutEntry) {
+                problem(i, QStringLiteral("a block without its record separator, time line and entry: it starts at "
+                                          "the separator before its label"));
+                i = readBlock(i, Opening::NoEntry);
             } else {
                 i = readStray(i);
             }
@@ -281,30 +78,14 @@ private:
     qsizetype n() const { return static_cast<qsizetype>(m_lines.size()); }
     bool is(qsizetype i, Line kind) const { return m_kinds[static_cast<std::size_t>(i)] == kind; }
 
-    // Lines end in CR LF. When bare LF ends are the greater number, an editor has saved the file: it is split at
-    // every LF then, and a CR before it is dropped.
+    // An LF or CR file is one problem for the file; a bare LF among CR LF ends is one where it ends or precedes a
+    // fixed line, since there a block would otherwise have been read wrong.
     void split() {
-        const std::vector<qsizetype> ends = lineFeeds(m_text); // the position of every LF
-        qsizetype crlf = 0;
-        for (const qsizetype i : ends) {
-            crlf += i > 0 && m_text[i - 1] == u'\r' ? 1 : 0;
-        }
-        const qsizetype lf = static_cast<qsizetype>(ends.size()) - crlf;
-        m_lfEnds = lf > crlf;
-        m_lines.reserve(ends.size() + 1);
-        qsizetype start = 0;
-        for (const qsizetype end : ends) {
-            const bool cr = end > 0 && m_text[end - 1] == u'\r';
-            if (!cr && !m_lfEnds) {
-                continue; // a bare LF inside a line of a CR LF file
-            }
-            m_lines.push_back(m_text.mid(start, end - (cr ? 1 : 0) - start));
-            start = end + 1;
-        }
-        if (start < m_text.size()) {
-            m_lines.push_back(m_text.mid(start));
-            m_unterminated = true;
-        }
+        Lines split = splitLines(m_text);
+        m_lines = std::move(split.lines);
+        m_unterminated = split.unterminated;
+        m_rejoin = split.ends != Ends::CrLf;
+        const std::vector<qsizetype>& bareLf = split.bareLf;
         m_kinds.reserve(m_lines.size());
         std::size_t opening = 0; // lines that may open a block or a header
         for (const QStringView line : m_lines) {
@@ -312,9 +93,42 @@ private:
             opening += m_kinds.back() == Line::Time || m_kinds.back() == Line::Assignment ? 1 : 0;
         }
         m_out.blocks.reserve(opening);
-        if (m_lfEnds) {
+        findOpenings();
+        if (split.ends == Ends::Cr) {
+            problem(0, QStringLiteral("lines end in CR alone, not CR LF: the file was saved for another system; read "
+                                      "all the same"));
+        } else if (split.ends == Ends::Lf) {
             problem(0, QStringLiteral("lines end in LF, not CR LF: the file was saved by another editor; read all "
                                       "the same"));
+        }
+        const auto fixed = [&](qsizetype i) { return i < n() && !is(i, Line::Other) && !is(i, Line::Blank); };
+        for (const qsizetype i : bareLf) {
+            if (fixed(i) || fixed(i + 1)) {
+                problem(i, QStringLiteral("this line ends in LF alone, not CR LF: another editor changed the file "
+                                          "here; read as a line end"));
+            }
+        }
+    }
+
+    // Where a block plainly starts although its opening is damaged: a record separator followed, within a few lines
+    // and with no other fixed separator or time line between, by the record separator and label that end an entry
+    // (the block lost its time line); or that record separator and label alone (the block lost all before them).
+    void findOpenings() {
+        m_opens.assign(m_lines.size(), 0);
+        qsizetype ahead = -1; // the record separator before a label, with nothing fixed between it and here
+        for (qsizetype i = n() - 1; i >= 0; --i) {
+            const Line k = m_kinds[static_cast<std::size_t>(i)];
+            if (k == Line::RecordSeparator) {
+                const bool beforeLabel = isLabel(i + 1);
+                if (beforeLabel) {
+                    m_opens[static_cast<std::size_t>(i)] = withoutEntry;
+                } else if (ahead > i + 1 && ahead - i <= 64) {
+                    m_opens[static_cast<std::size_t>(i)] = withoutTime;
+                }
+                ahead = beforeLabel ? i : -1;
+            } else if (k == Line::ClosingSeparator || k == Line::Time || k == Line::DateTime || k == Line::Assignment) {
+                ahead = -1;
+            }
         }
     }
 
@@ -336,7 +150,7 @@ private:
         if (from >= to) {
             return QString();
         }
-        if (!m_lfEnds) {
+        if (!m_rejoin) {
             return span(from, to).toString();
         }
         QString text;
@@ -357,8 +171,14 @@ private:
         if (!m_shared) {
             return join(from, to);
         }
-        return m_lfEnds ? m_shared->get(join(from, to)) : m_shared->get(span(from, to));
+        return m_rejoin ? m_shared->get(join(from, to)) : m_shared->get(span(from, to));
     }
+
+    static constexpr unsigned char withoutTime = 1;
+    static constexpr unsigned char withoutEntry = 2;
+
+    bool isLabel(qsizetype i) const { return i < n() && (is(i, Line::ResponseLabel) || is(i, Line::NotesLabel)); }
+    unsigned char opens(qsizetype i) const { return i < n() ? m_opens[static_cast<std::size_t>(i)] : 0; }
 
     bool startsBlock(qsizetype i) const { return i + 1 < n() && is(i, Line::RecordSeparator) && is(i + 1, Line::Time); }
 
@@ -370,9 +190,11 @@ private:
         return i + 2 >= n() || opensAssignment(m_lines[i + 2], m_lines[i + 1]);
     }
 
-    // The first line at or after i where the next block or header starts.
-    qsizetype nextStart(qsizetype i) const {
-        while (i < n() && !startsBlock(i) && !isHeaderAt(i)) {
+    // The first line at or after i where the next block or header starts. A response or note also ends where a
+    // block with a damaged opening plainly starts. An entry does not: it is the document's line, which may hold a
+    // separator line, and it ends at the first record separator before a label all the same.
+    qsizetype nextStart(qsizetype i, unsigned char damaged = 0) const {
+        while (i < n() && !startsBlock(i) && !isHeaderAt(i) && (opens(i) & damaged) == 0) {
             ++i;
         }
         return i;
@@ -383,13 +205,14 @@ private:
         while (i < n() && is(i, Line::Blank)) {
             ++i;
         }
-        return i >= n() || startsBlock(i) || isHeaderAt(i) || is(i, Line::Time) ||
+        return i >= n() || startsBlock(i) || isHeaderAt(i) || is(i, Line::Time) || opens(i) != 0 ||
                (is(i, Line::Assignment) && (i + 1 >= n() || opensAssignment(m_lines[i + 1], m_lines[i])));
     }
 
     qsizetype readStray(qsizetype i) {
         qsizetype j = i + 1;
-        while (j < n() && !startsBlock(j) && !isHeaderAt(j) && !is(j, Line::Time) && !is(j, Line::Assignment)) {
+        while (j < n() && !startsBlock(j) && !isHeaderAt(j) && !is(j, Line::Time) && !is(j, Line::Assignment) &&
+               opens(j) == 0) {
             ++j;
         }
         qsizetype last = j;
@@ -444,13 +267,20 @@ private:
         return std::max(end, i + 1);
     }
 
-    qsizetype readBlock(qsizetype i, bool withSeparator) {
+    // How much of a block's opening, the record separator and the time line, is there.
+    enum class Opening { Whole, NoSeparator, NoTime, NoEntry };
+
+    qsizetype readBlock(qsizetype i, Opening opening) {
         Block b;
         b.firstLine = i + 1;
-        qsizetype k = withSeparator ? i + 1 : i;
-        b.time = m_lines[k].sliced(indentOf(m_lines[k]), 8).toString();
-        ++k;
-        const qsizetype limit = nextStart(k);
+        qsizetype k = opening == Opening::Whole || opening == Opening::NoTime ? i + 1 : i;
+        if (opening == Opening::Whole || opening == Opening::NoSeparator) {
+            b.time = m_lines[k].sliced(indentOf(m_lines[k]), 8).toString();
+            ++k;
+        } else {
+            b.complete = false;
+        }
+        const qsizetype limit = nextStart(k); // an entry may hold a separator line: the most text is kept
         bool noteDate = false;
         if (k < limit && is(k, Line::DateTime)) {
             b.noteDateTime = m_lines[k].sliced(indentOf(m_lines[k]), 18).toString();
@@ -502,7 +332,7 @@ private:
         b.kind = note ? BlockKind::Note : BlockKind::Response;
         const qsizetype textStart = note ? labelAt : labelAt + 1;
         const qsizetype firstClosing = note ? labelAt + 1 : labelAt + 2; // a response has at least one line
-        const qsizetype textLimit = nextStart(textStart);
+        const qsizetype textLimit = nextStart(textStart, withoutTime | withoutEntry);
 
         qsizetype closingAt = -1;
         qsizetype lastClosing = -1;
@@ -566,64 +396,10 @@ private:
     SharedTexts* m_shared;
     std::vector<QStringView> m_lines;
     std::vector<Line> m_kinds;
-    bool m_lfEnds = false;
+    std::vector<unsigned char> m_opens; // withoutTime, withoutEntry or 0, for every line
+    bool m_rejoin = false;              // lines are joined with CR LF, not taken as the text holds them
     bool m_unterminated = false;
 };
-
-// Whether the bytes are UTF-8 holding characters beyond ASCII; stops at the first byte that UTF-8 cannot hold,
-// which in a record file is as a rule on its first line, the filler.
-bool isUtf8BeyondAscii(const QByteArray& bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const std::size_t n = static_cast<std::size_t>(bytes.size());
-    bool beyond = false;
-    std::size_t i = 0;
-    while (i < n) {
-        if (i + 8 <= n) {
-            quint64 eight = 0;
-            std::memcpy(&eight, p + i, 8);
-            if ((eight & 0x8080808080808080ULL) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        char32_t least = 0;
-        if ((c & 0xE0) == 0xC0) {
-            length = 2;
-            least = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            length = 3;
-            least = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            length = 4;
-            least = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + length > n) {
-            return false;
-        }
-        char32_t code = c & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (p[i + k] & 0x3F);
-        }
-        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        beyond = true;
-        i += length;
-    }
-    return beyond;
-}
-
 } // namespace
 
 QString SharedTexts::get(QStringView text) {
@@ -645,34 +421,6 @@ QString SharedTexts::get(QStringView text) {
 Reading read(QStringView text, SharedTexts* shared) {
     Reading reading;
     Parser(text, reading, shared).run();
-    return reading;
-}
-
-Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
-    QString text;
-    QString encoding;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        text = QString::fromUtf8(bytes.mid(3));
-        encoding = QStringLiteral("UTF-8");
-    } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        auto decoder = QStringDecoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
-        text = decoder.decode(bytes.mid(2));
-        encoding = QStringLiteral("UTF-16");
-    } else if (isUtf8BeyondAscii(bytes)) {
-        text = QString::fromUtf8(bytes);
-        encoding = QStringLiteral("UTF-8");
-    } else {
-        text = codepage::decode(bytes);
-    }
-    Reading reading = read(text, shared);
-    if (!encoding.isEmpty()) {
-        reading.problems.insert(reading.problems.begin(),
-                                Problem{1,
-                                        QStringLiteral("the file is in %1, not Windows-1252: another editor saved it; "
-                                                       "read as %1")
-                                            .arg(encoding),
-                                        QString()});
-    }
     return reading;
 }
 

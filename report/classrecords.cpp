@@ -1,5 +1,7 @@
 #include "report/classrecords.h"
 
+#include "report/runcopies.h"
+
 #include <QFileInfo>
 #include <QHash>
 
@@ -11,10 +13,6 @@ namespace report {
 using recordreader::BlockKind;
 
 namespace {
-
-bool startsWithNoCase(QStringView text, QStringView prefix) {
-    return text.startsWith(prefix, Qt::CaseInsensitive);
-}
 
 // "mm-dd-yyyy" at the start, as the reader found it; an invalid date when it is not one.
 QDate dateOf(QStringView mmddyyyy) {
@@ -34,47 +32,8 @@ QDate dateOf(QStringView mmddyyyy) {
     return QDate(number(6, 4), number(0, 2), number(3, 2));
 }
 
-bool sameContent(const Record& a, const Record& b) {
-    return a.kind == b.kind && a.rating == b.rating && a.entry == b.entry && a.text == b.text &&
-           a.ratingText == b.ratingText;
-}
-
-// The writer reads the clock anew for each file, so the copies of one block may differ by a second, across midnight
-// too; a block with an unreadable time matches on its content alone.
-bool closeInTime(const Record& a, const Record& b) {
-    if (a.seconds < 0 || b.seconds < 0) {
-        return true;
-    }
-    const int d = std::abs(a.seconds - b.seconds);
-    return std::min(d, 86400 - d) <= 2;
-}
-
 qint64 stampOf(const Record& r) {
     return (r.date.isValid() ? r.date.toJulianDay() : 0) * 86400 + std::max(r.seconds, 0);
-}
-
-// Puts the records of b that a does not hold into a, in their order; a record of b that a holds gives it its
-// question number when a lacks one.
-void mergeInto(std::vector<Record>& a, std::vector<Record>& b) {
-    std::size_t at = 0;
-    for (Record& r : b) {
-        std::size_t found = a.size();
-        for (std::size_t j = at; j < a.size(); ++j) {
-            if (sameContent(a[j], r) && closeInTime(a[j], r)) {
-                found = j;
-                break;
-            }
-        }
-        if (found < a.size()) {
-            if (!a[found].questionNumber) {
-                a[found].questionNumber = r.questionNumber;
-            }
-            at = found + 1;
-        } else {
-            a.insert(a.begin() + static_cast<std::ptrdiff_t>(at), std::move(r));
-            ++at;
-        }
-    }
 }
 
 QString shownName(const QString& key) {
@@ -104,40 +63,19 @@ int secondsOf(QStringView time) {
     return h * 3600 + m * 60 + s;
 }
 
-FileName classify(const QString& fileName) {
-    FileName f;
-    QStringView name(fileName);
-    if (!name.endsWith(u".txt", Qt::CaseInsensitive)) {
-        f.student = QFileInfo(fileName).completeBaseName();
-        return f;
-    }
-    name.chop(4);
-    if (startsWithNoCase(name, u"masterFile_")) {
-        f.role = FileRole::Master;
-        f.student = name.mid(11).toString();
-    } else if (startsWithNoCase(name, u"notes_")) {
-        f.role = FileRole::Notes;
-        f.student = name.mid(6).toString();
-    } else if (startsWithNoCase(name, u"send_") && name.size() >= 9 &&
-               std::all_of(name.begin() + 5, name.begin() + 9, [](QChar c) { return c >= u'0' && c <= u'9'; })) {
-        f.role = FileRole::Send;
-        f.month = name.mid(5, 2).toInt();
-        f.day = name.mid(7, 2).toInt();
-        f.student = name.mid(9).toString();
-    } else {
-        f.student = name.toString();
-    }
-    return f;
-}
-
 void ClassReader::addIssue(const QString& path, const QString& message) {
     m_records.issues.push_back({path, 0, message, QString()});
+}
+
+void ClassReader::addNotRead(const QString& path, const QString& reason) {
+    m_records.notRead.push_back(m_records.issues.size());
+    addIssue(path, QStringLiteral("not read: ") + reason);
 }
 
 bool ClassReader::add(const QString& path, const QByteArray& bytes) {
     const int file = static_cast<int>(m_records.files.size());
     m_records.files << path;
-    const FileName name = classify(QFileInfo(path).fileName());
+    FileName name = classify(QFileInfo(path).fileName());
     recordreader::Reading reading = recordreader::readBytes(bytes, &m_shared);
     if (reading.blocks.empty()) {
         addIssue(path, bytes.isEmpty() ? QStringLiteral("an empty file: nothing to read")
@@ -153,6 +91,13 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
     for (recordreader::Problem& p : reading.problems) {
         m_records.issues.push_back({path, p.line, std::move(p.message), std::move(p.text)});
     }
+    // names that differ only in letter case (or in a copy suffix, already gone) are one student's
+    const bool copySuffix =
+        name.role != FileRole::Other &&
+        !QFileInfo(path).fileName().contains(name.student + QStringLiteral(".txt"), Qt::CaseInsensitive);
+    const QString folded = name.student.toCaseFolded();
+    m_names[folded].push_back({name.student, path, copySuffix});
+    name.student = folded;
     m_records.blocksRead += static_cast<qsizetype>(reading.blocks.size());
     ++m_records.filesWithRecords;
 
@@ -216,11 +161,35 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
 
 ClassRecords ClassReader::finish() {
     QHash<QString, std::size_t> studentAt;
+    // of the forms of one name, the one in mixed case, from a file without a copy suffix, the first such
+    QHash<QString, QString> nameOf;
+    for (const auto& [key, forms] : m_names) {
+        const auto score = [](const NameForm& f) {
+            const bool mixed = f.form.toLower() != f.form && f.form.toUpper() != f.form;
+            return (mixed ? 2 : 0) + (f.copySuffix ? 0 : 1);
+        };
+        const NameForm* best = &forms.front();
+        for (const NameForm& f : forms) {
+            best = score(f) > score(*best) ? &f : best;
+        }
+        nameOf.insert(key, best->form);
+        for (const NameForm& f : forms) {
+            if (f.form != best->form) {
+                addIssue(f.path, QStringLiteral("the name \"%1\" is taken as \"%2\": names that differ only in letter "
+                                                "case or a copy suffix are one student")
+                                     .arg(f.form, best->form));
+            } else if (f.copySuffix) {
+                addIssue(f.path, QStringLiteral("the name \"%1\" is taken as \"%2\", without its copy suffix")
+                                     .arg(QFileInfo(f.path).completeBaseName(), f.form));
+            }
+        }
+    }
     auto studentOf = [&](const QString& key) -> Student& {
         auto it = studentAt.find(key);
         if (it == studentAt.end()) {
             it = studentAt.insert(key, m_records.students.size());
-            m_records.students.push_back({key, shownName(key), {}, {}});
+            const QString name = nameOf.value(key, key);
+            m_records.students.push_back({name, shownName(name), {}, {}});
         }
         return m_records.students[*it];
     };
@@ -239,14 +208,14 @@ ClassRecords ClassReader::finish() {
             s.runs.push_back(std::move(p.run));
             continue;
         }
-        const QString key = p.student + QChar(0) + p.run.filler + QChar(0) + p.run.assignmentNbr;
+        const QString key = p.student + QChar(0) + matchForm(p.run.filler) + QChar(0) + p.run.assignmentNbr;
         const auto it = runAt.constFind(key);
         if (it == runAt.constEnd()) {
             runAt.insert(key, s.runs.size());
             s.runs.push_back(std::move(p.run));
         } else {
             Run& same = s.runs[*it];
-            mergeInto(same.records, p.run.records);
+            mergeInto(same.records, p.run.records, m_records);
             if (!same.date.isValid()) {
                 same.date = p.run.date;
             }
@@ -255,7 +224,7 @@ ClassRecords ClassReader::finish() {
     // blocks found before any header: each is kept unless a run of the student holds it already
     QHash<QString, QMultiHash<std::size_t, Record*>> held; // by student, then by content
     auto contentHash = [](const Record& r) {
-        return qHashMulti(0, static_cast<int>(r.kind), r.entry, r.text, r.ratingText);
+        return qHashMulti(0, static_cast<int>(r.kind), matchForm(r.entry), matchForm(r.text), matchForm(r.ratingText));
     };
     for (PendingRun& p : m_runs) {
         if (p.hasHeader) {
@@ -278,18 +247,24 @@ ClassRecords ClassReader::finish() {
             const std::size_t h = contentHash(r);
             Record* same = nullptr;
             for (auto it = index->constFind(h); it != index->constEnd() && it.key() == h; ++it) {
-                if (sameContent(**it, r) && closeInTime(**it, r)) {
+                if (closeInTime(**it, r) && (sameContent(**it, r) || sameCopy(**it, r))) {
                     same = *it;
                     break;
                 }
             }
             if (same) {
-                if (!same->questionNumber) {
-                    same->questionNumber = r.questionNumber;
-                }
-            } else {
-                rest.records.push_back(std::move(r));
+                keepBetter(*same, r);
+                continue;
             }
+            for (const Run& run : s.runs) {
+                const auto other = std::find_if(run.records.begin(), run.records.end(),
+                                                [&](const Record& x) { return differentCopy(x, r); });
+                if (other != run.records.end()) {
+                    sayDiffer(*other, r, m_records);
+                    break;
+                }
+            }
+            rest.records.push_back(std::move(r));
         }
         if (!rest.records.empty()) {
             // moving the run keeps its records where they are, so the index stays good

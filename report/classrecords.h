@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -68,12 +69,14 @@ enum class FileRole { Master, Send, Notes, Other };
 
 struct FileName {
     FileRole role = FileRole::Other;
-    QString student; // the name part
+    QString student; // the name part, without a copy suffix such as " (1)"
     int month = 0;   // a send file's day, 0 for the others
     int day = 0;
 };
 
-// What a file's name says: whose it is and, for a send file, of which day.
+// What a file's name says: whose it is and, for a send file, of which day. A record file's name is recognised at the
+// end of a longer one too, as a course platform gives it back ("Ann
+// Lee_1234_assignsubmission_file_send_0107Ann_Lee.txt").
 FileName classify(const QString& fileName);
 
 // Reads files one by one, then merges what several files hold twice: a student's master file and send files carry
@@ -84,6 +87,8 @@ public:
     bool add(const QString& path, const QByteArray& bytes);
     // A file that could not be read at all.
     void addIssue(const QString& path, const QString& message);
+    // A file or folder left out, with the reason ("a FIFO"): it is listed as not read.
+    void addNotRead(const QString& path, const QString& reason);
     ClassRecords finish();
 
 private:
@@ -95,6 +100,12 @@ private:
     ClassRecords m_records;
     std::vector<PendingRun> m_runs;
     recordreader::SharedTexts m_shared; // entries and ratings, held once for the class
+    struct NameForm {
+        QString form; // the name part as a file gives it
+        QString path;
+        bool copySuffix = false;
+    };
+    std::map<QString, std::vector<NameForm>> m_names; // the name parts met, by their letters in one case
 };
 
 // Seconds since midnight from "hh:mm:ss"; -1 when it is not a time.

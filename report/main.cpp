@@ -1,12 +1,13 @@
+#include "report/classfiles.h"
 #include "report/classrecords.h"
 #include "report/classview.h"
 #include "report/csvreport.h"
 #include "report/htmlreport.h"
 #include "report/reportfile.h"
+#include "report/terminaltext.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -15,9 +16,6 @@
 #include <set>
 
 namespace {
-
-// A student who pasted a hundred 10 MB responses would still be far below this; a file above it is something else.
-constexpr qint64 largestFile = qint64(1) << 30;
 
 const char* const usage = "Usage: qadrill-report [-o FOLDER | -o PAGE.html] [--csv RATINGS.csv] [-r] PATH...\n";
 
@@ -31,8 +29,11 @@ const char* const help =
     "their self-critique ratings. The folder can be zipped and opened anywhere.\n"
     "\n"
     "A PATH is a send file (send_MMDD<name>.txt), a master file (masterFile_<name>.txt), or a folder, in which\n"
-    "those files are read. A student's master file and send files hold the same runs: each response and note is\n"
-    "shown once. The student is known by the name in the file name.\n"
+    "those files are read, also under a name that a course platform put something before. Every other file met\n"
+    "is listed as not read, with the reason; under -r, hidden and trash folders are not entered. A student's master\n"
+    "file and send files hold the same runs: each response and note is shown once. The student is known by the\n"
+    "name in the file name; names that differ only in letter case or a copy suffix such as \" (1)\" are one.\n"
+    "A file larger than 64 MB is not read: a master file holding a whole course is about 22 MB.\n"
     "\n"
     "Options:\n"
     "  -o, --output FOLDER\n"
@@ -48,16 +49,18 @@ const char* const help =
     "  -h, --help         show this help\n"
     "      --version      show the version\n"
     "\n"
-    "Problems in the files are reported on standard error as FILE:LINE: message and listed at the end of the index;\n"
-    "everything else in the files is still read. The program writes nothing but the pages and the table, and never\n"
-    "over one of its input files. A page or table that stands already is replaced whole and keeps its mode; a\n"
-    "symbolic link is followed; a device, a FIFO or - is written straight through.\n"
+    "Problems in the files are reported on standard error as FILE:LINE: message, control characters shown as\n"
+    "\\xNN or <U+XXXX>, and listed at the end of the index; everything else in the files is still read. The\n"
+    "program writes nothing but the pages and the table, and never over one of its input files. A page or table\n"
+    "that stands already is replaced whole and keeps its mode; a symbolic link is followed; a device, a FIFO or -\n"
+    "is written straight through.\n"
     "\n"
     "Exit status: 0 when the report was written; 1 when no record could be read, or the report could not be\n"
     "written; 2 for a usage error.\n";
 
+// Standard error shows what files hold and what their names are: never a control character as it stands.
 void say(const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fputs(report::terminalText(text).toLocal8Bit().constData(), stderr);
     std::fputc('\n', stderr);
 }
 
@@ -66,11 +69,6 @@ int usageError(const QString& text) {
     std::fputs(usage, stderr);
     std::fputs("Try 'qadrill-report --help' for more.\n", stderr);
     return 2;
-}
-
-bool isRecordFileName(const QString& name) {
-    const report::FileName f = report::classify(name);
-    return f.role == report::FileRole::Send || f.role == report::FileRole::Master;
 }
 
 std::filesystem::path fsPath(const QString& path) {
@@ -106,15 +104,22 @@ struct Options {
     QString csv;
     bool recursive = false;
     QStringList paths;
+    std::vector<std::filesystem::path> fsPaths; // the same, as the system gave them: a name need not be UTF-8
 };
 
 // Parses the arguments; returns an exit status when the run ends here.
-std::optional<int> parseArguments(const QStringList& args, Options& options) {
+std::optional<int> parseArguments(const QStringList& args, char* argv[], Options& options) {
     bool onlyPaths = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (onlyPaths || arg == u"-" || !arg.startsWith(u'-')) {
             options.paths << arg;
+#ifdef Q_OS_WIN
+            Q_UNUSED(argv);
+            options.fsPaths.push_back(fsPath(arg));
+#else
+            options.fsPaths.emplace_back(argv[i]);
+#endif
             continue;
         }
         const auto value = [&](const QString& option) -> std::optional<QString> {
@@ -172,87 +177,39 @@ std::optional<int> parseArguments(const QStringList& args, Options& options) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     Options options;
-    if (const auto status = parseArguments(QCoreApplication::arguments(), options)) {
+    if (const auto status = parseArguments(QCoreApplication::arguments(), argv, options)) {
         return *status;
     }
 
     report::ClassReader reader;
-    QStringList inputs;
-    std::set<QString> seen;
-    const auto addInput = [&](const QString& path) {
-        const QString canonical = QFileInfo(path).canonicalFilePath();
-        if (seen.insert(canonical.isEmpty() ? path : canonical).second) {
-            inputs << path;
-        }
-    };
-    for (const QString& path : options.paths) {
-        const QFileInfo info(path);
-        if (!info.exists()) {
-            reader.addIssue(path, QStringLiteral("no such file or folder"));
-        } else if (info.isDir()) {
-            QStringList found;
-            QDirIterator it(path, QDir::Files | QDir::Hidden,
-                            options.recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
-            while (it.hasNext()) {
-                const QString file = it.next();
-                if (isRecordFileName(it.fileName())) {
-                    found << file;
-                }
-            }
-            if (found.isEmpty()) {
-                reader.addIssue(path, options.recursive
-                                          ? QStringLiteral("no send_*.txt or masterFile_*.txt file in this folder or "
-                                                           "below it")
-                                          : QStringLiteral("no send_*.txt or masterFile_*.txt file in this folder%1")
-                                                .arg(QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty()
-                                                         ? QString()
-                                                         : QStringLiteral(" (-r reads its subfolders too)")));
-            }
-            found.sort();
-            for (const QString& file : found) {
-                addInput(file);
-            }
-        } else if (!info.isFile()) {
-            // a device or a pipe could be read for ever
-            reader.addIssue(path, QStringLiteral("not a file or a folder"));
-        } else {
-            addInput(path);
-        }
-    }
-
+    const std::vector<report::InputFile> inputs = report::findInputs(options.fsPaths, options.recursive, reader);
     for (const QString& output : {options.output, options.csv}) {
-        for (const QString& input : inputs) {
-            if (!output.isEmpty() && sameFile(output, input)) {
+        for (const report::InputFile& input : inputs) {
+            std::error_code error;
+            if (!output.isEmpty() && std::filesystem::equivalent(fsPath(output), input.path, error) && !error) {
                 return usageError(
                     QStringLiteral("%1 is one of the files to read; the report is not written over it").arg(output));
             }
         }
     }
-
-    for (const QString& path : inputs) {
-        QFile file(path);
-        if (file.size() > largestFile) {
-            reader.addIssue(
-                path,
-                QStringLiteral("%1 MB, far more than any record file: not read").arg(file.size() / (1024 * 1024)));
-            continue;
+    qsizetype filesRead = 0;
+    for (const report::InputFile& input : inputs) {
+        if (const std::optional<QByteArray> bytes = report::readInput(input, reader)) {
+            reader.add(input.shown, *bytes);
+            ++filesRead;
         }
-        if (!file.open(QIODevice::ReadOnly)) {
-            reader.addIssue(path, QStringLiteral("cannot be read: %1").arg(file.errorString()));
-            continue;
-        }
-        reader.add(path, file.readAll());
     }
     const report::ClassRecords records = reader.finish();
     for (const report::Issue& issue : records.issues) {
         say(issue.line > 0 ? QStringLiteral("%1:%2: %3").arg(issue.file).arg(issue.line).arg(issue.message)
                            : QStringLiteral("%1: %2").arg(issue.file, issue.message));
     }
-    if (inputs.size() > 100) {
-        say(QStringLiteral("qadrill-report: read %1 files, %2 of them with records, of %3 students")
-                .arg(inputs.size())
+    if (filesRead > 100 || !records.notRead.empty()) {
+        say(QStringLiteral("qadrill-report: read %1 files, %2 of them with records, of %3 students; %4 not read")
+                .arg(filesRead)
                 .arg(records.filesWithRecords)
-                .arg(records.students.size()));
+                .arg(records.students.size())
+                .arg(records.notRead.size()));
     }
     if (records.students.empty()) {
         say(QStringLiteral("qadrill-report: no record could be read; no report written"));
@@ -279,8 +236,9 @@ int main(int argc, char* argv[]) {
         }
         // a page's name in the folder may be a link to a file that is read
         for (const report::ReportPage& page : pages) {
-            for (const QString& input : inputs) {
-                if (sameFile(folder.filePath(page.name), input)) {
+            for (const report::InputFile& input : inputs) {
+                std::error_code same;
+                if (std::filesystem::equivalent(fsPath(folder.filePath(page.name)), input.path, same) && !same) {
                     return usageError(
                         QStringLiteral("%1 is one of the files to read; the report is not written over it")
                             .arg(folder.filePath(page.name)));

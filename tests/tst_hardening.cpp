@@ -13,12 +13,14 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 #include <QThread>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include <dirent.h>
 #include <linux/capability.h>
@@ -49,6 +51,8 @@ private slots:
     // Faults
     void diskFills_nothingHalfWritten_data();
     void diskFills_nothingHalfWritten();
+    void diskFillsWhileTyping_savedTextNeverLost_data();
+    void diskFillsWhileTyping_savedTextNeverLost();
     void twoWriters_blocksNeverInterleave();
     void killedWhileRatingBoxOpen_filesHoldWholeBlocks();
     void recordFileLocked_givenUpAfterTheWait();
@@ -98,6 +102,36 @@ QList<QByteArray> recordNames(const QString& folder) {
 // What a response adds to the master file after the question "`q001.  What is 2 + 3?" of the small document.
 QByteArray responseTail(const QByteArray& recorded, const QByteArray& rating) {
     return "RESPONSE -->  \r\n" + recorded + "\r\nconfidence assessment:  " + rating + "\r\n" + closing;
+}
+
+// A small file system of its own at path, taken away when the test ends; nothing when none can be mounted here.
+struct SmallDisk {
+    QByteArray path;
+    bool mounted = false;
+    explicit SmallDisk(const QString& folder) : path(QFile::encodeName(folder)) {
+        mounted = QDir().mkpath(folder) && ::mount("tmpfs", path.constData(), "tmpfs", 0, "size=256k") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted) {
+            ::umount2(path.constData(), MNT_DETACH);
+        }
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+};
+
+// Takes every page left on the disk of folder but one, so that a write of more than a page fails half-way; true
+// when that is so.
+bool fillDisk(const QString& folder) {
+    QFile filler(folder + QStringLiteral("/filler"));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        return false;
+    }
+    const QByteArray page(4096, 'f');
+    while (filler.write(page) == page.size()) {
+    }
+    return filler.error() != QFileDevice::NoError &&
+           filler.resize(filler.size() / page.size() * page.size() - page.size());
 }
 
 QString tenMegabytes() {
@@ -362,21 +396,12 @@ void TestHardening::diskFills_nothingHalfWritten() {
     TestRun run({"A", "1", "", "1", "2", "3"}, fixtures::smallDocument());
     const QString disk = run.home() + QStringLiteral("/disk");
     QVERIFY(QDir().mkpath(disk));
-    struct Unmount {
-        QByteArray path;
-        bool mounted = false;
-        ~Unmount() {
-            if (mounted) {
-                ::umount2(path.constData(), MNT_DETACH);
-            }
-        }
-    } unmount{QFile::encodeName(disk)};
+    std::optional<SmallDisk> mounted;
     if (smallDisk) {
-        if (::mount("tmpfs", unmount.path.constData(), "tmpfs", 0, "size=256k") != 0) {
+        if (!mounted.emplace(disk).mounted) {
             QSKIP(qPrintable(QStringLiteral("no tmpfs can be mounted here (%1); the /dev/full row tests the rollback")
                                  .arg(QString::fromLocal8Bit(std::strerror(errno)))));
         }
-        unmount.mounted = true;
     } else {
         QVERIFY2(QFile::exists(QStringLiteral("/dev/full")), "the fault needs /dev/full");
     }
@@ -436,6 +461,81 @@ void TestHardening::diskFills_nothingHalfWritten() {
     QVERIFY(contents(sendPath).startsWith(send));
     QVERIFY(contents(sendPath).endsWith(tail));
     QCOMPARE(contents(masterPath).count("RESPONSE -->  "), 1);
+}
+
+void TestHardening::diskFillsWhileTyping_savedTextNeverLost_data() {
+    QTest::addColumn<QString>("press"); // what the student does once the disk is full
+    QTest::newRow("typing on, then killed") << QString();
+    QTest::newRow("next question") << QString::fromLatin1(next);
+    QTest::newRow("quit program") << QStringLiteral("cmd_quit");
+}
+
+// A draft is saved; the disk fills (another program takes the space); more is typed and a save fails for want of
+// room. The saved draft stays whole, the student is told where the text is, and once there is room it is kept.
+void TestHardening::diskFillsWhileTyping_savedTextNeverLost() {
+    QFETCH(QString, press);
+    TestRun run({"A", "1", "", "1", "2"}, fixtures::smallDocument());
+    const QString disk = run.home() + QStringLiteral("/disk");
+    const SmallDisk small(disk);
+    if (!small.mounted) {
+        QSKIP("no tmpfs can be mounted here");
+    }
+    const auto endRunFirst = qScopeGuard([&] { run.form.reset(); }); // its draft's lock goes before the disk
+    run.platform.answers[2] = disk;
+    // a text kept in an earlier run, which a failed append must leave as it is
+    const QString keptPath = disk + QStringLiteral("/unsent_A.txt");
+    const QByteArray keptBefore =
+        keptstore::entryBytes({"01-06-2026", "10:00:00", "001", "emptied by clear box", "", "x"});
+    QFile keptFile(keptPath);
+    QVERIFY(keptFile.open(QIODevice::WriteOnly) && keptFile.write(keptBefore) == keptBefore.size());
+    keptFile.close();
+    QVERIFY(run.start());
+    run.click(next);
+    const auto drafts = [&] {
+        return QDir(disk).entryList({QStringLiteral(".unsent_A.*.draft")}, QDir::Files | QDir::Hidden);
+    };
+    run.typeAnswer(QStringLiteral("saved before the disk filled"));
+    QTRY_VERIFY_WITH_TIMEOUT(drafts().size() == 1 && contents(disk + u'/' + drafts().first()).endsWith("filled"), 5000);
+    const QString draftPath = disk + u'/' + drafts().first();
+    const QByteArray good = contents(draftPath);
+    QVERIFY(fillDisk(disk));
+    const QList<QByteArray> files = rawNames(disk);
+
+    const QString typed = QStringLiteral("saved before the disk filled, and typed after it ").repeated(300);
+    run.typeAnswer(typed);
+    QTRY_VERIFY_WITH_TIMEOUT(!run.form->pendingWarnings().isEmpty(), 5000);
+    QVERIFY2(run.form->pendingWarnings().first().contains(QStringLiteral("No space left on device")),
+             qPrintable(run.form->pendingWarnings().first()));
+    // the failed save left the good draft as it was, and no file of its own
+    QCOMPARE(contents(draftPath), good);
+    QCOMPARE(rawNames(disk), files);
+    if (press.isEmpty()) {
+        return; // a kill now leaves the good draft for the next start
+    }
+
+    run.click(press.toLatin1().constData());
+    QCOMPARE(contents(draftPath), good);
+    QCOMPARE(contents(keptPath), keptBefore); // the half that fitted was taken back
+    const QString message = run.platform.messages.value(run.platform.messages.size() - 1);
+    QVERIFY2(message.contains(QStringLiteral("could not be saved on disk")) &&
+                 message.contains(QStringLiteral("No space left on device")),
+             qPrintable(message));
+    QVERIFY(!run.form->runEnded());
+    if (press == u"cmd_quit") {
+        QVERIFY2(message.contains(QStringLiteral("stays open")), qPrintable(message));
+        QCOMPARE(run.answer(), typed);
+    }
+
+    // room again: the text goes into the kept-text file, and the draft goes once it holds nothing more
+    QVERIFY(QFile::remove(disk + QStringLiteral("/filler")));
+    if (press == u"cmd_quit") {
+        run.click("cmd_quit");
+        QVERIFY(run.form->runEnded());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(contents(keptPath).contains(typed.toUtf8()), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(drafts().isEmpty(), 5000);
+    QVERIFY(contents(keptPath).startsWith(keptBefore));
+    QCOMPARE(keptstore::untoldCount(contents(keptPath)), 2);
 }
 
 void TestHardening::twoWriters_blocksNeverInterleave() {
@@ -563,11 +663,10 @@ void TestHardening::killedWhileRatingBoxOpen_filesHoldWholeBlocks() {
     QVERIFY(next.start());
     next.form->show();
     QTRY_COMPARE(next.platform.messages.size(), 1);
-    QVERIFY2(next.platform.messages.first().startsWith(QStringLiteral("1 text that you typed and did not enter")),
+    QVERIFY2(next.platform.messages.first().startsWith(QStringLiteral("1 text that you typed and did not enter")) &&
+                 next.platform.messages.first().contains(next.folder() + QStringLiteral("/unsent_A.txt")),
              qPrintable(next.platform.messages.first()));
-    QVERIFY(next.file("unsent_A.txt")
-                .contains("recovered from the draft of a run that did not end: 1 line\r\n"
-                          "Typed under: 5.\r\nsecond answer\r\n"));
+    QVERIFY(next.file("unsent_A.txt").contains(", which did not end: 1 line\r\nTyped under: 5.\r\nsecond answer\r\n"));
 }
 
 void TestHardening::recordFileLocked_givenUpAfterTheWait() {
@@ -692,32 +791,44 @@ void TestHardening::workFolderTurnsReadOnly_toldOnce_nothingLost() {
     } restore{folder};
 
     // No new file can be made in the folder: the record files, which exist, still take blocks; the draft and the
-    // kept-text file cannot be made, and the student is told so once.
+    // kept-text file cannot be made. The student is told at the next press of a main button, not while typing, so
+    // every key typed meanwhile reaches the answer box.
     run.click(next);
     run.typeAnswer("my answer");
-    QTRY_COMPARE(run.platform.messages.size(), 1);
-    QVERIFY2(run.platform.messages.first().contains(QStringLiteral("could not be saved")) &&
-                 run.platform.messages.first().contains(run.folder()),
-             qPrintable(run.platform.messages.first()));
-    run.click(next); // the prompt takes the answer's place; it cannot be kept on disk, and undo still has it
-    run.click("cmd_clear_answer_box");
-    QCoreApplication::processEvents();
-    QCOMPARE(run.platform.messages.size(), 1);
+    QTRY_VERIFY(!run.form->pendingWarnings().isEmpty());
     QPlainTextEdit* box = run.form->controls().txt_answer;
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClicks(box, " and more");
+    QCOMPARE(run.answer(), QStringLiteral("my answer and more"));
+    QVERIFY(run.platform.messages.isEmpty());
+    run.click(next); // the prompt takes the answer's place; it cannot be kept on disk, and undo still has it
+    QCOMPARE(run.platform.messages.size(), 2);
+    QVERIFY2(run.platform.messages.at(0).contains(QStringLiteral("could not be saved in a draft in\n") + run.folder()),
+             qPrintable(run.platform.messages.at(0)));
+    QVERIFY2(run.platform.messages.at(1).contains(QStringLiteral("could not be saved on disk")) &&
+                 run.platform.messages.at(1).contains(QStringLiteral("only in this window")),
+             qPrintable(run.platform.messages.at(1)));
+    run.click("cmd_clear_answer_box");
     box->undo();
     box->undo();
-    QCOMPARE(run.answer(), QStringLiteral("my answer"));
+    QCOMPARE(run.answer(), QStringLiteral("my answer and more"));
+    // the same trouble again is not told again
     run.click(enter);
+    QCOMPARE(run.platform.messages.size(), 2);
     QVERIFY(run.file("masterFile_A.txt")
-                .endsWith("RESPONSE -->  \r\nmy answer\r\nself critique assessment: 2\r\n" + closing));
+                .endsWith("RESPONSE -->  \r\nmy answer and more\r\nself critique assessment: 2\r\n" + closing));
 
     // writable again: what is typed is kept, and the end of the run leaves no draft behind
     QVERIFY(::chmod(folder.constData(), 0755) == 0);
     run.typeAnswer("typed later");
     run.click("cmd_quit");
-    QVERIFY(run.file("unsent_A.txt").endsWith("\r\ntyped later\r\n\r\n"));
+    // the text the prompt replaced, held for the kept-text file meanwhile, goes in before the later one
+    const QByteArray kept = run.file("unsent_A.txt");
+    QVERIFY(kept.contains(", replaced by the response prompt: 1 line\r\nTyped under: `q001.  What is 2 + 3?\r\n"
+                          "my answer and more\r\n\r\n==== kept "));
+    QVERIFY(kept.endsWith("\r\ntyped later\r\n\r\n"));
     QCOMPARE(rawNames(run.folder()), (QList<QByteArray>{"masterFile_A.txt", "send_0107A.txt", "unsent_A.txt"}));
-    QCOMPARE(run.platform.messages.size(), 1);
+    QCOMPARE(run.platform.messages.size(), 2);
 }
 
 void TestHardening::twoRunsOfOneName_eachKeepsItsOwn() {

@@ -567,6 +567,8 @@ void TestRecords::readBack_writerBlocks_sameFields_data() {
     QTest::newRow("entry of paragraphs") << QStringLiteral("5.\r\n\r\nCOMMON ERROR: 23.") << QStringLiteral("ok")
                                          << QStringLiteral("3");
     QTest::newRow("entry that is a separator line") << sep << QStringLiteral("x") << QStringLiteral("3");
+    QTest::newRow("entry holding a separator line among others") << "a\r\n" + sep + "\r\nb"
+                                                                 << "x\r\n" + sep + "\r\ny" << QStringLiteral("3");
 }
 
 void TestRecords::readBack_writerBlocks_sameFields() {
@@ -709,6 +711,25 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
                .replace("\r\n", "\n")
                .toUtf8()
         << "H R R N" << QList<int>{1, 1} << QStringLiteral("5\r\nche\u010acked\u0a0a");
+    QTest::newRow("a closing separator ending in a bare LF")
+        << QByteArray(send).replace(send.indexOf(closingLine) + closing.size(), 2, "\n") << "H R R N" << QList<int>{15}
+        << "ok";
+    QTest::newRow("a block without its time line")
+        << without(send, "                                    09:30:05\r\n", 1) << "H R R! N" << QList<int>{16} << "ok";
+    QTest::newRow("a block whose middle was deleted")
+        << QByteArray(send).remove(send.indexOf("checked"), send.indexOf("COMMON") + 19 - send.indexOf("checked"))
+        << "H R! R! N" << QList<int>{6, 13} << "ok";
+    QTest::newRow("lines end in CR alone")
+        << QByteArray(send).replace("\r\n", "\r") << "H R R N" << QList<int>{1} << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("UTF-16 without a byte-order mark")
+        << QByteArray(reinterpret_cast<const char*>(codepage::decode(send).utf16()), send.size() * 2) << "H R R N"
+        << QList<int>{1} << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("UTF-8 with a Windows-1252 file appended")
+        << codepage::decode(send).toUtf8() + send.mid(send.indexOf(sepLine)).replace("ok", "v\xe9rifi\xe9")
+        << "H R R N R R N" << QList<int>{1, 53} << QStringLiteral("v\u00e9rifi\u00e9");
+    QTest::newRow("Windows-1252 whose filler holds a pair that is valid UTF-8")
+        << QByteArray(send).replace("[v\xba\xba", "[v\xc3\xa9").replace("checked", "v\xe9rifi\xe9") << "H R R N"
+        << QList<int>{} << "because 2 + 3 = 5\r\nv\u00e9rifi\u00e9";
     QTest::newRow("not a record file") << QByteArray("Dear teacher,\r\nhere is my work.\r\n") << "" << QList<int>{1}
                                        << "here is my work.";
 }

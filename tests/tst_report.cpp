@@ -5,6 +5,7 @@
 #include "report/classview.h"
 #include "report/csvreport.h"
 #include "report/htmlreport.h"
+#include "report/terminaltext.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -14,15 +15,22 @@
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <thread>
 
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 // The instructor's report: escaping, a class's files read with every record once, records placed against the
 // problem document, and the program as an instructor runs it.
@@ -39,6 +47,8 @@ private slots:
     void page_hostileFile_givesNoMarkupOfItsOwn();
     void pages_gridMarksAndLinksHold_data();
     void pages_gridMarksAndLinksHold();
+    void standardError_showsControlsAndBadBytes_data();
+    void standardError_showsControlsAndBadBytes();
 
     // Reading a class
     void classRecords_eachRecordOnce_data();
@@ -382,40 +392,114 @@ void TestReport::pages_gridMarksAndLinksHold() {
     }
 }
 
+void TestReport::standardError_showsControlsAndBadBytes_data() {
+    QTest::addColumn<QByteArray>("name"); // a file's name or text as the system gives it
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain, letters beyond ASCII kept")
+        << QByteArray("send_0107Jos\xc3\xa9 \xe6\x9d\x8e\\.txt") << QStringLiteral("send_0107Jos\u00e9 \u674e\\.txt");
+    QTest::newRow("clear the screen, set the title") << QByteArray("a\x1b[2J\x1b]0;t\x07"
+                                                                   "b")
+                                                     << QStringLiteral("a\\x1b[2J\\x1b]0;t\\x07b");
+    QTest::newRow("line ends, tab, DEL") << QByteArray("a\r\nb\tc\x7f") << QStringLiteral("a\\x0d\\x0ab\\x09c\\x7f");
+    QTest::newRow("C1 control sequence introducer") << QByteArray("a\xc2\x9b"
+                                                                  "2Jb")
+                                                    << QStringLiteral("a<U+009B>2Jb");
+    QTest::newRow("right-to-left override and isolates")
+        << QByteArray("x\xe2\x80\xaetxt.exe\xe2\x81\xa6y\xe2\x81\xa9\xd8\x9c")
+        << QStringLiteral("x<U+202E>txt.exe<U+2066>y<U+2069><U+061C>");
+    QTest::newRow("line separator") << QByteArray("a\xe2\x80\xa8"
+                                                  "b")
+                                    << QStringLiteral("a<U+2028>b");
+    QTest::newRow("a name in another code page")
+        << QByteArray("send_0107Jos\xe9.txt") << QStringLiteral("send_0107Jos\\xe9.txt");
+    QTest::newRow("overlong and cut-short UTF-8")
+        << QByteArray("\xc0\x80|\xe2\x82") << QStringLiteral("\\xc0\\x80|\\xe2\\x82");
+}
+
+void TestReport::standardError_showsControlsAndBadBytes() {
+    QFETCH(QByteArray, name);
+    QFETCH(QString, shown);
+    QCOMPARE(report::terminalText(report::shownFileName(name)), shown);
+}
+
 void TestReport::classRecords_eachRecordOnce_data() {
     QTest::addColumn<QList<QPair<QString, QByteArray>>>("files");
     QTest::addColumn<int>("students");
     QTest::addColumn<int>("records");
-    QTest::addColumn<int>("withNumber"); // records that know their question number from a master file
+    QTest::addColumn<int>("withNumber");     // records that know their question number from a master file
+    QTest::addColumn<QStringList>("issues"); // file:line of each problem
     const QString f1 = "[v\xba\xba\xba";
     const QString f2 = "[v\xbb\xbb";
     const QByteArray masterA = runFile(true, f1, "001", runA);
     const QByteArray sendA = runFile(false, f1, "001", runA);
     using Files = QList<QPair<QString, QByteArray>>;
     QTest::newRow("master and send of one run")
-        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", sendA}} << 1 << 4 << 3;
+        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", sendA}} << 1 << 4 << 3 << QStringList{};
     QTest::newRow("send read before master")
-        << Files{{"send_0107Ann.txt", sendA}, {"masterFile_Ann.txt", masterA}} << 1 << 4 << 3;
+        << Files{{"send_0107Ann.txt", sendA}, {"masterFile_Ann.txt", masterA}} << 1 << 4 << 3 << QStringList{};
     QTest::newRow("a copy of a send file")
-        << Files{{"send_0107Ann.txt", sendA}, {"copy/send_0107Ann.txt", sendA}} << 1 << 4 << 0;
+        << Files{{"send_0107Ann.txt", sendA}, {"copy/send_0107Ann.txt", sendA}} << 1 << 4 << 0 << QStringList{};
     QTest::newRow("send file a second later than the master")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, f1, "001", shifted(runA, 1))}}
-        << 1 << 4 << 3;
+        << 1 << 4 << 3 << QStringList{};
     QTest::newRow("send file without its header")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", runA)}} << 1
-        << 4 << 3;
+        << 4 << 3 << QStringList{};
     QTest::newRow("a block only in the send file")
         << Files{{"masterFile_Ann.txt", runFile(true, f1, "001", runA.mid(0, 3))}, {"send_0107Ann.txt", sendA}} << 1
-        << 4 << 2;
+        << 4 << 2 << QStringList{};
     QTest::newRow("two runs on two days, master and send files")
         << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runB, "01-08-2026")},
                  {"send_0107Ann.txt", sendA},
                  {"send_0108Ann.txt", runFile(false, f2, "001", runB, "01-08-2026")}}
-        << 1 << 5 << 4;
+        << 1 << 5 << 4 << QStringList{};
     QTest::newRow("the same presses in two runs count twice")
-        << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runA)}} << 1 << 8 << 6;
+        << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runA)}} << 1 << 8 << 6 << QStringList{};
     QTest::newRow("two students with the same run")
-        << Files{{"send_0107Ann.txt", sendA}, {"send_0107Bo.txt", sendA}} << 2 << 8 << 0;
+        << Files{{"send_0107Ann.txt", sendA}, {"send_0107Bo.txt", sendA}} << 2 << 8 << 0 << QStringList{};
+    QList<Press> accented = runA;
+    accented[0].text = QStringLiteral("5, d\u00e9j\u00e0 vu  ");
+    const QByteArray masterX = runFile(true, f1, "001", accented);
+    QByteArray sendAscii = runFile(false, f1, "001", accented);
+    for (char& c : sendAscii) {
+        c = static_cast<unsigned char>(c) >= 0x80 ? '?' : c;
+    }
+    QByteArray sendStripped;
+    for (const QByteArray& line : runFile(false, f1, "001", accented).split('\n')) {
+        qsizetype end = line.size();
+        while (end > 0 && QByteArrayView(" \t\r").contains(line[end - 1])) {
+            --end;
+        }
+        sendStripped += line.left(end) + (line.isEmpty() ? "" : "\n");
+    }
+    QList<Press> changed = runA;
+    changed[1].text = "wrong";
+    QList<Press> accentedB = runB;
+    accentedB[0].text = QStringLiteral("d\u00e9j\u00e0");
+    const QByteArray sendB = runFile(false, f2, "001", accentedB, "01-08-2026");
+    QTest::newRow("a copy saved in ASCII, letters lost to ?")
+        << Files{{"masterFile_Ann.txt", masterX}, {"send_0107Ann.txt", sendAscii}} << 1 << 4 << 3 << QStringList{};
+    QTest::newRow("a copy without trailing blanks, with LF ends")
+        << Files{{"send_0107Ann.txt", sendStripped}, {"masterFile_Ann.txt", masterX}} << 1 << 4 << 3
+        << QStringList{"send_0107Ann.txt:1"};
+    QTest::newRow("re-saved as UTF-8, a later run appended in Windows-1252")
+        << Files{{"masterFile_Ann.txt", masterX + runFile(true, f2, "001", accentedB, "01-08-2026")},
+                 {"send_0107Ann.txt", codepage::decode(runFile(false, f1, "001", accented)).toUtf8() + sendB}}
+        << 1 << 5 << 4
+        << QStringList{"send_0107Ann.txt:11", // where the letters beyond ASCII are
+                       QStringLiteral("send_0107Ann.txt:%1").arg(sendAscii.count('\n') + 11)};
+    QTest::newRow("copies that differ otherwise: both kept, both named")
+        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, f1, "001", changed)}} << 1 << 5
+        << 3 << QStringList{"send_0107Ann.txt:14", "masterFile_Ann.txt:17"};
+    QTest::newRow("copies that differ otherwise, one without its header")
+        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", changed)}} << 1
+        << 5 << 3 << QStringList{"send_0107Ann.txt:9", "masterFile_Ann.txt:17"};
+    QTest::newRow("names in another case and with a copy suffix are one student")
+        << Files{{"send_0107Ann.txt", sendA}, {"send_0107ANN (1).txt", sendA}} << 1 << 4 << 0
+        << QStringList{"send_0107ANN (1).txt:0"};
+    QTest::newRow("a name a course platform prefixed")
+        << Files{{"Ann_1234_assignsubmission_file_send_0107Ann.txt", sendA}, {"masterFile_Ann.txt", masterA}} << 1 << 4
+        << 3 << QStringList{};
 }
 
 void TestReport::classRecords_eachRecordOnce() {
@@ -424,12 +508,17 @@ void TestReport::classRecords_eachRecordOnce() {
     QFETCH(int, students);
     QFETCH(int, records);
     QFETCH(int, withNumber);
+    QFETCH(QStringList, issues);
     report::ClassReader reader;
     for (const auto& [name, bytes] : files) {
         QVERIFY(reader.add("/class/" + name, bytes));
     }
     const report::ClassRecords read = reader.finish();
-    QVERIFY(read.issues.empty());
+    QStringList found;
+    for (const report::Issue& issue : read.issues) {
+        found << QStringLiteral("%1:%2").arg(QFileInfo(issue.file).fileName()).arg(issue.line);
+    }
+    QCOMPARE(found, issues);
     QCOMPARE(static_cast<int>(read.students.size()), students);
     int total = 0;
     int numbered = 0;
@@ -567,10 +656,11 @@ void TestReport::program_data() {
         << QStringList{"-o", out, "{dir}/nothing", "{dir}/class"} << 0 << "{dir}/nothing: no such file or folder"
         << "Ann Lee";
     QTest::newRow("a device, which could be read for ever")
-        << QStringList{"-o", out, "/dev/zero"} << 1 << "/dev/zero: not a file or a folder"
+        << QStringList{"-o", out, "/dev/zero"} << 1 << "/dev/zero: not read: a device"
         << "";
     QTest::newRow("a file too large for a record file")
-        << QStringList{"-o", out, "{dir}/large/send_0107Big.txt"} << 1 << "send_0107Big.txt: 1100 MB, far more than"
+        << QStringList{"-o", out, "{dir}/large/send_0107Big.txt"} << 1
+        << "send_0107Big.txt: not read: 1100 MB, more than any record file"
         << "";
     QTest::newRow("empty folder") << QStringList{"-o", out, "{dir}/empty"} << 1
                                   << "no send_*.txt or masterFile_*.txt file in this folder"
@@ -594,6 +684,20 @@ void TestReport::program_data() {
         << "";
     QTest::newRow("a folder of pages") << QStringList{"-o", "{dir}/out/pages", "{dir}/class"} << 0 << ""
                                        << "Ann Lee";
+#ifndef Q_OS_WIN
+    QTest::newRow("every file in a folder read or listed, with -r")
+        << QStringList{"-r", "-o", out, "{dir}/mixed"} << 0
+        << "mixed/send_0109Ann_Lee.txt: not read: a FIFO|send_0110Ann_Lee.txt: not read: a link to nothing|"
+           "notes_Ann_Lee.txt: not read: a notes file|essay.pdf: not read: the name is not a record file's|"
+           "mixed/\\x1b]0;owned\\x07<U+202E>.txt: not read|.Trash-1000: not read: a trash folder|"
+           ".hidden: not read: a hidden folder|is taken as \"Ann_Lee\"|4 students; 7 not read"
+        << "Cy Platform|Jos\\xe9|not read: a FIFO";
+    QTest::newRow("a folder without -r lists its subfolders")
+        << QStringList{"-o", out, "{dir}/mixed"} << 0 << "mixed/sub: not read: a folder; -r reads the folders below too"
+        << "Cy Platform";
+    QTest::newRow("a name that is not UTF-8, named") << QStringList{"-o", out, "{jose}"} << 0 << ""
+                                                     << "Jos\\xe9";
+#endif
     QTest::newRow("more than a hundred files") << QStringList{"-o", out, "{dir}/many"} << 0 << "read 101 files"
                                                << "Student 100";
 }
@@ -623,6 +727,24 @@ void TestReport::program() {
     QFile large(d + "/large/send_0107Big.txt"); // sparse: it takes no room on the disk
     QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(qint64(1100) * 1024 * 1024));
     large.close();
+#ifndef Q_OS_WIN
+    const QString m = d + "/mixed/";
+    writeBytes(m + "send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", carriedRun()));
+    writeBytes(m + "send_0107ann_lee (1).txt", runFile(false, "[v\xba", "001", carriedRun()));
+    writeBytes(m + "Cy Platform_1234_assignsubmission_file_send_0108Cy_Platform.txt",
+               runFile(false, "[v", "001", runB));
+    writeBytes(m + "notes_Ann_Lee.txt", "x");
+    writeBytes(m + "essay.pdf", "x");
+    writeBytes(m + QStringLiteral("\x1b]0;owned\x07\u202e.txt"), "x");
+    writeBytes(m + ".Trash-1000/send_0107Del.txt", runFile(false, "[v", "001", runB));
+    writeBytes(m + ".hidden/send_0107Hid.txt", runFile(false, "[v", "001", runB));
+    writeBytes(m + "sub/send_0107Sub.txt", runFile(false, "[v", "001", runB));
+    QVERIFY(::mkfifo(QFile::encodeName(m + "send_0109Ann_Lee.txt").constData(), 0600) == 0);
+    QVERIFY(QFile::link(d + "/nowhere", m + "send_0110Ann_Lee.txt"));
+    const std::string jose = QFile::encodeName(m).toStdString() + "send_0107Jos\xe9.txt";
+    std::ofstream(jose, std::ios::binary) << runFile(false, "[v", "001", runB).toStdString();
+    const auto removeJose = qScopeGuard([&] { std::filesystem::remove(jose); }); // beyond what the folder can remove
+#endif
     const std::set<QString> before = filesBelow(d);
 
     for (QString& a : args) {
@@ -630,12 +752,25 @@ void TestReport::program() {
     }
     QProcess program;
     program.setProcessChannelMode(QProcess::MergedChannels);
-    program.start(programPath(), args);
+    if (args.contains("{jose}")) {
+        // a name in another code page cannot be passed as text: the shell makes its byte
+        args.removeAll("{jose}");
+        program.start("/bin/sh", QStringList{"-c",
+                                             "p=$(printf '%s/mixed/send_0107Jos\\351.txt' \"$1\"); shift; "
+                                             "exec \"$0\" \"$@\" \"$p\"",
+                                             programPath(), d} +
+                                     args);
+    } else {
+        program.start(programPath(), args);
+    }
     QVERIFY(program.waitForFinished(60000));
     const QString output = QString::fromLocal8Bit(program.readAll());
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QVERIFY2(program.exitCode() == status, qPrintable(output));
-    QVERIFY2(output.contains(says.replace("{dir}", d)), qPrintable(output));
+    for (const QString& part : says.replace("{dir}", d).split(u'|')) {
+        QVERIFY2(output.contains(part), qPrintable(part + "\n" + output));
+    }
+    QVERIFY2(!output.contains(QChar(0x1b)) && !output.contains(QChar(0x202e)), qPrintable(output));
 
     // nothing but the page and the table is written, and no input is changed
     std::set<QString> after = filesBelow(d);
@@ -648,7 +783,9 @@ void TestReport::program() {
     if (written.isEmpty()) {
         QVERIFY(page.isEmpty());
     } else {
-        QVERIFY2(page.contains(written), qPrintable(written));
+        for (const QString& part : written.split(u'|')) {
+            QVERIFY2(page.contains(part), qPrintable(part));
+        }
     }
     if (args.contains("--csv") && status == 0) {
         const QByteArray csv = fileBytes(d + "/out/r.csv");

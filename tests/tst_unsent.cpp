@@ -300,8 +300,8 @@ void TestUnsent::start_recoversDraftsOfEndedRuns_tellsOnce() {
                  message.contains(QStringLiteral("cut short")),
              qPrintable(message));
     const QByteArray kept = run.file("unsent_A.txt");
-    QVERIFY(kept.contains("01-06-2026 22:10:00, assignment 001, recovered from the draft of a run that did not end: "
-                          "1 line\r\nTyped under: `q002.  Double it.\r\nlost work\r\n"));
+    QVERIFY(kept.contains("01-06-2026 22:10:00, assignment 001, recovered from the draft of run 111-aa, which did not "
+                          "end: 1 line\r\nTyped under: `q002.  Double it.\r\nlost work\r\n"));
     QVERIFY(kept.contains("(it was cut short; what it holds is kept): 1 line\r\nTyped under: `q002.  Double it.\r\n"
                           "half of\r\n"));
     QVERIFY(!kept.contains("still typing") && !kept.contains("not A's"));
@@ -314,16 +314,35 @@ void TestUnsent::start_recoversDraftsOfEndedRuns_tellsOnce() {
         QVERIFY2(QFile::exists(folder + "/.unsent_" + kept), kept);
     }
 
-    // the next start under the name has nothing new to tell
-    ScriptedPlatform second;
-    second.answers = QStringList{"A", "", "1"};
-    Form1 secondForm(second);
-    secondForm.setDocumentText(fixtures::smallDocument());
-    QVERIFY(secondForm.load());
-    secondForm.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&secondForm));
-    QCoreApplication::processEvents();
-    QCOMPARE(second.messages, QStringList());
+    // A start ended after it kept a draft and before it removed it finds the draft again, twice over: it is not
+    // kept again, and nothing new is told. One new draft is told as one text, with the file named.
+    for (const QByteArray& newDraft : {QByteArray(), QByteArray("lost later")}) {
+        writeFile(folder + QStringLiteral("/.unsent_A.111-aa.draft"), keptstore::draftBytes(draft("lost work")));
+        if (!newDraft.isEmpty()) {
+            writeFile(folder + QStringLiteral("/.unsent_A.777-ab.draft"), keptstore::draftBytes(draft(newDraft)));
+        }
+        ScriptedPlatform again;
+        again.answers = QStringList{"A", "", "1"};
+        Form1 againForm(again);
+        againForm.setDocumentText(fixtures::smallDocument());
+        QVERIFY(againForm.load());
+        againForm.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&againForm));
+        QCoreApplication::processEvents();
+        const QByteArray keptAgain = run.file("unsent_A.txt");
+        QCOMPARE(keptAgain.count("\r\nlost work\r\n"), 1);
+        QVERIFY(!QFile::exists(folder + QStringLiteral("/.unsent_A.111-aa.draft")));
+        if (newDraft.isEmpty()) {
+            QCOMPARE(again.messages, QStringList());
+        } else {
+            QCOMPARE(again.messages.size(), 1);
+            QVERIFY2(again.messages.first().startsWith(QStringLiteral("1 text that you typed and did not enter was "
+                                                                      "kept in\n") +
+                                                       QDir::toNativeSeparators(run.folder()) +
+                                                       QStringLiteral("/unsent_A.txt")),
+                     qPrintable(again.messages.first()));
+        }
+    }
 }
 
 void TestUnsent::keys_fromTheAnswerBox() {

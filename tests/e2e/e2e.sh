@@ -523,11 +523,20 @@ case_unsent_text() {
     answer_box "" # the message that tells of the kept text
     local kept="$folder/unsent_$name.txt"
     [[ -f $kept ]] || fail "no kept-text file after the restart"
-    grep -q $'^==== kept .*, assignment 001, recovered from the draft of a run that did not end: 1 line\r$' "$kept" &&
-        grep -q $'^typed before the crash\r$' "$kept" || fail "the typed text is not in $kept: $(cat -A "$kept")"
+    grep -q $'^==== kept .*, assignment 001, recovered from the draft of run [0-9a-f-]*, which did not end: 1 line\r$' \
+        "$kept" && grep -q $'^typed before the crash\r$' "$kept" ||
+        fail "the typed text is not in $kept: $(cat -A "$kept")"
     grep -q 'typed before the crash' "$master" && fail "the unsent text reached the master file"
-    click quit
+
+    # the desktop ends the session while the student types: the program ends as "quit program" does, and what was
+    # typed a moment before, not yet in the draft, is kept
+    click next
+    type_answer "typed as the session ended"
+    kill -TERM "$APP_PID"
     await_exit
+    ((EXIT_STATUS == 0)) || fail "exit status $EXIT_STATUS after SIGTERM, not 0"
+    grep -q $'^==== kept .*, assignment 001, in the answer box when the session ended: 1 line\r$' "$kept" &&
+        grep -q $'^ *typed as the session ended\r$' "$kept" || fail "the text typed at SIGTERM is not in $kept"
 
     local date
     date=$(run_date "$folder" "$name")

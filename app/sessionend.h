@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+class QSocketNotifier;
+
+// Tells the program, inside its event loop, that the session is ending: on Unix SIGTERM (the desktop logs out or
+// shuts down), SIGHUP (the terminal it was started from closes) and SIGINT (Ctrl+C there); on Windows the console's
+// close, log-off and shut-down events. The desktop's own request to save data at log-off is connected by main.
+class SessionEnd : public QObject {
+    Q_OBJECT
+public:
+    // onEnd runs once, on the thread of the event loop. One SessionEnd a program.
+    explicit SessionEnd(std::function<void()> onEnd, QObject* parent = nullptr);
+    ~SessionEnd() override;
+    SessionEnd(const SessionEnd&) = delete;
+    SessionEnd& operator=(const SessionEnd&) = delete;
+
+    void end();
+
+private:
+    std::function<void()> m_onEnd;
+    bool m_ended = false;
+    QSocketNotifier* m_notifier = nullptr;
+};

@@ -1,0 +1,219 @@
+#include "records/recordreader.h"
+
+#include "records/codepage.h"
+
+#include <QStringDecoder>
+
+#include <cstring>
+#include <optional>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace recordreader {
+
+namespace {
+
+// What a run of bytes holds: characters beyond ASCII in valid UTF-8, and bytes that UTF-8 cannot hold.
+struct Utf8Scan {
+    bool beyondAscii = false;
+    bool invalid = false;
+};
+
+// The length of the UTF-8 sequence at p[i], or 0 when it is not one.
+std::size_t utf8Length(const unsigned char* p, std::size_t i, std::size_t n) {
+    const unsigned char c = p[i];
+    std::size_t length = 0;
+    char32_t least = 0;
+    if ((c & 0xE0) == 0xC0) {
+        length = 2;
+        least = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        length = 3;
+        least = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        length = 4;
+        least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > n) {
+        return 0;
+    }
+    char32_t code = c & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((p[i + k] & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (p[i + k] & 0x3F);
+    }
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return 0;
+    }
+    return length;
+}
+
+// Scans bytes [from, to) until a byte that UTF-8 cannot hold.
+Utf8Scan scanUtf8(const unsigned char* p, std::size_t from, std::size_t to) {
+    Utf8Scan scan;
+    std::size_t i = from;
+    while (i < to) {
+        if (i + 8 <= to) {
+            quint64 eight = 0;
+            std::memcpy(&eight, p + i, 8);
+            if ((eight & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t length = utf8Length(p, i, to);
+        if (length == 0) {
+            scan.invalid = true;
+            return scan;
+        }
+        scan.beyondAscii = true;
+        i += length;
+    }
+    return scan;
+}
+
+// Which lines of a file are UTF-8 with characters beyond ASCII (beyondAscii), and which hold a byte UTF-8 cannot
+// (invalid): each line is one or the other, or ASCII. A line of the code page's characters may hold a pair that
+// happens to be valid UTF-8 (the filler line draws its characters at random), so a line counts whole.
+Utf8Scan scanLines(const unsigned char* p, std::size_t n) {
+    Utf8Scan file;
+    std::size_t done = 0; // the end of the last line looked at
+    std::size_t i = 0;
+    while (i < n && !(file.beyondAscii && file.invalid)) {
+#if defined(__SSE2__)
+        if (i + 16 <= n && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0) {
+            i += 16;
+            continue;
+        }
+#endif
+        if (i + 8 <= n) {
+            quint64 eight = 0;
+            std::memcpy(&eight, p + i, 8);
+            if ((eight & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t start = i;
+        while (start > done && p[start - 1] != '\n') {
+            --start;
+        }
+        const void* lf = std::memchr(p + i, '\n', n - i);
+        const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - p) + 1 : n;
+        const Utf8Scan line = scanUtf8(p, start, end);
+        file.invalid = file.invalid || line.invalid;
+        file.beyondAscii = file.beyondAscii || (line.beyondAscii && !line.invalid);
+        done = i = end;
+    }
+    return file;
+}
+
+// UTF-16 without a byte-order mark: a record file is mostly ASCII, so one byte of nearly every pair is zero.
+std::optional<QStringDecoder::Encoding> utf16WithoutMark(const QByteArray& bytes) {
+    const qsizetype n = std::min<qsizetype>(bytes.size() & ~qsizetype(1), 4096);
+    if (n < 8) {
+        return std::nullopt;
+    }
+    qsizetype evenZeros = 0;
+    qsizetype oddZeros = 0;
+    for (qsizetype i = 0; i < n; i += 2) {
+        evenZeros += bytes[i] == 0 ? 1 : 0;
+        oddZeros += bytes[i + 1] == 0 ? 1 : 0;
+    }
+    const qsizetype pairs = n / 2;
+    if (oddZeros * 10 >= pairs * 7 && evenZeros * 20 < pairs) {
+        return QStringDecoder::Utf16LE;
+    }
+    if (evenZeros * 10 >= pairs * 7 && oddZeros * 20 < pairs) {
+        return QStringDecoder::Utf16BE;
+    }
+    return std::nullopt;
+}
+
+// A file that is UTF-8 in some lines and Windows-1252 in others, as when an editor saved it in UTF-8 and another file
+// was appended: each line is read as what it is, and where the parts begin is told.
+QString decodeMixed(const QByteArray& bytes, std::vector<Problem>& problems) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const std::size_t n = static_cast<std::size_t>(bytes.size());
+    QString text;
+    text.reserve(bytes.size());
+    std::size_t start = 0;
+    qsizetype line = 1;
+    int part = 0; // 1 UTF-8, 2 code page
+    while (start < n) {
+        const void* lf = std::memchr(p + start, '\n', n - start);
+        const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - p) + 1 : n;
+        const Utf8Scan scan = scanUtf8(p, start, end);
+        const QByteArray bytesOfLine = QByteArray::fromRawData(bytes.constData() + start, qsizetype(end - start));
+        if (scan.invalid) {
+            text += codepage::decode(bytesOfLine);
+        } else {
+            text += QString::fromUtf8(bytesOfLine);
+        }
+        const int kind = scan.invalid ? 2 : scan.beyondAscii ? 1 : part;
+        if (kind != part && kind != 0) {
+            problems.push_back({line,
+                                kind == 1 ? QStringLiteral("the file mixes encodings: from this line it is in UTF-8; "
+                                                           "read as UTF-8")
+                                          : QStringLiteral("the file mixes encodings: from this line it is in "
+                                                           "Windows-1252; read as Windows-1252"),
+                                QString()});
+            part = kind;
+        }
+        start = end;
+        ++line;
+    }
+    return text;
+}
+} // namespace
+
+Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
+    QString text;
+    QString encoding;
+    std::vector<Problem> mixed;
+    const bool utf8Mark = bytes.startsWith("\xEF\xBB\xBF");
+    const QByteArray body = utf8Mark ? QByteArray::fromRawData(bytes.constData() + 3, bytes.size() - 3) : bytes;
+    const auto* p = reinterpret_cast<const unsigned char*>(body.constData());
+    const std::optional<QStringDecoder::Encoding> utf16 = utf8Mark ? std::nullopt : utf16WithoutMark(bytes);
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        auto decoder = QStringDecoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        text = decoder.decode(bytes.mid(2));
+        encoding = QStringLiteral("UTF-16");
+    } else if (utf16) {
+        text = QStringDecoder(*utf16).decode(bytes);
+        encoding = QStringLiteral("UTF-16 without a byte-order mark");
+    } else if (const Utf8Scan scan = scanLines(p, std::size_t(body.size()));
+               scan.invalid && (scan.beyondAscii || utf8Mark)) {
+        text = decodeMixed(body, mixed);
+    } else if (scan.beyondAscii || utf8Mark) {
+        text = QString::fromUtf8(body);
+        encoding = QStringLiteral("UTF-8");
+    } else {
+        text = codepage::decode(bytes);
+    }
+    Reading reading = read(text, shared);
+    if (!encoding.isEmpty()) {
+        mixed.push_back({1,
+                         QStringLiteral("the file is in %1, not Windows-1252: another editor saved it; read as %2")
+                             .arg(encoding, encoding.section(u' ', 0, 0)),
+                         QString()});
+    }
+    reading.problems.insert(reading.problems.begin(), mixed.begin(), mixed.end());
+    return reading;
+}
+
+} // namespace recordreader

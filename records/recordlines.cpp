@@ -1,0 +1,257 @@
+#include "records/recordlines.h"
+
+#include "records/recordblocks.h"
+
+#include <bit>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace recordlines {
+
+using recordreader::Rating;
+
+using recordblocks::closingSeparator;
+using recordblocks::recordSeparator;
+
+namespace {
+const QString responseLabelText = recordblocks::responseLabel.trimmed();
+} // namespace
+const QString notesLabelText = recordblocks::notesLabel.trimmed();
+const QString confidenceLabelText = recordblocks::confidenceLabel.trimmed();
+const QString selfCritiqueLabelText = recordblocks::selfCritiqueLabel.trimmed();
+
+QStringView trimmedRight(QStringView v) {
+    qsizetype end = v.size();
+    while (end > 0 && (v[end - 1] == u' ' || v[end - 1] == u'\t')) {
+        --end;
+    }
+    return v.first(end);
+}
+
+bool isBlank(QStringView v) {
+    return trimmedRight(v).isEmpty();
+}
+
+bool isDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// Whether the text at position at has the form of the pattern, in which each 9 stands for a digit and every other
+// character for itself.
+bool hasFormAt(QStringView v, qsizetype at, std::u16string_view pattern) {
+    const auto length = static_cast<qsizetype>(pattern.size());
+    if (v.size() < at + length) {
+        return false;
+    }
+    for (qsizetype i = 0; i < length; ++i) {
+        const QChar c = v[at + i];
+        if (pattern[i] == u'9' ? !isDigit(c) : c != pattern[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "hh:mm:ss" at position at.
+bool isTimeAt(QStringView v, qsizetype at) {
+    return hasFormAt(v, at, u"99:99:99");
+}
+
+// "mm-dd-yyyy" at position at.
+bool isDateAt(QStringView v, qsizetype at) {
+    return hasFormAt(v, at, u"99-99-9999");
+}
+
+qsizetype indentOf(QStringView v) {
+    qsizetype i = 0;
+    while (i < v.size() && (v[i] == u' ' || v[i] == u'\t')) {
+        ++i;
+    }
+    return i;
+}
+
+// The time indent and a time, nothing after it.
+bool isTimeLine(QStringView v) {
+    if (v.isEmpty() || (v[0] != u' ' && v[0] != u'\t')) {
+        return false;
+    }
+    const QStringView t = trimmedRight(v);
+    const qsizetype indent = indentOf(t);
+    return indent > 0 && t.size() == indent + 8 && isTimeAt(t, indent);
+}
+
+// The time indent, a date and a time with nothing between them.
+bool isDateTimeLine(QStringView v) {
+    if (v.isEmpty() || (v[0] != u' ' && v[0] != u'\t')) {
+        return false;
+    }
+    const QStringView t = trimmedRight(v);
+    const qsizetype indent = indentOf(t);
+    return indent > 0 && t.size() == indent + 18 && isDateAt(t, indent) && isTimeAt(t, indent + 10);
+}
+
+bool isDateLine(QStringView v) {
+    const QStringView t = trimmedRight(v);
+    return t.size() == 10 && isDateAt(t, 0);
+}
+
+bool isRecordSeparator(QStringView v) {
+    return v.size() >= 49 && v[0] == u'.' && v[6] == u'!' && trimmedRight(v) == recordSeparator;
+}
+
+bool isClosingSeparator(QStringView v) {
+    return v.size() >= 49 && v[0] == u'.' && v[6] == u'.' && trimmedRight(v) == closingSeparator;
+}
+
+bool isResponseLabel(QStringView v) {
+    return !v.isEmpty() && v[0] == u'R' && trimmedRight(v) == responseLabelText;
+}
+
+bool isNotesLabel(QStringView v) {
+    return !v.isEmpty() && v[0] == u'N' && v.startsWith(notesLabelText);
+}
+
+bool isQuestionNumberLine(QStringView v) {
+    return !v.isEmpty() && v[0] == u'`' && v.startsWith(recordblocks::questionNumberLabel);
+}
+
+// The text after a label: after the label with its blanks, or after the label an editor stripped of them.
+QStringView afterLabel(QStringView line, const QString& label, const QString& labelText) {
+    if (line.startsWith(label)) {
+        return line.mid(label.size());
+    }
+    return line.mid(labelText.size());
+}
+
+Rating ratingOf(QStringView v) {
+    if (v.startsWith(confidenceLabelText)) {
+        return Rating::Confidence;
+    }
+    if (v.startsWith(selfCritiqueLabelText)) {
+        return Rating::SelfCritique;
+    }
+    return Rating::None;
+}
+
+// The number typed at start, as the assignment line holds it: one line, never long.
+bool isAssignmentLine(QStringView v) {
+    if (v.isEmpty() || v[0] != u'a' || !v.startsWith(recordblocks::assignmentLabel)) {
+        return false;
+    }
+    const QStringView nbr = trimmedRight(v.mid(recordblocks::assignmentLabel.size()));
+    return !nbr.isEmpty() && nbr.size() <= 12;
+}
+
+bool opensAssignment(QStringView heading, QStringView assignmentLine) {
+    const QStringView nbr = trimmedRight(assignmentLine.mid(recordblocks::assignmentLabel.size()));
+    return heading.startsWith(nbr) && heading.size() > nbr.size() && heading[nbr.size()] == u'.';
+}
+
+QString excerpt(QStringView text) {
+    constexpr qsizetype most = 60;
+    QString line = text.left(most).toString();
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
+    return text.size() > most ? line + QStringLiteral("...") : line;
+}
+
+Line kindOf(QStringView v) {
+    if (isBlank(v)) {
+        return Line::Blank;
+    }
+    switch (v[0].unicode()) {
+    case u'.':
+        return isRecordSeparator(v)    ? Line::RecordSeparator
+               : isClosingSeparator(v) ? Line::ClosingSeparator
+                                       : Line::Other;
+    case u' ':
+    case u'\t':
+        return isTimeLine(v) ? Line::Time : isDateTimeLine(v) ? Line::DateTime : Line::Other;
+    case u'R':
+        return isResponseLabel(v) ? Line::ResponseLabel : Line::Other;
+    case u'N':
+        return isNotesLabel(v) ? Line::NotesLabel : Line::Other;
+    case u'`':
+        return isQuestionNumberLine(v) ? Line::QuestionNumber : Line::Other;
+    case u'a':
+        return isAssignmentLine(v) ? Line::Assignment : Line::Other;
+    default:
+        return v[0].isDigit() && isDateLine(v) ? Line::Date : Line::Other;
+    }
+}
+
+// The position of every LF in the text, found sixteen characters at a time where the processor can.
+namespace {
+
+std::vector<qsizetype> lineFeeds(QStringView text) {
+    std::vector<qsizetype> at;
+    at.reserve(static_cast<std::size_t>(text.size() / 32));
+    const char16_t* data = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= size; i += 16) {
+        // narrowed to bytes with saturation, which makes no other character an LF
+        const __m128i sixteen = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)),
+                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 8)));
+        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, lf)));
+        while (bits != 0) {
+            at.push_back(i + std::countr_zero(bits));
+            bits &= bits - 1;
+        }
+    }
+#endif
+    for (; i < size; ++i) {
+        if (data[i] == u'\n') {
+            at.push_back(i);
+        }
+    }
+    return at;
+}
+} // namespace
+
+Lines splitLines(QStringView text) {
+    Lines out;
+    std::vector<qsizetype> ends = lineFeeds(text); // the position of every LF
+    qsizetype crlf = 0;
+    for (const qsizetype i : ends) {
+        crlf += i > 0 && text[i - 1] == u'\r' ? 1 : 0;
+    }
+    const qsizetype lf = static_cast<qsizetype>(ends.size()) - crlf;
+    out.ends = lf > crlf ? Ends::Lf : Ends::CrLf;
+    if (static_cast<qsizetype>(ends.size()) * 200 < text.size()) {
+        // lines this long on average may end in CR alone: then every CR, LF and CR LF ends one
+        std::vector<qsizetype> all;
+        qsizetype lone = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] == u'\n' || (text[i] == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'))) {
+                all.push_back(i);
+                lone += text[i] == u'\r' ? 1 : 0;
+            }
+        }
+        if (lone > static_cast<qsizetype>(ends.size())) {
+            ends = std::move(all);
+            out.ends = Ends::Cr;
+        }
+    }
+    out.lines.reserve(ends.size() + 1);
+    qsizetype start = 0;
+    for (const qsizetype end : ends) {
+        const bool cr = text[end] == u'\n' && end > 0 && text[end - 1] == u'\r';
+        if (!cr && out.ends == Ends::CrLf) {
+            out.bareLf.push_back(static_cast<qsizetype>(out.lines.size()));
+        }
+        out.lines.push_back(text.mid(start, end - (cr ? 1 : 0) - start));
+        start = end + 1;
+    }
+    if (start < text.size()) {
+        out.lines.push_back(text.mid(start));
+        out.unterminated = true;
+    }
+    return out;
+}
+
+} // namespace recordlines

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "records/recordreader.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+// The lines of a record file, each told by its fixed text: what the reader recognises a block's lines by. A fixed
+// line is recognised with or without the trailing blanks that an editor strips.
+namespace recordlines {
+
+enum class Line : unsigned char {
+    Other,
+    Blank,
+    RecordSeparator,
+    ClosingSeparator,
+    Time,
+    DateTime,
+    ResponseLabel,
+    NotesLabel,
+    QuestionNumber,
+    Assignment,
+    Date,
+};
+
+// What a line is.
+Line kindOf(QStringView v);
+
+// The line without the blanks and tabs at its end.
+QStringView trimmedRight(QStringView v);
+// The blanks and tabs at the start of a line.
+qsizetype indentOf(QStringView v);
+// Whether the heading line is the one that the assignment line's number opens: the number, then a point.
+bool opensAssignment(QStringView heading, QStringView assignmentLine);
+// The text after a label: after the label with its blanks, or after the label an editor stripped of them.
+QStringView afterLabel(QStringView line, const QString& label, const QString& labelText);
+// Which rating label the line starts with.
+recordreader::Rating ratingOf(QStringView v);
+// The start of a text, on one line, for a problem's message.
+QString excerpt(QStringView text);
+
+extern const QString notesLabelText;
+extern const QString confidenceLabelText;
+extern const QString selfCritiqueLabelText;
+
+// How a file's lines end: as the writer ends them, in LF as most editors off Windows do, or in CR alone.
+enum class Ends { CrLf, Lf, Cr };
+
+struct Lines {
+    std::vector<QStringView> lines; // without their line ends
+    Ends ends = Ends::CrLf;
+    std::vector<qsizetype> bareLf; // in a CR LF file, the lines that end in LF alone
+    bool unterminated = false;     // the last line has no line end
+};
+
+// The text split into lines as an editor counts them: every LF ends one, with or without a CR before it. When bare
+// LF ends are the greater number, the file is an LF file. A file whose lines end mostly in CR alone was saved for an
+// old system: every CR ends a line there too.
+Lines splitLines(QStringView text);
+
+} // namespace recordlines

@@ -1,0 +1,204 @@
+#include "report/classfiles.h"
+
+#include "report/terminaltext.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace report {
+
+namespace {
+
+QString nameOf(const fs::path& path) {
+    return shownPath(path.filename());
+}
+
+// Folders that hold what a user deleted: the desktop's trash, and Windows' recycle bin on a shared disk.
+bool isTrash(const QString& name) {
+    return name == u".Trash" || name.startsWith(u".Trash-") || name == u"Trash" ||
+           name.compare(u"$RECYCLE.BIN", Qt::CaseInsensitive) == 0 ||
+           name.compare(u"RECYCLER", Qt::CaseInsensitive) == 0;
+}
+
+// Why a file or folder that is not a regular file is not read; empty when it is a regular file.
+QString notARegularFile(const fs::path& path, std::error_code& error) {
+    const fs::file_status link = fs::symlink_status(path, error);
+    if (error) {
+        return QStringLiteral("cannot be looked at: %1").arg(QString::fromStdString(error.message()));
+    }
+    const fs::file_status target = fs::is_symlink(link) ? fs::status(path, error) : link;
+    if (fs::is_symlink(link) && (error || !fs::exists(target))) {
+        error.clear();
+        return QStringLiteral("a link to nothing");
+    }
+    switch (target.type()) {
+    case fs::file_type::regular:
+        return QString();
+    case fs::file_type::fifo:
+        return QStringLiteral("a FIFO");
+    case fs::file_type::socket:
+        return QStringLiteral("a socket");
+    case fs::file_type::block:
+    case fs::file_type::character:
+        return QStringLiteral("a device");
+    default:
+        return QStringLiteral("not a file");
+    }
+}
+
+class Walk {
+public:
+    Walk(bool recursive, ClassReader& reader) : m_recursive(recursive), m_reader(reader) {}
+
+    void path(const fs::path& path) {
+        std::error_code error;
+        const fs::file_status link = fs::symlink_status(path, error);
+        if (error || !fs::exists(link)) {
+            m_reader.addIssue(shownPath(path), QStringLiteral("no such file or folder"));
+        } else if (fs::is_directory(fs::status(path, error))) {
+            const std::size_t before = m_files.size();
+            folder(path);
+            if (m_files.size() == before) {
+                m_reader.addIssue(
+                    shownPath(path),
+                    m_recursive
+                        ? QStringLiteral("no send_*.txt or masterFile_*.txt file in this folder "
+                                         "or below it")
+                        : QStringLiteral("no send_*.txt or masterFile_*.txt file in this folder%1")
+                              .arg(m_subfolders ? QStringLiteral(" (-r reads its subfolders too)") : QString()));
+            }
+        } else if (const QString reason = notARegularFile(path, error); !reason.isEmpty()) {
+            m_reader.addNotRead(shownPath(path), reason);
+        } else {
+            add(path);
+        }
+    }
+
+    std::vector<InputFile> files() { return std::move(m_files); }
+
+private:
+    void folder(const fs::path& dir) {
+        std::error_code error;
+        std::vector<fs::path> entries;
+        for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+            entries.push_back(it->path());
+        }
+        if (error) {
+            m_reader.addNotRead(shownPath(dir), QString::fromStdString(error.message()));
+        }
+        std::sort(entries.begin(), entries.end());
+        for (const fs::path& entry : entries) {
+            const QString name = nameOf(entry);
+            const fs::file_status link = fs::symlink_status(entry, error);
+            if (!error && fs::is_directory(link)) {
+                m_subfolders = true;
+                if (isTrash(name)) {
+                    m_reader.addNotRead(shownPath(entry), QStringLiteral("a trash folder, not entered"));
+                } else if (name.startsWith(u'.')) {
+                    m_reader.addNotRead(shownPath(entry), QStringLiteral("a hidden folder, not entered"));
+                } else if (!m_recursive) {
+                    m_reader.addNotRead(shownPath(entry), QStringLiteral("a folder; -r reads the folders below too"));
+                } else {
+                    folder(entry);
+                }
+                continue;
+            }
+            if (const QString reason = notARegularFile(entry, error); !reason.isEmpty()) {
+                if (!fs::is_symlink(link) || !fs::is_directory(fs::status(entry, error))) {
+                    m_reader.addNotRead(shownPath(entry), reason);
+                } else {
+                    m_reader.addNotRead(shownPath(entry), QStringLiteral("a link to a folder, not entered"));
+                }
+                continue;
+            }
+            const FileName file = classify(name);
+            if (name.startsWith(u'.')) {
+                m_reader.addNotRead(shownPath(entry), QStringLiteral("a hidden file"));
+            } else if (file.role == FileRole::Notes) {
+                m_reader.addNotRead(shownPath(entry),
+                                    QStringLiteral("a notes file; its notes are in the send and master files"));
+            } else if (file.role == FileRole::Other) {
+                m_reader.addNotRead(shownPath(entry), QStringLiteral("the name is not a record file's"));
+            } else {
+                add(entry);
+            }
+        }
+    }
+
+    void add(const fs::path& path) {
+        std::error_code error;
+        const fs::path canonical = fs::canonical(path, error);
+        if (m_seen.insert(error ? path : canonical).second) {
+            m_files.push_back({path, shownPath(path)});
+        }
+    }
+
+    bool m_recursive;
+    ClassReader& m_reader;
+    std::vector<InputFile> m_files;
+    std::set<fs::path> m_seen;
+    bool m_subfolders = false;
+};
+
+} // namespace
+
+QString shownPath(const fs::path& path) {
+#ifdef Q_OS_WIN
+    return QString::fromStdU16String(path.u16string());
+#else
+    return shownFileName(QByteArray::fromStdString(path.native()));
+#endif
+}
+
+std::vector<InputFile> findInputs(const std::vector<fs::path>& paths, bool recursive, ClassReader& reader) {
+    Walk walk(recursive, reader);
+    for (const fs::path& path : paths) {
+        walk.path(path);
+    }
+    return walk.files();
+}
+
+std::optional<QByteArray> readInput(const InputFile& file, ClassReader& reader) {
+    std::ifstream in(file.path, std::ios::binary);
+    if (!in) {
+        reader.addNotRead(file.shown,
+                          QStringLiteral("cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return std::nullopt;
+    }
+    // A file whose size is past the limit is refused on its size; one that grows while it is read (or has no size to
+    // tell) is read in pieces up to the limit, never further.
+    std::error_code error;
+    const auto size = fs::file_size(file.path, error);
+    const qint64 expected = error ? 0 : static_cast<qint64>(size);
+    const qint64 room = largestRecordFile + 1;
+    QByteArray bytes(static_cast<qsizetype>(std::min<qint64>(expected > largestRecordFile ? 4096 : expected + 1, room)),
+                     Qt::Uninitialized);
+    qint64 got = 0;
+    while (in && got < room && !(expected > largestRecordFile && got > 0)) {
+        if (got == bytes.size()) {
+            bytes.resize(static_cast<qsizetype>(std::min<qint64>(std::max<qint64>(got * 2, 4096), room)));
+        }
+        in.read(bytes.data() + got, bytes.size() - got);
+        got += in.gcount();
+    }
+    if (in.bad()) {
+        reader.addNotRead(file.shown,
+                          QStringLiteral("cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return std::nullopt;
+    }
+    if (got > largestRecordFile || expected > largestRecordFile) {
+        reader.addNotRead(file.shown, QStringLiteral("%1 MB, more than any record file holds (at most %2 MB)")
+                                          .arg(std::max(got, expected) / (1024 * 1024))
+                                          .arg(largestRecordFile / (1024 * 1024)));
+        return std::nullopt;
+    }
+    bytes.truncate(static_cast<qsizetype>(got));
+    return bytes;
+}
+
+} // namespace report

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "report/classrecords.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+// The files a class's PATHs name: which are read, and for every other file or folder met there the reason it is not.
+namespace report {
+
+// The largest record file read. A master file holding a whole course, its 6 assignments each run 20 times over with a
+// 10,000-character response to each of the document's 100 questions and given answers, is about 22 MB; a file larger
+// than three times that was not written by the drill program, and reading it whole would take five times its size in
+// memory. Only its first bytes are read, to say so.
+inline constexpr qint64 largestRecordFile = qint64(64) * 1024 * 1024;
+
+struct InputFile {
+    std::filesystem::path path;
+    QString shown; // the path as standard error and the page show it, a byte that is not UTF-8 as \xNN
+};
+
+// The path as shown: UTF-8, with every other byte as \xNN.
+QString shownPath(const std::filesystem::path& path);
+
+// The files to read under the PATHs, each once, in the order given (a folder's in the order of their names). A file
+// named as a PATH is read whatever its name; in a folder, the send and master files are, also under a name a course
+// platform prefixed. With recursive, the folders below are read too, but for hidden and trash folders. Everything
+// else met is told to the reader as not read, with the reason.
+std::vector<InputFile> findInputs(const std::vector<std::filesystem::path>& paths, bool recursive, ClassReader& reader);
+
+// The bytes of a file, or nothing when it cannot be read or is too large for a record file: then the reason is told
+// to the reader.
+std::optional<QByteArray> readInput(const InputFile& file, ClassReader& reader);
+
+} // namespace report

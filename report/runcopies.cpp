@@ -1,0 +1,144 @@
+#include "report/runcopies.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace report {
+
+namespace {
+
+// A text as editors and transports leave it alike: each line without its line end and trailing blanks.
+QString plainForm(QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    for (QStringView line : text.tokenize(u'\n')) {
+        if (line.endsWith(u'\r')) {
+            line.chop(1);
+        }
+        qsizetype end = line.size();
+        while (end > 0 && (line[end - 1] == u' ' || line[end - 1] == u'\t')) {
+            --end;
+        }
+        if (!out.isEmpty() || text.startsWith(u'\n') || text.startsWith(u"\r\n")) {
+            out += u'\n';
+        }
+        out += line.first(end);
+    }
+    return out;
+}
+
+// Two copies of one text: alike but for line ends, trailing blanks, and characters a copy saved in ASCII lost to "?".
+bool sameText(QStringView a, QStringView b) {
+    if (a == b) {
+        return true;
+    }
+    const QString x = plainForm(a);
+    const QString y = plainForm(b);
+    if (x.size() != y.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < x.size(); ++i) {
+        if (x[i] != y[i] && x[i] != u'?' && y[i] != u'?') {
+            return false;
+        }
+    }
+    return true;
+}
+
+qsizetype lostCharacters(const Record& r) {
+    return r.entry.count(u'?') + r.text.count(u'?') + r.ratingText.count(u'?');
+}
+
+} // namespace
+
+bool sameContent(const Record& a, const Record& b) {
+    return a.kind == b.kind && a.rating == b.rating && a.entry == b.entry && a.text == b.text &&
+           a.ratingText == b.ratingText;
+}
+
+// The same block as read from two copies of a file, one of them changed by an editor or a transport.
+bool sameCopy(const Record& a, const Record& b) {
+    return a.kind == b.kind && a.rating == b.rating && sameText(a.entry, b.entry) && sameText(a.text, b.text) &&
+           sameText(a.ratingText, b.ratingText);
+}
+
+// The form by which copies of one text are found: "?" for every character beyond ASCII, as a copy saved in ASCII has.
+QString matchForm(QStringView text) {
+    QString form = plainForm(text);
+    for (QChar& c : form) {
+        if (c.unicode() >= 0x80) {
+            c = u'?';
+        }
+    }
+    return form;
+}
+
+// Of two copies of one block, the one that lost fewer characters is kept.
+void keepBetter(Record& kept, Record& other) {
+    if (!kept.questionNumber) {
+        kept.questionNumber = other.questionNumber;
+    }
+    if (!sameContent(kept, other) && lostCharacters(other) < lostCharacters(kept)) {
+        std::swap(kept.entry, other.entry);
+        std::swap(kept.text, other.text);
+        std::swap(kept.ratingText, other.ratingText);
+        std::swap(kept.file, other.file);
+        std::swap(kept.line, other.line);
+    }
+}
+
+// The writer reads the clock anew for each file, so the copies of one block may differ by a second, across midnight
+// too; a block with an unreadable time matches on its content alone.
+bool closeInTime(const Record& a, const Record& b) {
+    if (a.seconds < 0 || b.seconds < 0) {
+        return true;
+    }
+    const int d = std::abs(a.seconds - b.seconds);
+    return std::min(d, 86400 - d) <= 2;
+}
+
+bool differentCopy(const Record& a, const Record& b) {
+    return a.kind == b.kind && closeInTime(a, b) && sameText(a.entry, b.entry) && !sameCopy(a, b);
+}
+
+void sayDiffer(const Record& a, const Record& b, ClassRecords& records) {
+    const auto where = [&](const Record& x) { return QStringLiteral("%1:%2").arg(records.files[x.file]).arg(x.line); };
+    const QString message = QStringLiteral("two copies of one block differ, here and at %1: both are shown");
+    records.issues.push_back({records.files[b.file], b.line, message.arg(where(a)), QString()});
+    records.issues.push_back({records.files[a.file], a.line, message.arg(where(b)), QString()});
+}
+
+// Puts the records of b that a does not hold into a, in their order; a record of b that a holds gives it its
+// question number when a lacks one. Two blocks written at one time after one entry that differ otherwise are both
+// kept, and each is a problem that names the other.
+void mergeInto(std::vector<Record>& a, std::vector<Record>& b, ClassRecords& records) {
+    std::size_t at = 0;
+    for (Record& r : b) {
+        std::size_t found = a.size();
+        std::size_t differing = a.size();
+        for (std::size_t j = at; j < a.size(); ++j) {
+            if (!closeInTime(a[j], r)) {
+                continue;
+            }
+            if (sameContent(a[j], r) || sameCopy(a[j], r)) {
+                found = j;
+                break;
+            }
+            if (differing == a.size() && a[j].kind == r.kind && sameText(a[j].entry, r.entry)) {
+                differing = j;
+            }
+        }
+        if (found < a.size()) {
+            keepBetter(a[found], r);
+            at = found + 1;
+        } else {
+            if (differing < a.size()) {
+                sayDiffer(a[differing], r, records);
+            }
+            a.insert(a.begin() + static_cast<std::ptrdiff_t>(at), std::move(r));
+            ++at;
+        }
+    }
+}
+
+} // namespace report
