@@ -103,6 +103,11 @@ expect 'now I see it'
 expect 'confidence: <bdi>2</bdi>'
 expect 'self-critique: <bdi>3</bdi>'
 
+# the files that were not read, listed apart on the index
+sed -n '/<section id="not-read">/,/<\/section>/p' "$OUT/dom/index.html" |
+    grep -qF 'notes_Ann_Lee.txt</bdi></code>: <bdi>not read: a notes file' ||
+    fail "the index does not list the notes file as not read"
+
 # every link stays in the folder and leads to a page there and to a place on it
 for page in "$OUT"/dom/*.html; do
     while read -r href; do
