@@ -368,6 +368,7 @@ void TestReport::pages_gridMarksAndLinksHold() {
     for (const QString& name : names) {
         QVERIFY2(pages.contains(name), qPrintable(pages.keys().join(' ')));
     }
+    pages["one.html"] = report::htmlReport(records, view); // the one page, linked within itself
     const QString index = pages["index.html"];
     const qsizetype notRead = index.indexOf("<section id=\"not-read\">");
     QVERIFY(notRead > 0 && index.indexOf("send_0108Cy.txt") > notRead && !index.contains("id=\"problems\""));
@@ -379,8 +380,14 @@ void TestReport::pages_gridMarksAndLinksHold() {
                                                "<span class=\"v3\">3</span><span class=\"v0\">0</span></a></td>"
                                                "<td class=\"missing\"><a href=\"[^\"]*\">none</a></td><td><a ")),
              qPrintable(cells));
-    // every link leads to a page of the folder and to a place on it
+    // every link leads to a page of the folder and to a place on it, which is there once
     for (auto page = pages.cbegin(); page != pages.cend(); ++page) {
+        std::set<QString> ids;
+        QRegularExpressionMatchIterator id = QRegularExpression("id=\"([^\"]*)\"").globalMatch(*page);
+        while (id.hasNext()) {
+            const QString name = id.next().captured(1);
+            QVERIFY2(ids.insert(name).second, qPrintable(page.key() + ": " + name));
+        }
         QRegularExpressionMatchIterator hrefs = QRegularExpression("href=\"([^\"#]*)#?([^\"]*)\"").globalMatch(*page);
         while (hrefs.hasNext()) {
             const QRegularExpressionMatch href = hrefs.next();
