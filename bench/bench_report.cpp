@@ -1,7 +1,8 @@
 // The report on a large class, against the floor of reading and decoding the same files: 250, 500 and 1,000 send
 // files of 60 blocks each (three runs of a header and 19 responses and notes), on the lines of the carried document,
-// five days' files per student. The report is the program's whole work: reading, merging, placing, the page and the
-// table, both written to disk. The goal is at most twice the floor, and a time per file that does not grow.
+// five days' files per student. The report is the program's whole work: reading, merging, placing, the folder of pages
+// and the table, all written to disk. The goal is at most twice the floor, and a time per file that does not grow.
+// With a folder after the number of files, the class and its pages are left there, for bench/open_pages.sh.
 #include "problems/linestore.h"
 #include "records/codepage.h"
 #include "records/recordblocks.h"
@@ -127,7 +128,12 @@ template <typename Work> bool measure(Times& times, Work work) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
+    QTemporaryDir temporary;
+    const bool keep = argc > 2;
+    const QDir dir(keep ? QString::fromLocal8Bit(argv[2]) : temporary.path());
+    if (keep && !QDir().mkpath(dir.path())) {
+        return 1;
+    }
     const auto document = shownLines();
     std::mt19937 random(7);
     QStringList files;
@@ -152,14 +158,15 @@ int main(int argc, char* argv[]) {
     std::printf("%lld send files of 60 blocks, %.1f MB in all\n", static_cast<long long>(sizes.back()),
                 static_cast<double>(bytes) / 1e6);
     std::printf("processor time (wall-clock time in brackets), the median of %d rounds\n", rounds);
-    std::printf("%-6s %18s %18s %14s %16s %8s\n", "files", "floor ms", "report ms", "ratio", "report ms/file",
-                "page MB");
+    std::printf("%-6s %18s %18s %14s %16s %8s %6s\n", "files", "floor ms", "report ms", "ratio", "report ms/file",
+                "page MB", "pages");
     const report::Document carried = report::Document::carried();
     for (const qsizetype n : sizes) {
         Times floor;
         Times full;
         std::array<std::vector<double>, 5> phases;
-        qsizetype pageSize = 0;
+        qsizetype pageSize = 0; // the largest page
+        int pages = 0;
         for (int round = 0; round < rounds; ++round) {
             const bool read = measure(floor, [&] {
                 qsizetype characters = 0;
@@ -187,9 +194,10 @@ int main(int argc, char* argv[]) {
                 at[2] = cpuMs();
                 const report::ClassView view = report::buildView(records, carried);
                 at[3] = cpuMs();
-                const bool page = write(dir.filePath("report.html"), [&](QIODevice& device) {
-                    return report::writeHtmlReport(records, view, device);
-                });
+                bool page = QDir().mkpath(dir.filePath("pages"));
+                for (const report::ReportPage& p : report::reportPages(records, view)) {
+                    page = page && write(dir.filePath("pages/" + p.name), p.write);
+                }
                 at[4] = cpuMs();
                 const bool table = write(dir.filePath("ratings.csv"), [&](QIODevice& device) {
                     const QByteArray csv = report::csvReport(records, view);
@@ -204,15 +212,20 @@ int main(int argc, char* argv[]) {
             if (!read || !made) {
                 return 1;
             }
-            pageSize = QFileInfo(dir.filePath("report.html")).size();
+            pageSize = 0;
+            pages = 0;
+            for (const QFileInfo& p : QDir(dir.filePath("pages")).entryInfoList(QDir::Files)) {
+                pageSize = std::max(pageSize, p.size());
+                ++pages;
+            }
         }
         const double f = median(floor.cpu);
         const double r = median(full.cpu);
         const double fw = median(floor.wall);
         const double rw = median(full.wall);
-        std::printf("%-6lld %8.1f (%7.1f) %8.1f (%7.1f) %5.2f (%5.2f) %16.3f %8.1f\n", static_cast<long long>(n), f, fw,
-                    r, rw, r / f, rw / fw, r / static_cast<double>(n), static_cast<double>(pageSize) / 1e6);
-        std::printf("       read and parse %.1f, merge %.1f, place %.1f, page %.1f, table %.1f (processor ms)\n",
+        std::printf("%-6lld %8.1f (%7.1f) %8.1f (%7.1f) %5.2f (%5.2f) %16.3f %8.2f %6d\n", static_cast<long long>(n), f,
+                    fw, r, rw, r / f, rw / fw, r / static_cast<double>(n), static_cast<double>(pageSize) / 1e6, pages);
+        std::printf("       read and parse %.1f, merge %.1f, place %.1f, pages %.1f, table %.1f (processor ms)\n",
                     median(phases[0]), median(phases[1]), median(phases[2]), median(phases[3]), median(phases[4]));
     }
     return 0;

@@ -1,28 +1,40 @@
 #pragma once
 
 #include "report/classview.h"
+#include "report/pagetext.h"
 
+#include <QByteArray>
 #include <QIODevice>
 #include <QString>
-#include <QStringView>
 
-#include <string>
+#include <functional>
+#include <vector>
 
 namespace report {
 
-// Text from a record file as HTML text in UTF-8: the markup characters as character references, control characters
-// as their visible pictures, line breaks as they are, so that whatever a student typed shows as typed and never as
-// markup.
-void appendEscaped(std::string& out, QStringView text);
-QString escaped(QStringView text);
+// Every page is self-contained and written as UTF-8: its style inline and allowed by its hash, no script, nothing
+// loaded from anywhere.
 
-// The whole report, written to the device as UTF-8: one self-contained page, its style inline and allowed by its
-// hash, no script, nothing loaded from anywhere. False when the device fails.
+// The whole report as one page: the index, every assignment and every student, linked within the page. False when the
+// device fails.
 bool writeHtmlReport(const ClassRecords& records, const ClassView& view, QIODevice& device);
 // The same page as text.
 QString htmlReport(const ClassRecords& records, const ClassView& view);
 
-// A rating as a number from 0 to 3, or -1 when it is not one.
-int ratingValue(QStringView typed);
+// The report as a folder of pages linked by their relative names: index.html, assignment-N.html and student-N.html.
+// Where one page would hold too much to open at once, a large class's grids go to grid-N.html, an assignment's
+// questions to a page each, assignment-N-qG.html, and either into parts of the class, grid-N-P.html and
+// assignment-N-qG-P.html.
+struct ReportPage {
+    QString name;
+    std::function<bool(QIODevice&)> write; // false when the device fails
+};
+// The pages refer to the records and the view, which must outlive them.
+std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView& view);
+
+// Whether a file in a report's folder is a page that an earlier report wrote there: named as a page of the folder is,
+// and beginning as every page does. Such a page that this report does not write again is one of another class's
+// report, which would otherwise be zipped and handed on with this one.
+bool isEarlierPage(const QString& name, const QByteArray& start);
 
 } // namespace report

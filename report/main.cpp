@@ -13,17 +13,20 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 namespace {
 
-const char* const usage = "Usage: qadrill-report [-o REPORT.html] [--csv RATINGS.csv] [-r] PATH...\n";
+const char* const usage = "Usage: qadrill-report [-o FOLDER | -o PAGE.html] [--csv RATINGS.csv] [-r] PATH...\n";
 
 const char* const help =
     "\n"
-    "Reads the record files of a class, as the drill program writes them, and writes one page that shows what every\n"
-    "student did on every question: an overview with a row per student and a column per assignment, every\n"
-    "assignment question by question with each student's responses, ratings, self-critiques and notes, and every\n"
-    "student with a chart of their confidence ratings against their self-critique ratings.\n"
+    "Reads the record files of a class, as the drill program writes them, and writes a folder of pages that show\n"
+    "what every student did on every question: index.html, per assignment the class's spread of both ratings on\n"
+    "each question and a grid of students by questions with both ratings and the cells that need you marked; a page\n"
+    "per assignment with each student's responses, ratings, self-critiques and notes question by question; and a\n"
+    "page per student, each response beside its self-critique, with a chart of their confidence ratings against\n"
+    "their self-critique ratings. The folder can be zipped and opened anywhere.\n"
     "\n"
     "A PATH is a send file (send_MMDD<name>.txt), a master file (masterFile_<name>.txt), or a folder, in which\n"
     "those files are read, also under a name that a course platform put something before. Every other file met\n"
@@ -33,7 +36,13 @@ const char* const help =
     "A file larger than 64 MB is not read: a master file holding a whole course is about 22 MB.\n"
     "\n"
     "Options:\n"
-    "  -o, --output FILE  the page to write (default: report.html); it needs no network and runs no script\n"
+    "  -o, --output FOLDER\n"
+    "                     the folder of pages to write (default: report), made if it is not there; the pages\n"
+    "                     need no network and run no script. Pages an earlier report left there are removed;\n"
+    "                     nothing else in the folder is touched\n"
+    "  -o, --output PAGE.html\n"
+    "                     instead everything in one page, as for a small class: a name ending in .html or .htm\n"
+    "                     that is not a folder, - for standard output, or a device or a FIFO\n"
     "      --csv FILE     also write a table for a spreadsheet: one row per student and question, with both\n"
     "                     ratings and their times\n"
     "  -r, --recursive    read the record files in the subfolders of a folder too\n"
@@ -41,9 +50,10 @@ const char* const help =
     "      --version      show the version\n"
     "\n"
     "Problems in the files are reported on standard error as FILE:LINE: message, control characters shown as\n"
-    "\\xNN or <U+XXXX>, and listed at the end of the page;\n"
-    "everything else in the files is still read. The program writes nothing but the page and the table, and never\n"
-    "over one of its input files.\n"
+    "\\xNN or <U+XXXX>, and listed at the end of the index; everything else in the files is still read. The\n"
+    "program writes nothing but the pages and the table, and never over one of its input files. A page or table\n"
+    "that stands already is replaced whole and keeps its mode; a symbolic link is followed; a device, a FIFO or -\n"
+    "is written straight through.\n"
     "\n"
     "Exit status: 0 when the report was written; 1 when no record could be read, or the report could not be\n"
     "written; 2 for a usage error.\n";
@@ -78,8 +88,19 @@ bool writeFile(const QString& path, const std::function<bool(QIODevice&)>& write
     return true;
 }
 
+// One page rather than a folder of them: standard output, a name that ends as a page's does, or anything that stands
+// there and is not a folder (a file, a device, a FIFO).
+bool onePage(const QString& output) {
+    const QFileInfo info(output);
+    if (output == u"-" || (info.exists() && !info.isDir())) {
+        return true;
+    }
+    return !info.isDir() &&
+           (output.endsWith(u".html", Qt::CaseInsensitive) || output.endsWith(u".htm", Qt::CaseInsensitive));
+}
+
 struct Options {
-    QString output = QStringLiteral("report.html");
+    QString output = QStringLiteral("report");
     QString csv;
     bool recursive = false;
     QStringList paths;
@@ -197,8 +218,53 @@ int main(int argc, char* argv[]) {
 
     const report::Document document = report::Document::carried();
     const report::ClassView view = report::buildView(records, document);
-    if (!writeFile(options.output, [&](QIODevice& device) { return report::writeHtmlReport(records, view, device); })) {
-        return 1;
+    if (onePage(options.output)) {
+        if (!writeFile(options.output,
+                       [&](QIODevice& device) { return report::writeHtmlReport(records, view, device); })) {
+            return 1;
+        }
+    } else {
+        const std::vector<report::ReportPage> pages = report::reportPages(records, view);
+        const QDir folder(options.output);
+        std::error_code error;
+        std::filesystem::create_directories(fsPath(options.output), error);
+        if (error || !QFileInfo(options.output).isDir()) {
+            say(QStringLiteral("qadrill-report: %1: the folder cannot be made: %2")
+                    .arg(options.output,
+                         error ? QString::fromStdString(error.message()) : QStringLiteral("not a folder")));
+            return 1;
+        }
+        // a page's name in the folder may be a link to a file that is read
+        for (const report::ReportPage& page : pages) {
+            for (const report::InputFile& input : inputs) {
+                std::error_code same;
+                if (std::filesystem::equivalent(fsPath(folder.filePath(page.name)), input.path, same) && !same) {
+                    return usageError(
+                        QStringLiteral("%1 is one of the files to read; the report is not written over it")
+                            .arg(folder.filePath(page.name)));
+                }
+            }
+        }
+        std::set<QString> written;
+        for (const report::ReportPage& page : pages) {
+            if (!writeFile(folder.filePath(page.name), page.write)) {
+                return 1;
+            }
+            written.insert(page.name);
+        }
+        // what an earlier report left that this one did not write again; never a link, nor a file of the user's
+        for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
+            QFile old(file.filePath());
+            if (written.count(file.fileName()) || file.isSymLink() || !old.open(QIODevice::ReadOnly) ||
+                !report::isEarlierPage(file.fileName(), old.read(512))) {
+                continue;
+            }
+            old.close();
+            if (!old.remove()) {
+                say(QStringLiteral("qadrill-report: %1: a page of an earlier report, not removed: %2")
+                        .arg(file.filePath(), old.errorString()));
+            }
+        }
     }
     if (!options.csv.isEmpty() && !writeFile(options.csv, [&](QIODevice& device) {
             const QByteArray csv = report::csvReport(records, view);

@@ -7,10 +7,12 @@
 #include "report/htmlreport.h"
 #include "report/terminaltext.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -20,6 +22,11 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <thread>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
@@ -38,6 +45,8 @@ private slots:
     void csvField_quotesAndDefusesFormulas_data();
     void csvField_quotesAndDefusesFormulas();
     void page_hostileFile_givesNoMarkupOfItsOwn();
+    void pages_gridMarksAndLinksHold_data();
+    void pages_gridMarksAndLinksHold();
     void standardError_showsControlsAndBadBytes_data();
     void standardError_showsControlsAndBadBytes();
 
@@ -50,6 +59,8 @@ private slots:
     // The program
     void program_data();
     void program();
+    void output_neverReplacesWhatIsNotItsOwn_data();
+    void output_neverReplacesWhatIsNotItsOwn();
 
 private:
     QTemporaryDir m_home;
@@ -202,6 +213,11 @@ void TestReport::html_showsFileTextAsTyped_data() {
     QTest::newRow("the code page's unassigned bytes") << QStringLiteral("x\u0081y") << "x[U+0081]y";
     QTest::newRow("letters beyond ASCII kept")
         << QStringLiteral("\u00e9\u20ac\u03c0\U0001F600") << QStringLiteral("\u00e9\u20ac\u03c0\U0001F600");
+    QTest::newRow("direction overrides shown, not obeyed")
+        << QStringLiteral("txt.\u202Eexe and \u2066x\u2069\u200F\u061C")
+        << "txt.[U+202E]exe and [U+2066]x[U+2069][U+200F][U+061C]";
+    QTest::newRow("a right-to-left override within a run of sixteen")
+        << QStringLiteral("0123456789abcd\u202Eef") << "0123456789abcd[U+202E]ef";
     QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QStringLiteral("\uFFFD");
     QTest::newRow("all of these within runs of sixteen")
         << QStringLiteral("sixteen plain ch<rs, then & \"more\" it's\r\n\x01\u00e9\u20ac\ud55c in a long line")
@@ -260,42 +276,127 @@ void TestReport::page_hostileFile_givesNoMarkupOfItsOwn() {
 
     report::ClassReader reader;
     QVERIFY(reader.add("/class/send_0107<img src=x onerror=alert(2)>.txt", file));
+    // a name that would turn the lines after it around
+    QVERIFY(reader.add(QStringLiteral("/class/send_0107Eve\u202Eevil.txt"), file));
     const report::ClassRecords records = reader.finish();
     const report::Document document(smallDocument());
-    const QString page = report::htmlReport(records, report::buildView(records, document));
-
-    // every tag in the page is one the report writes
-    const std::set<QString> ours = {"html", "head",  "meta",  "title", "style", "body", "header", "h1",
-                                    "h2",   "h3",    "h4",    "p",     "nav",   "a",    "main",   "section",
-                                    "div",  "table", "thead", "tbody", "tr",    "th",   "td",     "br",
-                                    "ol",   "ul",    "li",    "span",  "code",  "pre",  "figure", "figcaption",
-                                    "svg",  "rect",  "line",  "text",  "circle"};
-    QRegularExpressionMatchIterator tags = QRegularExpression("<!?/?([A-Za-z][A-Za-z0-9]*)").globalMatch(page);
-    int count = 0;
-    while (tags.hasNext()) {
-        const QString name = tags.next().captured(1).toLower();
-        QVERIFY2(ours.count(name) || name == "doctype", qPrintable(name));
-        ++count;
+    const report::ClassView view = report::buildView(records, document);
+    const QString page = report::htmlReport(records, view);
+    QStringList pages = {page};
+    for (const report::ReportPage& p : report::reportPages(records, view)) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(p.write(buffer));
+        pages << QString::fromUtf8(buffer.data());
     }
-    QVERIFY(count > 50);
-    QCOMPARE(page.count("<style"), 1);
+    QCOMPARE(pages.size(), 1 + 4); // the index, an assignment, two students
+
+    // every tag in every page is one the report writes
+    const std::set<QString> ours = {
+        "html",       "head", "meta", "title", "style", "body",    "header", "h1",    "h2",    "h3",    "h4",
+        "h5",         "p",    "nav",  "a",     "main",  "section", "div",    "table", "thead", "tbody", "tfoot",
+        "tr",         "th",   "td",   "br",    "ol",    "ul",      "li",     "span",  "code",  "pre",   "figure",
+        "figcaption", "svg",  "g",    "rect",  "line",  "text",    "circle", "bdi"};
+    for (const QString& p : pages) {
+        QRegularExpressionMatchIterator tags = QRegularExpression("<!?/?([A-Za-z][A-Za-z0-9]*)").globalMatch(p);
+        int count = 0;
+        while (tags.hasNext()) {
+            const QString name = tags.next().captured(1).toLower();
+            QVERIFY2(ours.count(name) || name == "doctype", qPrintable(name));
+            ++count;
+        }
+        QVERIFY(count > 30);
+        QCOMPARE(p.count("<style"), 1);
+        QVERIFY(!p.contains(QChar(0x202E)));
+
+        // the page forbids scripts and loads, and allows its own style by its hash
+        const QRegularExpressionMatch csp =
+            QRegularExpression("<meta http-equiv=\"Content-Security-Policy\" content=\"([^\"]*)\">").match(p);
+        QVERIFY(csp.hasMatch());
+        QVERIFY(csp.captured(1).startsWith("default-src 'none'; "));
+        const qsizetype styleStart = p.indexOf("<style>") + 7;
+        const QString style = p.mid(styleStart, p.indexOf("</style>") - styleStart);
+        const QString hash = QCryptographicHash::hash(style.toUtf8(), QCryptographicHash::Sha256).toBase64();
+        QVERIFY2(csp.captured(1).contains("style-src 'sha256-" + hash + "'"), qPrintable(csp.captured(1)));
+        QVERIFY(p.indexOf("Content-Security-Policy") < p.indexOf("<title>"));
+    }
     QCOMPARE(page.count("<h1>"), 1);
     QVERIFY(page.contains("&lt;script&gt;document.title=&#39;pwned&#39;&lt;/script&gt;&lt;/td&gt;"));
-    QVERIFY(page.contains("confidence: &lt;b&gt;3&lt;/b&gt;"));
+    QVERIFY(page.contains("confidence: <bdi>&lt;b&gt;3&lt;/b&gt;</bdi>"));
     QVERIFY(page.contains("&lt;iframe src=&quot;http://example.org&quot;&gt;"));
     QVERIFY(page.contains("send_0107&lt;img src=x onerror=alert(2)&gt;.txt"));
     QVERIFY(page.contains("&lt;style&gt;body{display:none}&lt;/style&gt;"));
+    // the name is isolated from the words around it and its override shown
+    QVERIFY(page.contains("<bdi>Eve[U+202E]evil</bdi>"));
+    QVERIFY(page.contains("<bdi>send_0107Eve[U+202E]evil.txt</bdi>"));
+}
 
-    // the page forbids scripts and loads, and allows its own style by its hash
-    const QRegularExpressionMatch csp =
-        QRegularExpression("<meta http-equiv=\"Content-Security-Policy\" content=\"([^\"]*)\">").match(page);
-    QVERIFY(csp.hasMatch());
-    QVERIFY(csp.captured(1).startsWith("default-src 'none'; "));
-    const qsizetype styleStart = page.indexOf("<style>") + 7;
-    const QString style = page.mid(styleStart, page.indexOf("</style>") - styleStart);
-    const QString hash = QCryptographicHash::hash(style.toUtf8(), QCryptographicHash::Sha256).toBase64();
-    QVERIFY2(csp.captured(1).contains("style-src 'sha256-" + hash + "'"), qPrintable(csp.captured(1)));
-    QVERIFY(page.indexOf("Content-Security-Policy") < page.indexOf("<title>"));
+void TestReport::pages_gridMarksAndLinksHold_data() {
+    QTest::addColumn<int>("responses");     // to question 001 by each of two students
+    QTest::addColumn<QStringList>("names"); // pages that must be among those written
+    QTest::newRow("a small class: one page per assignment")
+        << 1 << QStringList{"index.html", "assignment-1.html", "student-1.html", "student-2.html"};
+    QTest::newRow("a large question: a page per question, in parts of the class")
+        << 300 << QStringList{"index.html", "assignment-1.html", "assignment-1-q1.html", "assignment-1-q1-2.html"};
+}
+
+void TestReport::pages_gridMarksAndLinksHold() {
+    QFETCH(int, responses);
+    QFETCH(QStringList, names);
+    // sure of question 001 and then judging it poor; question 002 never answered
+    QList<Press> presses;
+    for (int i = 0; i < responses; ++i) {
+        presses.append({"09:30:05", "`q001.  What is 2 + 3?", QStringLiteral("try %1").arg(i), "c3", false, 10001});
+    }
+    presses.append({"09:40:00", "5.", "wrong after all", "s0", false, 10001});
+    report::ClassReader reader;
+    QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", presses)));
+    QVERIFY(reader.add("/class/send_0107Bo_Ek.txt", runFile(false, "[v\xbb", "001", presses)));
+    report::ClassRecords records = reader.finish();
+    // a file not read is listed apart from the problems
+    records.issues.push_back({"/class/send_0108Cy.txt", 0, "not read: a FIFO", {}});
+    records.notRead.push_back(records.issues.size() - 1);
+    const report::Document document(smallDocument());
+    const report::ClassView view = report::buildView(records, document);
+    QMap<QString, QString> pages;
+    for (const report::ReportPage& p : report::reportPages(records, view)) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(p.write(buffer));
+        pages[p.name] = QString::fromUtf8(buffer.data());
+    }
+    for (const QString& name : names) {
+        QVERIFY2(pages.contains(name), qPrintable(pages.keys().join(' ')));
+    }
+    pages["one.html"] = report::htmlReport(records, view); // the one page, linked within itself
+    const QString index = pages["index.html"];
+    const qsizetype notRead = index.indexOf("<section id=\"not-read\">");
+    QVERIFY(notRead > 0 && index.indexOf("send_0108Cy.txt") > notRead && !index.contains("id=\"problems\""));
+    QVERIFY(index.contains("1 file not read</a>"));
+    // the grid: 001 marked, its ratings written; 002 marked as left without a response; 003 is optional
+    const QRegularExpression row("<tr><th><a href=\"student-1.html\"><bdi>Ann Lee</bdi></a></th>(.*)</tr>");
+    const QString cells = row.match(index, index.indexOf("id=\"a1-grid\"")).captured(1);
+    QVERIFY2(cells.contains(QRegularExpression("^<td class=\"alert\"><a href=\"student-1.html#s1-a1-q1\">"
+                                               "<span class=\"v3\">3</span><span class=\"v0\">0</span></a></td>"
+                                               "<td class=\"missing\"><a href=\"[^\"]*\">none</a></td><td><a ")),
+             qPrintable(cells));
+    // every link leads to a page of the folder and to a place on it, which is there once
+    for (auto page = pages.cbegin(); page != pages.cend(); ++page) {
+        std::set<QString> ids;
+        QRegularExpressionMatchIterator id = QRegularExpression("id=\"([^\"]*)\"").globalMatch(*page);
+        while (id.hasNext()) {
+            const QString name = id.next().captured(1);
+            QVERIFY2(ids.insert(name).second, qPrintable(page.key() + ": " + name));
+        }
+        QRegularExpressionMatchIterator hrefs = QRegularExpression("href=\"([^\"#]*)#?([^\"]*)\"").globalMatch(*page);
+        while (hrefs.hasNext()) {
+            const QRegularExpressionMatch href = hrefs.next();
+            const QString target = href.captured(1).isEmpty() ? page.key() : href.captured(1);
+            QVERIFY2(pages.contains(target), qPrintable(page.key() + ": " + href.captured(0)));
+            QVERIFY2(href.captured(2).isEmpty() || pages[target].contains("id=\"" + href.captured(2) + "\""),
+                     qPrintable(page.key() + ": " + href.captured(0)));
+        }
+    }
 }
 
 void TestReport::standardError_showsControlsAndBadBytes_data() {
@@ -588,6 +689,8 @@ void TestReport::program_data() {
         << QStringList{"-o", "{dir}/no/such/report.html", "{dir}/class"} << 1
         << "{dir}/no/such/report.html: cannot be written"
         << "";
+    QTest::newRow("a folder of pages") << QStringList{"-o", "{dir}/out/pages", "{dir}/class"} << 0 << ""
+                                       << "Ann Lee";
 #ifndef Q_OS_WIN
     QTest::newRow("every file in a folder read or listed, with -r")
         << QStringList{"-r", "-o", out, "{dir}/mixed"} << 0
@@ -680,9 +783,10 @@ void TestReport::program() {
     std::set<QString> after = filesBelow(d);
     after.erase(d + "/out/report.html");
     after.erase(d + "/out/r.csv");
+    std::erase_if(after, [&](const QString& f) { return f.startsWith(d + "/out/pages/"); });
     QVERIFY(after == before);
     QCOMPARE(fileBytes(d + "/class/masterFile_Ann_Lee.txt"), master);
-    const QString page = QString::fromUtf8(fileBytes(d + "/out/report.html"));
+    const QString page = QString::fromUtf8(fileBytes(d + "/out/report.html") + fileBytes(d + "/out/pages/index.html"));
     if (written.isEmpty()) {
         QVERIFY(page.isEmpty());
     } else {
@@ -695,6 +799,120 @@ void TestReport::program() {
         QVERIFY(csv.startsWith("\xEF\xBB\xBFstudent,assignment,question,responses,confidence,confidence_time,"));
         QVERIFY(csv.contains("\r\nAnn Lee,001,001,1,2,2026-01-07 09:30:05,1,3,2026-01-07 09:31:00,1\r\n"));
     }
+}
+
+void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
+    QTest::addColumn<QString>("target"); // what stands at {out} before the run
+    QTest::addColumn<int>("umask");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<int>("mode"); // of the page written; 0: not a regular file's
+    QTest::newRow("a new file") << "nothing" << 022 << 0 << "" << 0644;
+    QTest::newRow("a new file under umask 077") << "nothing" << 077 << 0 << "" << 0600;
+    QTest::newRow("a file made again keeps its mode") << "file 0640" << 022 << 0 << "" << 0640;
+    QTest::newRow("a link: its target replaced") << "link" << 022 << 0 << "" << 0600;
+    QTest::newRow("a FIFO written straight through") << "fifo" << 022 << 0 << "" << 0;
+    QTest::newRow("standard output") << "-" << 022 << 0 << "" << 0;
+    QTest::newRow("a full disk") << "full" << 022 << 1 << "No space left on device" << 0;
+    QTest::newRow("a folder: an earlier report's pages go, the user's files stay")
+        << "folder with an earlier report" << 022 << 0 << "" << 0;
+    QTest::newRow("a page of the folder linked to an input")
+        << "folder, index.html linked to input" << 022 << 2 << "is one of the files to read" << 0;
+    QTest::newRow("an input named through a link") << "link to input" << 022 << 2 << "is one of the files to read" << 0;
+}
+
+void TestReport::output_neverReplacesWhatIsNotItsOwn() {
+    QFETCH(QString, target);
+    QFETCH(int, umask);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    QFETCH(int, mode);
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    const QByteArray input = runFile(false, "[v\xba", "001", carriedRun());
+    writeBytes(d + "/class/send_0107Ann_Lee.txt", input);
+    QString out = d + "/out.html";
+    const QString stored = d + "/stored.html"; // where a link points
+    QByteArray fromFifo;
+    std::thread reader;
+    if (target == "file 0640") {
+        writeBytes(out, "old");
+        QVERIFY(::chmod(qPrintable(out), 0640) == 0);
+    } else if (target == "link") {
+        writeBytes(stored, "old");
+        QVERIFY(::chmod(qPrintable(stored), 0600) == 0);
+        QVERIFY(QFile::link(stored, out));
+    } else if (target == "link to input") {
+        QVERIFY(QFile::link(d + "/class/send_0107Ann_Lee.txt", out));
+    } else if (target == "folder with an earlier report") {
+        out = d + "/pages";
+        const QByteArray start = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                                 "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'\">";
+        writeBytes(out + "/student-9.html", start + "another class's student");
+        writeBytes(out + "/student-8.html", "a page of the user's own");
+        writeBytes(out + "/notes.html", start);
+        QVERIFY(QFile::link(out + "/notes.html", out + "/student-7.html"));
+    } else if (target.startsWith("folder")) {
+        out = d + "/pages";
+        QVERIFY(QDir().mkpath(out));
+        QVERIFY(QFile::link(d + "/class/send_0107Ann_Lee.txt", out + "/index.html"));
+    } else if (target == "fifo") {
+        QVERIFY(::mkfifo(qPrintable(out), 0600) == 0);
+        reader = std::thread([&] { fromFifo = fileBytes(out); });
+    } else if (target == "-") {
+        out = "-";
+    } else if (target == "full") {
+        QVERIFY(QDir().mkpath(d + "/full"));
+        if (::mount("tmpfs", qPrintable(d + "/full"), "tmpfs", 0, "size=4k") != 0) {
+            QSKIP("a small tmpfs cannot be mounted here (it needs root): the full disk is not tried");
+        }
+        out = d + "/full/out.html";
+    }
+    const mode_t before = ::umask(static_cast<mode_t>(umask));
+    QProcess program;
+    program.start(programPath(), {"-o", out, d + "/class"});
+    const bool finished = program.waitForFinished(60000);
+    ::umask(before);
+    if (reader.joinable()) {
+        reader.join();
+    }
+    const QByteArray page = out == "-"                    ? program.readAllStandardOutput()
+                            : target == "fifo"            ? fromFifo
+                            : target.startsWith("folder") ? fileBytes(out + "/index.html")
+                                                          : fileBytes(out);
+    const QString error = QString::fromLocal8Bit(program.readAllStandardError());
+    const QStringList left = QDir(d + "/full").entryList(QDir::Files | QDir::Hidden);
+    if (target == "full") {
+        ::umount(qPrintable(d + "/full"));
+    }
+    QVERIFY(finished);
+    QVERIFY2(program.exitCode() == status, qPrintable(error));
+    QVERIFY2(error.contains(says), qPrintable(error));
+    QCOMPARE(fileBytes(d + "/class/send_0107Ann_Lee.txt"), input);
+    QVERIFY(left.isEmpty()); // no file of its own left behind on a failure
+    if (status != 0) {
+        return;
+    }
+    QVERIFY(page.contains("Ann Lee"));
+    if (target.startsWith("folder")) {
+        QVERIFY(!QFileInfo::exists(out + "/student-9.html"));
+        QCOMPARE(fileBytes(out + "/student-8.html"), QByteArray("a page of the user's own"));
+        QVERIFY(QFileInfo(out + "/student-7.html").isSymLink() && QFileInfo::exists(out + "/notes.html"));
+    }
+    const QFileInfo written(target == "link" ? stored : out);
+    if (target == "link") {
+        QVERIFY(QFileInfo(out).isSymLink());
+    }
+    if (target == "fifo") {
+        struct stat st {};
+        QVERIFY(::stat(qPrintable(out), &st) == 0 && S_ISFIFO(st.st_mode));
+    }
+    if (mode != 0) {
+        struct stat st {};
+        QVERIFY(::stat(qPrintable(written.filePath()), &st) == 0 && S_ISREG(st.st_mode));
+        QCOMPARE(static_cast<int>(st.st_mode & 0777), mode);
+    }
+    QCOMPARE(QDir(d).entryList(QDir::Files | QDir::Hidden | QDir::System).filter(".tmp"), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestReport)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The instructor's report on record files that the real program wrote in the end-to-end cases, with a hostile file
-# among them, opened in headless Chromium: the page shows what the files hold, a hostile file's markup as text, and no
-# script of a file runs. The page, its DOM as the browser built it and a screenshot are kept in the output folder.
+# among them, as a folder of pages opened in headless Chromium: every page shows what the files hold, a hostile file's
+# markup as text, no script of a file runs, every link leads to a page and a place in the folder, and the index's grid
+# holds the ratings the record files hold. The pages, their DOM as the browser built it and screenshots (the index,
+# and a student's page in a 400-pixel window) are kept in the output folder.
 #
 #   report.sh <qadrill-report> <end-to-end output folder> <output folder>
 set -euo pipefail
@@ -48,41 +50,134 @@ hostile() {
 hostile >"$OUT/class/send_0107Mallory.txt"
 
 status=0
-"$REPORT" -r -o "$OUT/report.html" --csv "$OUT/ratings.csv" "$OUT/class" 2>"$OUT/stderr.txt" || status=$?
+"$REPORT" -r -o "$OUT/pages" --csv "$OUT/ratings.csv" "$OUT/class" 2>"$OUT/stderr.txt" || status=$?
 ((status == 0)) || fail "exit status $status: $(cat "$OUT/stderr.txt")"
 grep -q 'send_0107Mallory.txt:22: a line that belongs to no block' "$OUT/stderr.txt" ||
     fail "the hostile file's stray line is not reported: $(cat "$OUT/stderr.txt")"
+[[ -f $OUT/pages/index.html ]] || fail "no index page"
 
 chromium() {
+    local page=$1
+    shift
     timeout 90 /usr/bin/chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
         --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$PROFILE" \
-        --window-size=1000,1400 "$@" "file://$OUT/report.html" 2>>"$OUT/chromium.log"
+        --window-size=1000,1400 "$@" "file://$OUT/pages/$page" 2>>"$OUT/chromium.log"
 }
-chromium --dump-dom >"$OUT/dom.html" || fail "chromium could not open the page; see $OUT/chromium.log"
-chromium --screenshot="$OUT/report.png" >/dev/null || fail "no screenshot; see $OUT/chromium.log"
+mkdir -p "$OUT/dom"
+for page in "$OUT"/pages/*.html; do
+    name=$(basename "$page")
+    chromium "$name" --dump-dom >"$OUT/dom/$name" || fail "chromium could not open $name; see $OUT/chromium.log"
+done
+chromium index.html --screenshot="$OUT/report.png" >/dev/null || fail "no screenshot; see $OUT/chromium.log"
+ann_page=$(grep -l '<h2><bdi>Ann Lee</bdi></h2>' "$OUT"/dom/student-*.html | head -n1)
+[[ -n $ann_page ]] || fail "no page of Ann Lee"
+chromium "$(basename "$ann_page")" --window-size=400,1400 --screenshot="$OUT/student-400.png" >/dev/null ||
+    fail "no screenshot of a student's page; see $OUT/chromium.log"
 
-dom=$OUT/dom.html
+dom=$OUT/all-dom.html
+cat "$OUT"/dom/*.html >"$dom"
 expect() {
-    grep -qF -- "$1" "$dom" || fail "the page lacks: $1"
+    grep -qF -- "$1" "$dom" || fail "no page holds: $1"
 }
-# no script ran: the title is the report's, and the body carries no mark
-[[ $(grep -o '<title>[^<]*</title>' "$dom") == '<title>Class report</title>' ]] || fail "the page's title changed"
+# no script ran: each title is the report's, and no body carries a mark
+[[ $(grep -o '<title>[^<]*</title>' "$OUT/dom/index.html") == '<title>Class report</title>' ]] ||
+    fail "the index's title changed"
+for page in "$OUT"/dom/*.html; do
+    grep -qE '<title>[^<]*class report</title>|<title>Class report</title>' "$page" ||
+        fail "the title of $(basename "$page") changed"
+done
 ! grep -q 'data-pwned="' "$dom" || fail "a script of the hostile file ran"
-! grep -qiE '<(script|iframe|img|b)[ >]' "$dom" || fail "the hostile file's markup became part of the page"
+! grep -qiE '<(script|iframe|img|b)[ >]' "$dom" || fail "the hostile file's markup became part of a page"
 # the hostile text shows as typed
 expect "&lt;script&gt;document.title='pwned';document.body.setAttribute('data-pwned','1')&lt;/script&gt;&lt;/td&gt;"
 expect '&lt;img src=x onerror="document.body.setAttribute('"'"'data-pwned'"'"','"'"'2'"'"')"&gt; &amp; "quoted"'
-expect 'confidence: &lt;b onmouseover="x()"&gt;3&lt;/b&gt;'
+expect 'confidence: <bdi>&lt;b onmouseover="x()"&gt;3&lt;/b&gt;</bdi>'
 expect '&lt;iframe srcdoc="&lt;script&gt;parent.document.title=1&lt;/script&gt;"&gt;&lt;/iframe&gt;'
 # what the real program recorded, student by student
 for name in 'Ann Lee' 'Di' 'Ed' 'Mallory'; do
-    expect ">$name</a>"
+    grep -qF "<bdi>$name</bdi></a>" "$OUT/dom/index.html" || fail "the index does not link $name"
 done
 expect 'both methods agree'
 expect 'remember: the lines meet at (3, 2)'
 expect 'now I see it'
-expect 'confidence: 2'
-expect 'self-critique: 3'
+expect 'confidence: <bdi>2</bdi>'
+expect 'self-critique: <bdi>3</bdi>'
+
+# the files that were not read, listed apart on the index
+sed -n '/<section id="not-read">/,/<\/section>/p' "$OUT/dom/index.html" |
+    grep -qF 'notes_Ann_Lee.txt</bdi></code>: <bdi>not read: a notes file' ||
+    fail "the index does not list the notes file as not read"
+
+# every link stays in the folder and leads to a page there and to a place on it
+for page in "$OUT"/dom/*.html; do
+    while read -r href; do
+        file=${href%%#*}
+        fragment=${href#"$file"}
+        fragment=${fragment#\#}
+        [[ -n $file ]] || file=$(basename "$page")
+        [[ $file != */* && $file != *:* ]] || fail "$(basename "$page") links out of the folder: $href"
+        [[ -f $OUT/pages/$file ]] || fail "$(basename "$page") links to a page that is not there: $href"
+        [[ -z $fragment ]] || grep -qF "id=\"$fragment\"" "$OUT/dom/$file" ||
+            fail "$(basename "$page") links to a place that is not on $file: $href"
+    done < <(grep -o 'href="[^"]*"' "$page" | sed 's/^href="//; s/"$//' | sort -u)
+done
+
+# The index's grid of assignment 001 against the send files it was made from: per student and question, the last
+# confidence and self-critique ratings given (a self-critique belongs to the question before it), "-" for none, and
+# "none" for a question that is not optional and has no response.
+grid=$(awk '
+    /id="a1-grid"/ { on = 1 }
+    on && /<thead>/ {
+        line = $0
+        while (match(line, />[0-9][0-9][0-9]\*?<\/a><\/th>/)) {
+            questions[++n] = substr(line, RSTART + 1, 3)
+            line = substr(line, RSTART + RLENGTH)
+        }
+    }
+    on && /^<tr><th>/ {
+        match($0, /<bdi>[^<]*<\/bdi>/)
+        name = substr($0, RSTART + 5, RLENGTH - 11)
+        cells = $0
+        sub(/^<tr><th>.*<\/th><td/, "<td", cells)
+        count = split(cells, cell, "</td>")
+        for (i = 1; i < count; ++i) {
+            text = cell[i]
+            gsub(/<[^>]*>/, "", text)
+            print name "|" questions[i] "|" text
+        }
+    }
+    on && /<\/table>/ { exit }
+' "$OUT/dom/index.html" | grep -v '^Mallory|' | sort)
+[[ -n $grid ]] || fail "the index has no grid of assignment 001"
+questions=$(grep -o '>[0-9][0-9][0-9]\*\?</a></th>' "$OUT/dom/index.html" | head -n 100 | sed 's/^>//; s/<.*//' |
+    awk '!seen[$0]++' | tr '\n' ' ')
+expected=$(for send in $(find "$OUT/class" -name 'send_*.txt' ! -name '*Mallory*'); do
+    name=$(basename "$send" .txt)
+    name=${name#send_????}
+    awk -v name="${name//_/ }" -v questions="$questions" '
+        function trim(s) { sub(/^[ \t]+/, "", s); sub(/[ \t]+$/, "", s); return s }
+        BEGIN { sep = "......!!!!!!!!..................................."; closing = "................................................." }
+        { sub(/\r$/, "") }
+        $0 == sep && state == "head" { state = "body"; isq = entry != ""; if (isq) q = entry; next }
+        $0 == sep { state = "head"; entry = ""; next }
+        $0 == closing { state = ""; next }
+        state == "head" && /^`q[0-9][0-9][0-9]/ { entry = substr($0, 3, 3) }
+        state == "head" { next }
+        state == "body" && /^RESPONSE -->/ && isq { answered[q] = 1 }
+        state == "body" && /^confidence assessment:/ { v = $0; sub(/^[^:]*:/, "", v); confidence[q] = trim(v) }
+        state == "body" && /^self critique assessment:/ { v = $0; sub(/^[^:]*:/, "", v); critique[q] = trim(v) }
+        END {
+            count = split(questions, list, " ")
+            for (i = 1; i <= count; ++i) {
+                n = substr(list[i], 1, 3)
+                if (!answered[n] && list[i] !~ /\*$/) { print name "|" n "|none"; continue }
+                print name "|" n "|" (confidence[n] == "" ? "-" : confidence[n]) (critique[n] == "" ? "-" : critique[n])
+            }
+        }' "$send"
+done | sort)
+[[ $grid == "$expected" ]] || fail "the index's grid differs from the record files:
+$(diff <(echo "$expected") <(echo "$grid"))"
+
 [[ -s $OUT/ratings.csv ]] || fail "no table written"
 grep -q '^Ann Lee,001,' "$OUT/ratings.csv" || fail "the table has no row of Ann Lee"
 

@@ -1,0 +1,135 @@
+#include "report/pageframe.h"
+
+#include <algorithm>
+
+// An assignment, question by question in the order of the problem document: the question, every student's responses
+// with their confidence, the given answer, every student's self-critiques with their rating, and notes among them.
+namespace report::pages {
+
+namespace {
+
+std::vector<const Item*> itemsOf(const std::vector<Item>& list, bool critiques, const Context::Range& students) {
+    std::vector<const Item*> items;
+    for (const Item& it : list) {
+        const auto s = static_cast<std::size_t>(it.student);
+        if (it.critique == critiques && s >= students.first && s < students.end) {
+            items.push_back(&it);
+        }
+    }
+    return items;
+}
+
+bool shown(const DocGroup& dg, const std::vector<Item>& list) {
+    // text before the first question or the closing line, which nobody answered, is left out
+    return isQuestion(dg) || !list.empty();
+}
+
+} // namespace
+
+void group(Out& out, const Context& context, std::size_t a, std::size_t g, std::size_t part) {
+    const AssignmentView& av = context.view.assignments[a];
+    const DocGroup& dg = av.doc->groups[g];
+    const std::vector<Item>& list = av.groups[g];
+    if (!shown(dg, list)) {
+        return;
+    }
+    out.put("<section class=\"question\" id=\"");
+    putGroupId(out, a, g);
+    out.put("\"><h3>");
+    out.put(groupTitle(dg));
+    out.put("</h3>\n");
+    const Context::Range students = context.groupPart(a, g, part);
+    partsLine(out, context.groupParts(a, g), part, students, context.records.students.size(),
+              [&](std::size_t p) { context.groupHref(out, a, g, context.groupPart(a, g, p).first); });
+    if (isQuestion(dg)) {
+        docText(out, questionText(dg.question), false);
+    }
+    for (const QString& t : dg.textsBefore) {
+        docText(out, t, false);
+    }
+    out.put("<h4>Responses</h4>\n");
+    records(out, context, itemsOf(list, false, students), true, "No responses.");
+    const std::vector<const Item*> critiques = itemsOf(list, true, students);
+    if (!dg.answers.isEmpty()) {
+        out.put("<h4>Given answer</h4>\n");
+        for (const QString& answer : dg.answers) {
+            docText(out, answer, true);
+        }
+        for (const QString& t : dg.textsAfter) {
+            docText(out, t, false);
+        }
+        out.put("<h4>Self-critiques</h4>\n");
+        records(out, context, critiques, true, "No self-critiques.");
+    } else {
+        records(out, context, critiques, true, {});
+    }
+    out.put("</section>\n");
+}
+
+void assignment(Out& out, const Context& context, std::size_t a) {
+    const AssignmentView& av = context.view.assignments[a];
+    out.put("<section class=\"assignment\" id=\"");
+    putAssignmentId(out, a);
+    out.put("\"><h2>");
+    out.isolated(context.assignmentName(a));
+    out.put("</h2>\n");
+    if (!context.onePage) {
+        out.put("<p><a href=\"");
+        context.indexHref(out, "a" + std::to_string(a + 1) + "-summary");
+        out.put("\">The class's ratings at a glance</a></p>\n");
+    }
+    if (!av.doc && !av.nbr.isEmpty()) {
+        out.put("<p class=\"flag\">The problem document has no assignment ");
+        out.isolated(av.nbr);
+        out.put("; its records follow as they were read.</p>\n");
+    }
+    if (av.doc && context.split(a)) {
+        // too many records for one page that opens at once: a page per question, listed here
+        out.put("<p>A page per question:</p>\n<ul>\n");
+        for (std::size_t g = 0; g < av.doc->groups.size(); ++g) {
+            const DocGroup& dg = av.doc->groups[g];
+            const std::vector<Item>& list = av.groups[g];
+            if (!shown(dg, list)) {
+                continue;
+            }
+            const auto critiques = std::count_if(list.begin(), list.end(), [](const Item& i) { return i.critique; });
+            out.put("<li><a href=\"");
+            context.groupHref(out, a, g);
+            out.put("\">");
+            out.put(groupTitle(dg));
+            out.put("</a>: ");
+            out.num(static_cast<long long>(list.size()) - critiques);
+            out.put(" responses and notes before the answer, ");
+            out.num(critiques);
+            out.put(" after it");
+            if (context.groupParts(a, g) > 1) {
+                out.put("; in parts:");
+                for (std::size_t p = 0; p < context.groupParts(a, g); ++p) {
+                    out.put(" <a href=\"");
+                    context.groupHref(out, a, g, context.groupPart(a, g, p).first);
+                    out.put("\">");
+                    out.num(static_cast<long long>(p + 1));
+                    out.put("</a>");
+                }
+            }
+            out.put("</li>\n");
+        }
+        out.put("</ul>\n");
+    } else if (av.doc) {
+        for (std::size_t g = 0; g < av.doc->groups.size(); ++g) {
+            group(out, context, a, g, 0);
+        }
+    }
+    if (!av.unplaced.empty()) {
+        out.put("<section class=\"question\"><h3>");
+        out.put(av.doc ? "Entries the problem document does not hold" : "Records");
+        out.put("</h3>\n<ol class=\"records\">\n");
+        for (const Item& it : av.unplaced) {
+            record(out, context, it, true, true);
+        }
+        out.put("</ol></section>\n");
+    }
+    out.put("</section>\n");
+}
+
+} // namespace report::pages

@@ -1,0 +1,188 @@
+#include "report/pageframe.h"
+
+#include <algorithm>
+#include <cstdint>
+
+// Where each part of the report stands: which students a split page shows, and the links between the pages.
+namespace report::pages {
+
+namespace {
+
+// The first student of each part, so that no part holds more than a page's worth, unless one student does alone.
+template <typename Weight> std::vector<std::size_t> partStarts(std::size_t students, std::size_t most, Weight weight) {
+    std::vector<std::size_t> starts = {0};
+    std::size_t held = 0;
+    for (std::size_t s = 0; s < students; ++s) {
+        const std::size_t w = weight(s);
+        if (held > 0 && held + w > most) {
+            starts.push_back(s);
+            held = 0;
+        }
+        held += w;
+    }
+    return starts;
+}
+
+void page(Out& out, std::string_view kind, std::size_t n) {
+    out.put(kind);
+    out.num(static_cast<long long>(n + 1));
+    out.put(".html");
+}
+
+} // namespace
+
+Context::Context(const ClassRecords& records_, const ClassView& view_, bool onePage_)
+    : records(records_), view(view_), onePage(onePage_) {
+    // a page of more records or grid cells than these takes Chromium about a second to open
+    constexpr std::size_t recordsOnAPage = 400;
+    constexpr std::size_t cellsOnAPage = 2500;
+    const std::size_t assignments = view.assignments.size();
+    const std::size_t students = records.students.size();
+    m_byStudent.assign(students, std::vector<std::vector<std::vector<const Item*>>>(assignments));
+    std::size_t cells = 0;
+    for (std::size_t a = 0; a < assignments; ++a) {
+        const AssignmentView& av = view.assignments[a];
+        for (auto& perStudent : m_byStudent) {
+            perStudent[a].resize(av.groups.size() + 1);
+        }
+        std::size_t count = av.unplaced.size();
+        for (std::size_t g = 0; g < av.groups.size(); ++g) {
+            count += av.groups[g].size();
+            for (const Item& it : av.groups[g]) {
+                m_byStudent[static_cast<std::size_t>(it.student)][a][g].push_back(&it);
+            }
+        }
+        for (const Item& it : av.unplaced) {
+            m_byStudent[static_cast<std::size_t>(it.student)][a].back().push_back(&it);
+        }
+        m_split.push_back(!onePage && av.doc && count > recordsOnAPage);
+        const std::size_t width = av.doc ? av.doc->groups.size() : 0;
+        m_gridParts.push_back(partStarts(students, onePage ? SIZE_MAX : cellsOnAPage,
+                                         [&](std::size_t s) { return view.cells[s][a].present ? width : 0; }));
+        for (std::size_t s = 0; s < students; ++s) {
+            cells += view.cells[s][a].present ? width : 0;
+        }
+        m_groupParts.emplace_back();
+        for (std::size_t g = 0; g < av.groups.size(); ++g) {
+            m_groupParts.back().push_back(partStarts(students, m_split.back() ? recordsOnAPage : SIZE_MAX,
+                                                     [&](std::size_t s) { return m_byStudent[s][a][g].size(); }));
+        }
+    }
+    m_gridsOnIndex = onePage || cells <= cellsOnAPage;
+    for (std::size_t s = 0; s < students; ++s) {
+        const std::string n = std::to_string(s + 1);
+        std::string link = onePage ? "<a href=\"#s" + n + "\"><bdi>" : "<a href=\"student-" + n + ".html\"><bdi>";
+        appendEscaped(link, records.students[s].name);
+        m_studentLinks.push_back(link + "</bdi></a>");
+    }
+}
+
+std::size_t Context::partOf(const std::vector<std::size_t>& starts, std::size_t student) {
+    return static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), student) - starts.begin()) - 1;
+}
+
+void Context::indexHref(Out& out, std::string_view fragment) const {
+    if (!onePage) {
+        out.put("index.html");
+    }
+    if (!fragment.empty() || onePage) {
+        out.put("#");
+        out.put(fragment.empty() ? std::string_view("overview") : fragment);
+    }
+}
+
+void Context::assignmentHref(Out& out, std::size_t a) const {
+    if (onePage) {
+        out.put("#");
+        putAssignmentId(out, a);
+    } else {
+        page(out, "assignment-", a);
+    }
+}
+
+void Context::groupHref(Out& out, std::size_t a, std::size_t g, std::size_t student) const {
+    if (!onePage) {
+        out.put("assignment-");
+        out.num(static_cast<long long>(a + 1));
+        if (m_split[a]) {
+            out.put("-q");
+            out.num(static_cast<long long>(g));
+            if (const std::size_t part = partOf(m_groupParts[a][g], student); part > 0) {
+                out.put("-");
+                out.num(static_cast<long long>(part + 1));
+            }
+        }
+        out.put(".html");
+    }
+    out.put("#");
+    putGroupId(out, a, g);
+}
+
+void Context::gridHref(Out& out, std::size_t a, std::size_t part) const {
+    if (m_gridsOnIndex) {
+        out.put(onePage ? "#" : "index.html#");
+    } else {
+        out.put("grid-");
+        out.num(static_cast<long long>(a + 1));
+        if (part > 0) {
+            out.put("-");
+            out.num(static_cast<long long>(part + 1));
+        }
+        out.put(".html#");
+    }
+    putAssignmentId(out, a);
+    out.put("-grid");
+}
+
+void Context::studentHref(Out& out, std::size_t s) const {
+    if (onePage) {
+        out.put("#");
+        putStudentId(out, s);
+    } else {
+        page(out, "student-", s);
+    }
+}
+
+void Context::studentQuestionHref(Out& out, std::size_t s, std::size_t a, std::size_t g) const {
+    if (!onePage) {
+        page(out, "student-", s);
+    }
+    out.put("#");
+    putCellId(out, s, a);
+    out.put("-q");
+    out.num(static_cast<long long>(g));
+}
+
+QString Context::assignmentName(std::size_t a) const {
+    const AssignmentView& av = view.assignments[a];
+    if (av.nbr.isEmpty()) {
+        return QStringLiteral("Assignment not known");
+    }
+    return av.heading.isEmpty() ? QStringLiteral("Assignment ") + av.nbr : av.heading;
+}
+
+void partsLine(Out& out, std::size_t parts, std::size_t part, const Context::Range& shown, std::size_t students,
+               const std::function<void(std::size_t)>& href) {
+    if (parts < 2) {
+        return;
+    }
+    out.put("<p>Students ");
+    out.num(static_cast<long long>(shown.first + 1));
+    out.put(" to ");
+    out.num(static_cast<long long>(shown.end));
+    out.put(" of ");
+    out.num(static_cast<long long>(students));
+    out.put(" in the order of the index; the others:");
+    for (std::size_t p = 0; p < parts; ++p) {
+        if (p != part) {
+            out.put(" <a href=\"");
+            href(p);
+            out.put("\">part ");
+            out.num(static_cast<long long>(p + 1));
+            out.put("</a>");
+        }
+    }
+    out.put("</p>\n");
+}
+
+} // namespace report::pages
