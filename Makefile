@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build run test bench package clean
+.PHONY: all deps configure build run test bench package windows windows-test clean
 
 all: build
 
@@ -37,5 +37,14 @@ bench: build
 package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
+# The Windows package, cross-built here: build-windows/qadrill-<version>-windows-x64.zip (scripts/build-windows).
+windows:
+	@scripts/build-windows
+
+# The package's programs and the file-system unit suites run under Wine (scripts/windows/wine-test).
+windows-test:
+	@scripts/build-windows --tests
+	@scripts/windows/wine-test
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) build-windows
