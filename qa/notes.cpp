@@ -19,8 +19,10 @@ bool Form1::appendBlocks(const std::vector<recordwriter::Append>& appends, bool 
 }
 
 void Form1::showWriteFailure(const recordwriter::Failure& failure, bool duringRun) {
+    // Windows' own error texts end in a full stop already
+    const QString reason = failure.reason.endsWith(u'.') ? failure.reason.chopped(1) : failure.reason;
     const QString what = QStringLiteral("The record file\n%1\ncould not be written: %2.")
-                             .arg(QDir::toNativeSeparators(failure.path), failure.reason);
+                             .arg(QDir::toNativeSeparators(failure.path), reason);
     const QString next = duringRun ? QStringLiteral("Nothing was recorded; your text is still in the answer box.")
                                    : QStringLiteral("Nothing was written, and the program will end.");
     m_platform.messageBox(what + QStringLiteral("\n\n") + next);

@@ -1,24 +1,13 @@
 #include "records/keptstore.h"
 
 #include "records/codepage.h"
+#include "records/durablefile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
-
-#include <cerrno>
-#include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-#ifdef Q_OS_WIN
-#include <io.h>
-#include <windows.h>
-#endif
 
 namespace keptstore {
 
@@ -65,24 +54,6 @@ QString anyBytes(const QByteArray& bytes, QString& problem) {
     problem += QString::fromLatin1(problem.isEmpty() ? "" : "; ") +
                QStringLiteral("its bytes are not all readable text, so each byte is kept as one Western character");
     return codepage::decode(bytes);
-}
-
-// Every byte written so far, on the disk itself: a file system that could not place them says so here at the latest.
-bool syncFile(const QFileDevice& file) {
-#ifdef Q_OS_WIN
-    return ::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()))) != 0;
-#else
-    return ::fsync(file.handle()) == 0;
-#endif
-}
-
-// The system's own words for what failed: a file's error string names an error of the file, a failed sync only
-// leaves errno behind.
-QString reasonOf(const QFileDevice& file) {
-    if (file.error() == QFileDevice::NoError && errno != 0) {
-        return QString::fromLocal8Bit(std::strerror(errno));
-    }
-    return file.errorString();
 }
 
 std::optional<recordwriter::Failure> removeFile(const QString& path) {
@@ -212,22 +183,17 @@ std::optional<recordwriter::Failure> replaceFile(const QString& path, const QByt
     QSaveFile file(path);
     // Unbuffered, so that a write the disk refuses fails here and is not lost in a flush that nobody checks; on any
     // failure the new file is dropped unseen when `file` goes, and the old one stays as it was.
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() ||
-        !syncFile(file)) {
-        return recordwriter::Failure{path, reasonOf(file)};
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()) {
+        return recordwriter::Failure{path, file.errorString()};
+    }
+    if (const auto reason = durablefile::sync(file)) {
+        return recordwriter::Failure{path, *reason};
     }
     if (!file.commit()) {
         return recordwriter::Failure{path, file.errorString()};
     }
-#ifdef Q_OS_UNIX
     // and the folder, so that the new name itself survives a power cut
-    const int folder = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
-#endif
+    durablefile::syncFolder(path);
     return std::nullopt;
 }
 

@@ -1,19 +1,12 @@
 #include "records/recordwriter.h"
 
+#include "records/durablefile.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QThread>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <memory>
-
-#ifdef Q_OS_UNIX
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace recordwriter {
 
@@ -25,42 +18,6 @@ struct OpenFile {
     bool written = false;
 };
 
-// Another run holds the lock only while it writes one block; a lock held for the whole wait belongs to something
-// that has stopped, and the student must not be kept waiting on it.
-bool lock(QFile& file, const QDeadlineTimer& deadline) {
-#ifdef Q_OS_UNIX
-    while (::flock(file.handle(), LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EINTR && errno != EWOULDBLOCK) {
-            return true; // a file system without locks: the write goes ahead unlocked, as it would anywhere else
-        }
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(10);
-    }
-    return true;
-#else
-    Q_UNUSED(file);
-    Q_UNUSED(deadline);
-    return true;
-#endif
-}
-
-// Whether two open files are one file on disk (a link, or two paths that lead to the same place). A lock is held
-// per opening, so a second lock on the same file would wait for the first for ever.
-bool sameFile(QFile& a, QFile& b) {
-#ifdef Q_OS_UNIX
-    struct stat sa {};
-    struct stat sb {};
-    return ::fstat(a.handle(), &sa) == 0 && ::fstat(b.handle(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-#else
-    Q_UNUSED(a);
-    Q_UNUSED(b);
-    return false;
-#endif
-}
-
 // The system sees a path only up to a NUL: the rest would be cut off and some other file opened.
 std::optional<Failure> unusablePath(const QString& path) {
     if (path.contains(QChar(0))) {
@@ -69,28 +26,17 @@ std::optional<Failure> unusablePath(const QString& path) {
     return std::nullopt;
 }
 
-bool syncToDisk(QFile& file) {
-    if (!file.flush()) {
-        return false;
-    }
-#ifdef Q_OS_UNIX
-    return ::fsync(file.handle()) == 0;
-#else
-    return true;
-#endif
-}
-
 Failure failureOf(const QFile& file) {
     return {file.fileName(), file.errorString()};
 }
 
 Failure writeFailure(const QFile& file) {
-#ifdef Q_OS_UNIX
-    // flush and fsync leave errno behind, QFile does not always name it
-    if (file.error() == QFileDevice::NoError && errno != 0) {
-        return {file.fileName(), QString::fromLocal8Bit(std::strerror(errno))};
+    // a failed write leaves the system's error behind, QFile does not always name it
+    if (file.error() == QFileDevice::NoError) {
+        if (auto reason = durablefile::systemError()) {
+            return {file.fileName(), *reason};
+        }
     }
-#endif
     return failureOf(file);
 }
 
@@ -114,9 +60,12 @@ std::optional<Failure> appendAll(const std::vector<Append>& appends, std::chrono
     // one wait for the whole block, however many of its files are locked
     const QDeadlineTimer deadline(lockWait);
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const bool lockedAlready = std::any_of(files.begin(), files.begin() + i,
-                                               [&](OpenFile& f) { return sameFile(*f.file, *files[i].file); });
-        if (!lockedAlready && !lock(*files[i].file, deadline)) {
+        const bool lockedAlready = std::any_of(files.begin(), files.begin() + i, [&](OpenFile& f) {
+            return durablefile::sameFile(*f.file, *files[i].file);
+        });
+        // another run holds the lock only while it writes one block; one held for the whole wait belongs to
+        // something that has stopped, and the student must not be kept waiting on it
+        if (!lockedAlready && !durablefile::lock(*files[i].file, deadline)) {
             return Failure{files[i].file->fileName(), lockedReason};
         }
         files[i].sizeBefore = files[i].file->size();
@@ -125,9 +74,13 @@ std::optional<Failure> appendAll(const std::vector<Append>& appends, std::chrono
     for (std::size_t i = 0; i < appends.size() && !failure; ++i) {
         QFile& file = *files[i].file;
         files[i].written = true;
-        errno = 0;
-        if (file.write(appends[i].bytes) != appends[i].bytes.size() || !syncToDisk(file)) {
+        durablefile::clearSystemError();
+        // Windows appends at the end the file had when it was opened: another opening may have written since
+        file.seek(file.size());
+        if (file.write(appends[i].bytes) != appends[i].bytes.size()) {
             failure = writeFailure(file);
+        } else if (auto reason = durablefile::sync(file)) {
+            failure = Failure{file.fileName(), *reason};
         }
     }
     if (failure) {

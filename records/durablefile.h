@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QDeadlineTimer;
+class QFile;
+class QFileDevice;
+
+// What the operating system does differently for files that must survive other writers and power cuts: locking a
+// file against another run, syncing it to disk, replacing a file whole. The rest of the program calls these and
+// needs no system headers of its own.
+namespace durablefile {
+
+// Locks a whole open file against other runs, waiting until the deadline for one that holds it. False when it is
+// still held then. A file system without locks is written unlocked, as it would be anywhere else.
+bool lock(QFile& file, const QDeadlineTimer& deadline);
+
+// Whether two open files are one file on disk: a link, two paths that lead to the same place, or, on Windows, two
+// names that differ only in letter case. A lock is held per opening, so a second one would wait for the first.
+bool sameFile(QFile& a, QFile& b);
+
+// Everything written to the file is on disk when this returns; otherwise the reason.
+std::optional<QString> sync(QFileDevice& file);
+
+// The folder that holds path synced, so that a name made or replaced in it survives a power cut. Best effort: a
+// folder that cannot be synced leaves the file as durable as the system makes it.
+void syncFolder(const QString& path);
+
+// Puts the file at `from` in the place of `to`, in one step: a reader sees the old file or the new one, never
+// neither. The new name is on disk when this returns. `to` must not be open anywhere.
+std::optional<QString> replace(const QString& from, const QString& to);
+
+// Forgets the system's last error, so that systemError() says what went wrong after it.
+void clearSystemError();
+
+// The system's own words for the last call that failed, when it says anything.
+std::optional<QString> systemError();
+
+} // namespace durablefile
