@@ -4,6 +4,10 @@
 #
 #   e2e.sh <qadrill binary> <expected files folder> <output folder> <case>
 #
+# A Windows build (qadrill.exe) runs under Wine, each run in a fresh Wine prefix copied from $QADRILL_WINE_PREFIX;
+# the prefix's drive c: is the run's home folder, so c:\tavimora is where ~/tavimora is for the Linux build, and the
+# drives d: and e: lead there too, so that a typed d:\work is the same folder on both.
+#
 # Every wait polls for a condition under a deadline. The output folder keeps the window's screenshot; a failing case
 # also keeps a screenshot of the whole screen, the record files and the program's output there.
 set -euo pipefail
@@ -30,6 +34,17 @@ BOX=
 LAST_BOX=
 RUN=0
 RUN_HOME=
+WINE=()
+WINE_PREFIXES=()
+if [[ $BIN == *.exe ]]; then
+    [[ -d ${QADRILL_WINE_PREFIX:-} ]] || { echo "FAIL [$CASE]: QADRILL_WINE_PREFIX names no Wine prefix" >&2; exit 1; }
+    WINE=(wine64)
+    WINESERVER=wineserver
+    if ! command -v wine64 >/dev/null; then # Debian's wine64 alone puts its programs off the PATH
+        WINE=(/usr/lib/wine/wine64)
+        WINESERVER=/usr/lib/wine/wineserver
+    fi
+fi
 
 fail() {
     echo "FAIL [$CASE]: $*" >&2
@@ -66,6 +81,9 @@ cleanup() {
         echo "FAIL [$CASE]: screenshot, record files and program output kept in $OUT/failed" >&2
     fi
     stop "$APP_PID"
+    for prefix in "${WINE_PREFIXES[@]}"; do
+        WINEPREFIX=$prefix timeout 20 "$WINESERVER" -k 2>/dev/null
+    done
     stop "$XVFB_PID"
     rm -rf "$WORK"
     exit "$status"
@@ -101,8 +119,19 @@ start_x() {
 # $WORK/run<N>.
 launch() {
     RUN=$((RUN + 1))
-    [[ ${1:-} == same-home ]] || RUN_HOME="$WORK/run$RUN/home"
-    mkdir -p "$RUN_HOME" "$WORK/run$RUN/runtime"
+    if [[ ${1:-} != same-home ]]; then
+        RUN_HOME="$WORK/run$RUN/home"
+        if ((${#WINE[@]})); then
+            WINEPREFIX="$WORK/run$RUN/prefix"
+            mkdir -p "$WORK/run$RUN"
+            cp -a "$QADRILL_WINE_PREFIX" "$WINEPREFIX"
+            ln -s ../drive_c "$WINEPREFIX/dosdevices/d:"
+            ln -s ../drive_c "$WINEPREFIX/dosdevices/e:"
+            ln -s prefix/drive_c "$RUN_HOME"
+            WINE_PREFIXES+=("$WINEPREFIX")
+        fi
+    fi
+    mkdir -p "$RUN_HOME/" "$WORK/run$RUN/runtime"
     chmod 700 "$WORK/run$RUN/runtime"
     FORM=''
     BOX=''
@@ -111,7 +140,9 @@ launch() {
     (
         export HOME=$RUN_HOME XDG_RUNTIME_DIR="$WORK/run$RUN/runtime" QT_QPA_PLATFORM=xcb LANG=C.UTF-8 LC_ALL=C.UTF-8
         unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
-        exec "$BIN"
+        # Wine without its debugging output, and without offering to install .NET and a browser engine
+        export WINEPREFIX=${WINEPREFIX:-} WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+        exec "${WINE[@]}" "$BIN"
     ) >"$WORK/run$RUN/program.log" 2>&1 &
     APP_PID=$!
     poll 15 "first start-up box" new_box
@@ -555,6 +586,6 @@ started=$(now_ms)
 for run in "$WORK"/run*; do
     [[ -d $run/home ]] || continue # a later run in the same home folder as an earlier one
     mkdir -p "$OUT/records/${run##*/}"
-    find "$run/home" -name '*.txt' -exec cp {} "$OUT/records/${run##*/}/" \;
+    find -H "$run/home" -path '*/windows' -prune -o -name '*.txt' -exec cp {} "$OUT/records/${run##*/}/" \;
 done
 echo "PASS [$CASE] in $(($(now_ms) - started)) ms"
