@@ -3,6 +3,7 @@
 #include "app/textbox.h"
 #include "ui_Form1.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTest>
@@ -10,6 +11,14 @@
 TestRun::TestRun(const QStringList& answers, const QString& document) : m_oldHome(qgetenv("HOME")) {
     qputenv("HOME", m_home.path().toLocal8Bit());
     platform.answers = answers;
+#ifdef Q_OS_WIN
+    // the default folder is c:\tavimora whatever the home folder: a run that keeps it types its fresh one instead
+    if (answers.size() >= 2 && answers[1] != u"1") {
+        QDir().mkpath(folder());
+        platform.answers[1] = QStringLiteral("1");
+        platform.answers.insert(2, QDir::toNativeSeparators(folder()));
+    }
+#endif
     form = std::make_unique<Form1>(platform);
     if (!document.isEmpty()) {
         form->setDocumentText(document);
