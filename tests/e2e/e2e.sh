@@ -77,7 +77,15 @@ cleanup() {
     if ((status != 0)); then
         mkdir -p "$OUT/failed"
         [[ -n ${DISPLAY:-} ]] && timeout 10 import -silent -window root "$OUT/failed/screen.png"
-        [[ -d $WORK ]] && cp -r "$WORK/." "$OUT/failed/" 2>/dev/null
+        # a Wine prefix is hundreds of megabytes: of it only the record folders are kept
+        [[ -d $WORK ]] && tar -C "$WORK" --exclude='./run*/prefix' -cf - . | tar -C "$OUT/failed" -xf - 2>/dev/null
+        for prefix in "$WORK"/run*/prefix; do
+            [[ -d $prefix ]] || continue
+            local kept="$OUT/failed/$(basename "$(dirname "$prefix")")/drive_c"
+            mkdir -p "$kept"
+            find "$prefix/drive_c" -path '*/windows' -prune -o -type f \( -name '*.txt' -o -name '.unsent_*' \) \
+                -exec cp {} "$kept/" \;
+        done
         echo "FAIL [$CASE]: screenshot, record files and program output kept in $OUT/failed" >&2
     fi
     stop "$APP_PID"
@@ -168,6 +176,12 @@ answer_box() {
     [[ -z $1 ]] || xdo type --delay 8 "$1"
     xdo key Return
     LAST_BOX=$BOX
+    # a click that comes while the box is still up goes nowhere: the box is modal (Wine takes it down slowly)
+    poll 15 "box $BOX gone" box_gone
+}
+
+box_gone() {
+    ! visible qadrill | grep -qx "$LAST_BOX"
 }
 
 form_shown() {
