@@ -75,7 +75,11 @@ void assignment(Out& out, const Context& context, std::size_t a) {
     out.put("</h2>\n");
     if (!context.onePage) {
         out.put("<p><a href=\"");
-        context.indexHref(out, "a" + std::to_string(a + 1) + "-summary");
+        // built up by appending: GCC 12 warns falsely of overlap on a literal plus a temporary string
+        std::string summary = "a";
+        summary += std::to_string(a + 1);
+        summary += "-summary";
+        context.indexHref(out, summary);
         out.put("\">The class's ratings at a glance</a></p>\n");
     }
     if (!av.doc && !av.nbr.isEmpty()) {
