@@ -158,8 +158,7 @@ void Form1::keepAnswerText(const QString& reason) {
                                 "it back. The program tries again every second to save it.")
                      .arg(kept, keptFailure->reason, draftFailure->reason));
     }
-    m_draftDue = true;
-    m_draftTimer.start();
+    m_draftTimer.start(); // the kept-text file is tried again a second later, and a draft that failed with it
 }
 
 QByteArray Form1::draftOfAnswer(const QString& text) {
@@ -170,13 +169,22 @@ QByteArray Form1::draftOfAnswer(const QString& text) {
 
 void Form1::saveDraft() {
     m_draftTimer.stop();
-    if (!m_draftWriter || !m_draftDue) {
+    if (!m_draftWriter) {
         return;
     }
-    m_draftDue = false;
-    // what the kept-text file did not take is offered to it again, without waiting for a lock another program holds
-    if (!m_unkept.isEmpty() && !appendKept(m_unkept, std::chrono::milliseconds(0))) {
-        m_unkept.clear();
+    bool due = std::exchange(m_draftDue, false);
+    // what the kept-text file did not take is offered to it again every second, without waiting for a lock that
+    // another program holds; once it is in, the draft need not hold it any more
+    if (!m_unkept.isEmpty()) {
+        if (!appendKept(m_unkept, std::chrono::milliseconds(0))) {
+            m_unkept.clear();
+            due = true;
+        } else {
+            m_draftTimer.start();
+        }
+    }
+    if (!due) {
+        return;
     }
     const QString text = answerText();
     const bool worth = keptstore::worthKeeping(text, m_run.responsePrompt, m_recordedText);
@@ -186,10 +194,6 @@ void Form1::saveDraft() {
     } else if (m_draftHoldsText) {
         m_draftWriter->remove();
         m_draftHoldsText = false;
-    }
-    if (!m_unkept.isEmpty()) {
-        m_draftDue = true; // tried again a second later
-        m_draftTimer.start();
     }
 }
 

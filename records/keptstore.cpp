@@ -183,8 +183,10 @@ std::optional<recordwriter::Failure> replaceFile(const QString& path, const QByt
     QSaveFile file(path);
     // Unbuffered, so that a write the disk refuses fails here and is not lost in a flush that nobody checks; on any
     // failure the new file is dropped unseen when `file` goes, and the old one stays as it was.
+    durablefile::clearSystemError();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()) {
-        return recordwriter::Failure{path, file.errorString()};
+        // a refused write leaves its reason with the system only
+        return recordwriter::Failure{path, durablefile::systemError().value_or(file.errorString())};
     }
     if (const auto reason = durablefile::sync(file)) {
         return recordwriter::Failure{path, *reason};
