@@ -604,6 +604,28 @@ case_unsent_text() {
     check_listing "$folder" "masterFile_$name.txt" "send_${date:0:2}${date:3:2}$name.txt" "unsent_$name.txt"
     check_record "$master" unsent_text_master.txt "$date"
     check_record "$folder/send_${date:0:2}${date:3:2}$name.txt" unsent_text_send.txt "$date"
+
+    # the session ends while a press waits in its rating box: the answer is kept, and no block is written for it
+    launch same-home
+    answer_box "Flo"
+    answer_box ""
+    answer_box "1"
+    await_form
+    answer_box "" # the message that tells of the kept text
+    local blocks
+    blocks=$(blocks_in "$master")
+    click next
+    type_answer "typed before the rating"
+    click enter
+    poll 15 "the rating box" new_box
+    end_session
+    await_exit
+    ((EXIT_STATUS == 0 || (${#WINE[@]} && EXIT_STATUS == 137))) || fail "exit status $EXIT_STATUS in the rating box"
+    grep -q $'^==== kept .*, in the answer box when the session ended: 1 line\r$' "$kept" &&
+        grep -q $'^ *typed before the rating\r$' "$kept" || fail "the text typed before the rating is not in $kept"
+    [[ $(blocks_in "$master") == "$blocks" ]] && ! grep -q 'typed before the rating' "$master" ||
+        fail "the master file holds a block for the answer that was never rated"
+    check_listing "$folder" "masterFile_$name.txt" "send_${date:0:2}${date:3:2}$name.txt" "unsent_$name.txt"
 }
 
 declare -F "case_$CASE" >/dev/null || fail "no such case"
