@@ -14,7 +14,6 @@ int main(int argc, char* argv[]) {
     // A session that ends (log-out, shut-down, the terminal closed) ends the run as "quit program" does, so that what
     // is in the answer box is kept first.
     SessionEnd sessionEnd([&form] { form.endOnSessionEnd(); });
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &sessionEnd, &SessionEnd::end);
     // The start-up boxes come and go before the window is shown; closing them must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     if (!form.load()) {

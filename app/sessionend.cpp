@@ -1,5 +1,6 @@
 #include "app/sessionend.h"
 
+#include <QGuiApplication>
 #include <QSocketNotifier>
 
 #include <atomic>
@@ -73,6 +74,9 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, QObject* parent) : QObject(p
 #endif
 #ifdef Q_OS_WIN
     ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    // log-off and shut-down ask every window first; only there, since an X session manager may also ask a program
+    // to save its data at a checkpoint, with the session going on
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &SessionEnd::end);
 #endif
 }
 

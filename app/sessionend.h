@@ -7,12 +7,12 @@
 class QSocketNotifier;
 
 // Tells the program, inside its event loop, that the session is ending: on Unix SIGTERM (the desktop logs out or
-// shuts down), SIGHUP (the terminal it was started from closes) and SIGINT (Ctrl+C there); on Windows the console's
-// close, log-off and shut-down events. The desktop's own request to save data at log-off is connected by main.
+// shuts down), SIGHUP (the terminal it was started from closes) and SIGINT (Ctrl+C there); on Windows the log-off and
+// shut-down messages every window gets, and the console's close, log-off and shut-down events.
 class SessionEnd : public QObject {
     Q_OBJECT
 public:
-    // onEnd runs once, on the thread of the event loop. One SessionEnd a program.
+    // onEnd runs once, on the thread of the event loop. One SessionEnd a program, made after the application.
     explicit SessionEnd(std::function<void()> onEnd, QObject* parent = nullptr);
     ~SessionEnd() override;
     SessionEnd(const SessionEnd&) = delete;
