@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QStyleOptionButton>
+#include <QWidget>
 
 void WrappingStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                                 const QWidget* widget) const {
@@ -13,6 +14,9 @@ void WrappingStyle::drawControl(ControlElement element, const QStyleOption* opti
     painter->save();
     painter->setPen(button->palette.color(button->state & State_Enabled ? QPalette::Active : QPalette::Disabled,
                                           QPalette::ButtonText));
-    painter->drawText(button->rect, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, button->text);
+    // The whole face of the button but a thin border, not the style's own label area: the window's small buttons
+    // have room for their captions only so, and a style with wide margins (Windows' own) would cut them.
+    const QRect face = widget ? widget->rect().marginsRemoved(QMargins(2, 1, 2, 1)) : button->rect;
+    painter->drawText(face, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, button->text);
     painter->restore();
 }
