@@ -54,23 +54,31 @@ std::size_t utf8Length(const unsigned char* p, std::size_t i, std::size_t n) {
     return length;
 }
 
+// The first byte at or after i, before to, that is not ASCII (or to): sixteen bytes at a time where the processor
+// can, then eight, then one.
+std::size_t skipAscii(const unsigned char* p, std::size_t i, std::size_t to) {
+#if defined(__SSE2__)
+    while (i + 16 <= to && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0) {
+        i += 16;
+    }
+#endif
+    for (quint64 eight = 0; i + 8 <= to; i += 8) {
+        std::memcpy(&eight, p + i, 8);
+        if ((eight & 0x8080808080808080ULL) != 0) {
+            break;
+        }
+    }
+    while (i < to && p[i] < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
 // Scans bytes [from, to) until a byte that UTF-8 cannot hold.
 Utf8Scan scanUtf8(const unsigned char* p, std::size_t from, std::size_t to) {
     Utf8Scan scan;
     std::size_t i = from;
-    while (i < to) {
-        if (i + 8 <= to) {
-            quint64 eight = 0;
-            std::memcpy(&eight, p + i, 8);
-            if ((eight & 0x8080808080808080ULL) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        if (p[i] < 0x80) {
-            ++i;
-            continue;
-        }
+    while ((i = skipAscii(p, i, to)) < to) {
         const std::size_t length = utf8Length(p, i, to);
         if (length == 0) {
             scan.invalid = true;
@@ -89,25 +97,7 @@ Utf8Scan scanLines(const unsigned char* p, std::size_t n) {
     Utf8Scan file;
     std::size_t done = 0; // the end of the last line looked at
     std::size_t i = 0;
-    while (i < n && !(file.beyondAscii && file.invalid)) {
-#if defined(__SSE2__)
-        if (i + 16 <= n && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0) {
-            i += 16;
-            continue;
-        }
-#endif
-        if (i + 8 <= n) {
-            quint64 eight = 0;
-            std::memcpy(&eight, p + i, 8);
-            if ((eight & 0x8080808080808080ULL) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        if (p[i] < 0x80) {
-            ++i;
-            continue;
-        }
+    while ((i = skipAscii(p, i, n)) < n && !(file.beyondAscii && file.invalid)) {
         std::size_t start = i;
         while (start > done && p[start - 1] != '\n') {
             --start;

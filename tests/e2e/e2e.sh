@@ -537,6 +537,16 @@ case_untouched_prompt() {
 # What the student typed and did not enter is never lost: the prompt that takes its place is undone with Ctrl+Z and
 # the answer entered with Ctrl+Return; a run killed while the student types leaves a draft that the next start
 # under the same name keeps, and tells of. The record files hold exactly what the presses gave.
+# Starts Flo's run again in the same home folder and answers the message that tells of the kept text.
+restart_telling_kept() {
+    launch same-home
+    answer_box "Flo"
+    answer_box ""
+    answer_box "1"
+    await_form
+    answer_box "" # the message that tells of the kept text
+}
+
 case_unsent_text() {
     local name=Flo folder
     launch
@@ -571,12 +581,7 @@ case_unsent_text() {
     APP_PID=
     compgen -G "$folder/.unsent_$name.*.draft" >/dev/null || fail "no draft left by the killed run"
 
-    launch same-home
-    answer_box "Flo"
-    answer_box ""
-    answer_box "1"
-    await_form
-    answer_box "" # the message that tells of the kept text
+    restart_telling_kept
     local kept="$folder/unsent_$name.txt"
     [[ -f $kept ]] || fail "no kept-text file after the restart"
     grep -q $'^==== kept .*, assignment 001, recovered from the draft of run [0-9a-f-]*, which did not end: 1 line\r$' \
@@ -606,12 +611,7 @@ case_unsent_text() {
     check_record "$folder/send_${date:0:2}${date:3:2}$name.txt" unsent_text_send.txt "$date"
 
     # the session ends while a press waits in its rating box: the answer is kept, and no block is written for it
-    launch same-home
-    answer_box "Flo"
-    answer_box ""
-    answer_box "1"
-    await_form
-    answer_box "" # the message that tells of the kept text
+    restart_telling_kept
     local blocks
     blocks=$(blocks_in "$master")
     click next
