@@ -82,7 +82,7 @@ void attention(Out& out, const Context& context) {
         out.put("<p>");
         out.num(static_cast<long long>(needs.size() - shown));
         out.put(needs.size() - shown == 1 ? " more student has" : " more students have");
-        out.put(" a question marked or left without a response; the grids below show every one.</p>\n");
+        out.put(" a question marked or left without a response; the grids show every one.</p>\n");
     }
     out.put("</section>\n");
 }

@@ -57,15 +57,14 @@ table.grid th:first-child { position: sticky; left: 0; background: #fff; z-index
 table.grid thead th { position: sticky; top: 0; background: #eee; z-index: 2; box-shadow: 0 1px 0 #999; }
 table.grid thead th:first-child { z-index: 3; }
 table.grid td { padding: 0; text-align: center; min-width: 2.2rem; }
-table.grid td a { display: block; color: inherit; text-decoration: none; padding: .15rem .25rem .15rem .7rem; }
+table.grid td a { display: block; color: inherit; text-decoration: none; padding: .15rem .25rem; }
 table.grid td span, .spread span { display: block; font-variant-numeric: tabular-nums; }
 .spread span { display: inline-block; min-width: 1.4em; text-align: center; }
 td.spread { white-space: nowrap; }
 .v0 { background: #f2f0f7; } .v1 { background: #cbc9e2; } .v2 { background: #9e9ac8; }
 .v3 { background: #54278f; color: #fff; } .v { color: #555; }
 td.alert { outline: 3px solid #000; outline-offset: -3px; }
-table.grid td a { position: relative; }
-table.grid td .mark { font-size: .7em; line-height: 1.1; font-weight: bold; font-variant-numeric: normal; }
+table.grid td .mark { font-size: .65em; line-height: 1.2; font-weight: bold; white-space: nowrap; }
 td.missing { border: 2px dashed #000; font-style: italic; }
 .key span { padding: 0 .3rem; }
 figure.chart { margin: .5rem 0; }
