@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
 """How long each page of a report folder takes to open in headless Chromium.
 
-    bench/open_pages.py FOLDER [ROUNDS]
+    bench/open_pages.py FOLDER [ROUNDS] [PAGE...]
 
-Opens every page of FOLDER in one headless Chromium, driven through its debugging pipe, and prints per page the time
+Opens every page of FOLDER (or only the PAGEs named, which may hold * and ?) in one headless Chromium, driven through its debugging pipe, and prints per page the time
 from asking for it until its load event, and until a first screenshot of the window is taken (laid out and painted):
 the median of ROUNDS (default 3), the slowest pages first. The browser's own start is not counted. Make a folder with
-`build/bench/bench_report 1000 /tmp/class` (its pages are in /tmp/class/pages). Wall-clock time: other work on the
+`build/bench/bench_report 1000 /tmp/class` (its pages are in /tmp/class/pages); of a class of 1,000 students,
+`build/bench/bench_report 5000 /tmp/class`, and then, for one page of each kind:
+`bench/open_pages.py /tmp/class/pages 3 index.html grid-1.html 'assignment-1-q1.html' student-1.html`. Wall-clock time: other work on the
 machine counts in it, so compare runs made at quiet times.
 """
 import fcntl
+import fnmatch
 import json
 import os
 import shutil
@@ -103,7 +106,8 @@ class Browser:
 def main():
     folder = os.path.abspath(sys.argv[1])
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
-    pages = sorted(p for p in os.listdir(folder) if p.endswith(".html"))
+    wanted = sys.argv[3:] or ["*.html"]
+    pages = sorted(p for p in os.listdir(folder) if p.endswith(".html") and any(fnmatch.fnmatch(p, w) for w in wanted))
     browser = Browser()
     try:
         browser.open("about:blank")

@@ -2,26 +2,42 @@
 
 #include <algorithm>
 
-// An assignment, question by question in the order of the problem document: the question, every student's responses
-// with their confidence, the given answer, every student's self-critiques with their rating, and notes among them.
+// An assignment, question by question in the order of the problem document: the question and its given answer, then
+// one student after another, each student's responses with their confidence beside their self-critiques with their
+// rating and their notes, so that what a student wrote and how they judged it afterwards are read together.
 namespace report::pages {
 
 namespace {
 
-std::vector<const Item*> itemsOf(const std::vector<Item>& list, bool critiques, const Context::Range& students) {
-    std::vector<const Item*> items;
-    for (const Item& it : list) {
-        const auto s = static_cast<std::size_t>(it.student);
-        if (it.critique == critiques && s >= students.first && s < students.end) {
-            items.push_back(&it);
-        }
-    }
-    return items;
-}
+using recordreader::BlockKind;
 
 bool shown(const DocGroup& dg, const std::vector<Item>& list) {
     // text before the first question or the closing line, which nobody answered, is left out
     return isQuestion(dg) || !list.empty();
+}
+
+void studentRecords(Out& out, const Context& context, std::size_t s, const std::vector<const Item*>& items,
+                    bool answered) {
+    out.put("<li><h5>");
+    out.put(context.studentLink(s));
+    out.put("</h5>\n");
+    if (!answered) {
+        // no given answer stands between them: the records in the order they were written
+        records(out, context, items, false, {});
+        out.put("</li>\n");
+        return;
+    }
+    std::vector<const Item*> responses;
+    std::vector<const Item*> afterwards; // the self-critiques and the notes
+    for (const Item* it : items) {
+        (it->critique || it->record->kind == BlockKind::Note ? afterwards : responses).push_back(it);
+    }
+    // each record says which rating it carries: the two columns need no headings of their own
+    out.put("<div class=\"pair\"><div>\n");
+    records(out, context, responses, false, "No response.");
+    out.put("</div><div>\n");
+    records(out, context, afterwards, false, "No self-critique.");
+    out.put("</div></div></li>\n");
 }
 
 } // namespace
@@ -47,10 +63,8 @@ void group(Out& out, const Context& context, std::size_t a, std::size_t g, std::
     for (const QString& t : dg.textsBefore) {
         docText(out, t, false);
     }
-    out.put("<h4>Responses</h4>\n");
-    records(out, context, itemsOf(list, false, students), true, "No responses.");
-    const std::vector<const Item*> critiques = itemsOf(list, true, students);
-    if (!dg.answers.isEmpty()) {
+    const bool answered = !dg.answers.isEmpty();
+    if (answered) {
         out.put("<h4>Given answer</h4>\n");
         for (const QString& answer : dg.answers) {
             docText(out, answer, true);
@@ -58,11 +72,22 @@ void group(Out& out, const Context& context, std::size_t a, std::size_t g, std::
         for (const QString& t : dg.textsAfter) {
             docText(out, t, false);
         }
-        out.put("<h4>Self-critiques</h4>\n");
-        records(out, context, critiques, true, "No self-critiques.");
-    } else {
-        records(out, context, critiques, true, {});
     }
+    bool any = false;
+    for (std::size_t s = students.first; s < students.end; ++s) {
+        const std::vector<const Item*>& items = context.studentItems(s, a)[g];
+        if (items.empty()) {
+            continue;
+        }
+        if (!any) {
+            out.put(answered ? "<h4>Student by student: the response, then the self-critique</h4>\n"
+                             : "<h4>Student by student</h4>\n");
+            out.put("<ol class=\"students\">\n");
+            any = true;
+        }
+        studentRecords(out, context, s, items, answered);
+    }
+    out.put(any ? "</ol>\n" : "<p class=\"none\">No responses.</p>\n");
     out.put("</section>\n");
 }
 

@@ -15,7 +15,8 @@ namespace {
 
 void indexBody(Out& out, const Context& context) {
     indexTop(out, context);
-    out.put("<main>\n");
+    out.put("<main id=\"main\">\n");
+    attention(out, context);
     if (context.gridsOnIndex()) {
         overview(out, context); // a row per student: for a small class only
     }
@@ -23,6 +24,7 @@ void indexBody(Out& out, const Context& context) {
         assignmentSummary(out, context, a);
     }
     problems(out, context);
+    notReadSummary(out, context);
 }
 
 } // namespace
@@ -37,7 +39,7 @@ bool writeHtmlReport(const ClassRecords& records, const ClassView& view, QIODevi
     }
     out.put("<section id=\"students\"><h2>Students</h2>\n");
     for (std::size_t s = 0; s < records.students.size(); ++s) {
-        student(out, context, s);
+        student(out, context, s, 0);
     }
     out.put("</section>\n</main>\n");
     foot(out);
@@ -60,7 +62,7 @@ std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView
             head(out, title);
             out.put("<header>");
             navigation(out, *context);
-            out.put("</header>\n<main>\n");
+            out.put("</header>\n<main id=\"main\">\n");
             part(out);
             out.put("</main>\n");
             foot(out);
@@ -115,16 +117,25 @@ std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView
         }
     }
     for (std::size_t s = 0; s < records.students.size(); ++s) {
-        pages.push_back({QStringLiteral("student-%1.html").arg(s + 1),
-                         page(records.students[s].name + QStringLiteral(": class report"),
-                              [context, s](Out& out) { student(out, *context, s); })});
+        for (std::size_t p = 0; p < context->studentParts(s); ++p) {
+            pages.push_back({QStringLiteral("student-%1%2.html")
+                                 .arg(s + 1)
+                                 .arg(p > 0 ? QStringLiteral("-%1").arg(p + 1) : QString()),
+                             page(records.students[s].name + QStringLiteral(": class report"),
+                                  [context, s, p](Out& out) { student(out, *context, s, p); })});
+        }
+    }
+    for (std::size_t p = 0; p < context->notReadParts(); ++p) {
+        pages.push_back({p > 0 ? QStringLiteral("not-read-%1.html").arg(p + 1) : QStringLiteral("not-read.html"),
+                         page(QStringLiteral("Files not read: class report"),
+                              [context, p](Out& out) { notReadList(out, *context, p); })});
     }
     return pages;
 }
 
 bool isEarlierPage(const QString& name, const QByteArray& start) {
-    static const QRegularExpression pageName(
-        QStringLiteral("^(index|(assignment|grid|student)-[1-9][0-9]*(-q[0-9]+)?(-[1-9][0-9]*)?)\\.html$"));
+    static const QRegularExpression pageName(QStringLiteral(
+        "^(index|not-read(-[1-9][0-9]*)?|(assignment|grid|student)-[1-9][0-9]*(-q[0-9]+)?(-[1-9][0-9]*)?)\\.html$"));
     return pageName.match(name).hasMatch() &&
            start.startsWith(QByteArrayView(pageStart.data(), static_cast<qsizetype>(pageStart.size())));
 }

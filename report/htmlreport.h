@@ -21,10 +21,11 @@ bool writeHtmlReport(const ClassRecords& records, const ClassView& view, QIODevi
 // The same page as text.
 QString htmlReport(const ClassRecords& records, const ClassView& view);
 
-// The report as a folder of pages linked by their relative names: index.html, assignment-N.html and student-N.html.
-// Where one page would hold too much to open at once, a large class's grids go to grid-N.html, an assignment's
-// questions to a page each, assignment-N-qG.html, and either into parts of the class, grid-N-P.html and
-// assignment-N-qG-P.html.
+// The report as a folder of pages linked by their relative names: index.html, assignment-N.html, student-N.html and,
+// when files were not read, not-read.html. Where one page would hold too much to open at once, a large class's grids
+// go to grid-N.html, an assignment's questions to a page each, assignment-N-qG.html, and either into parts of the
+// class, grid-N-P.html and assignment-N-qG-P.html; a student's page into parts, student-N-P.html, and the files not
+// read into not-read-P.html.
 struct ReportPage {
     QString name;
     std::function<bool(QIODevice&)> write; // false when the device fails

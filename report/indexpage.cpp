@@ -10,11 +10,6 @@ namespace report::pages {
 
 namespace {
 
-// Needs the instructor: the student was sure and then judged the work poor.
-bool overConfident(int confidence, int critique) {
-    return confidence >= 2 && critique >= 0 && critique <= 1 && confidence - critique >= 2;
-}
-
 // A rating on the scale, in its shade; the number written always.
 void rating(Out& out, const Record* r) {
     const int v = r ? ratingValue(r->ratingText) : -1;
@@ -34,6 +29,20 @@ void rating(Out& out, const Record* r) {
     }
 }
 
+// A rating as words within an attribute.
+void ratingWords(Out& out, std::string_view label, const Record* r) {
+    out.put(label);
+    const int v = r ? ratingValue(r->ratingText) : -1;
+    if (v >= 0) {
+        out.num(v);
+    } else if (!r || r->ratingText.trimmed().isEmpty()) {
+        out.put("none");
+    } else {
+        out.put("typed as ");
+        out.esc(QStringView(r->ratingText).left(40));
+    }
+}
+
 void overviewCell(Out& out, const Context& context, std::size_t s, std::size_t a) {
     const Cell& c = context.view.cells[s][a];
     if (!c.present) {
@@ -42,14 +51,7 @@ void overviewCell(Out& out, const Context& context, std::size_t s, std::size_t a
     }
     const DocAssignment* doc = context.view.assignments[a].doc;
     out.put("<td><a href=\"");
-    if (context.onePage) {
-        out.put("#");
-        putCellId(out, s, a);
-    } else {
-        context.studentHref(out, s);
-        out.put("#");
-        putCellId(out, s, a);
-    }
+    context.studentAssignmentHref(out, s, a);
     out.put("\">");
     if (doc) {
         out.num(c.answered);
@@ -184,7 +186,7 @@ void assignmentSummary(Out& out, const Context& context, std::size_t a) {
     // per question, the class: how many gave each rating, and the cells that need the instructor
     out.put("<div class=\"wide\"><table class=\"spreads\">\n<thead><tr><th>Question</th>"
             "<th>Confidence: how many gave 0, 1, 2, 3</th><th>Self-critique: how many gave 0, 1, 2, 3</th>"
-            "<th>Marked !</th><th>No response</th></tr></thead>\n<tbody>\n");
+            "<th>Marked over-confident</th><th>No response</th></tr></thead>\n<tbody>\n");
     for (std::size_t g = 0; g < av.doc->groups.size(); ++g) {
         const DocGroup& dg = av.doc->groups[g];
         if (!isQuestion(dg)) {
@@ -238,12 +240,14 @@ void grid(Out& out, const Context& context, std::size_t a, std::size_t part) {
     }
     out.put("<div id=\"");
     putAssignmentId(out, a);
-    out.put("-grid\">\n<p class=\"key\">In each cell the confidence rating above the self-critique rating, "
-            "<span class=\"v0\">0</span><span class=\"v1\">1</span><span class=\"v2\">2</span>"
-            "<span class=\"v3\">3</span>; - for none. Marked with ! and a frame: a confidence of 2 or 3 with a "
-            "self-critique 2 or more lower; \u201cnone\u201d: a question that is not optional left without a "
-            "response. * marks an optional question.</p>\n");
-    out.put("<div class=\"wide\"><table class=\"grid\">\n<thead><tr><th>Student</th>");
+    out.put(
+        "-grid\">\n<p class=\"key\">In each cell the confidence rating above the self-critique rating, "
+        "<span class=\"v0\">0</span><span class=\"v1\">1</span><span class=\"v2\">2</span>"
+        "<span class=\"v3\">3</span>; - for none. Marked \u201cover-confident\u201d and framed: a confidence of "
+        "2 or 3 with a self-critique 2 or more lower; \u201cnone\u201d: a question that is not optional left without a "
+        "response. * marks an optional question.</p>\n");
+    // the grid scrolls in a box of its own, so that its row of question numbers stays in view at its top
+    out.put("<div class=\"wide scroll\"><table class=\"grid\">\n<thead><tr><th>Student</th>");
     for (const std::size_t g : questions) {
         const DocGroup& dg = av.doc->groups[g];
         out.put("<th><a href=\"");
@@ -268,15 +272,24 @@ void grid(Out& out, const Context& context, std::size_t a, std::size_t part) {
             const int c = q.confidence ? ratingValue(q.confidence->ratingText) : -1;
             const int k = q.critique ? ratingValue(q.critique->ratingText) : -1;
             const bool missing = q.responses == 0 && av.doc->groups[g].kind == DocGroup::Kind::Question;
+            const bool marked = !missing && overConfident(c, k);
             out.put(missing ? "<td class=\"missing\"><a href=\""
-                            : (overConfident(c, k) ? "<td class=\"alert\"><a href=\"" : "<td><a href=\""));
+                            : (marked ? "<td class=\"alert\"><a href=\"" : "<td><a href=\""));
             context.studentQuestionHref(out, s, a, g);
-            out.put("\">");
+            // what the cell means, read out in words: the shades and the stacked numbers say nothing to a screen reader
+            out.put("\" aria-label=\"");
+            appendEscaped(out.raw(), context.records.students[s].name);
+            out.put(", question ");
+            out.esc(av.doc->groups[g].number);
             if (missing) {
-                out.put("none");
+                out.put(": none, no response\">none");
             } else {
+                ratingWords(out, ": confidence ", q.confidence);
+                ratingWords(out, ", self-critique ", q.critique);
+                out.put(marked ? ", over-confident\">" : "\">");
                 rating(out, q.confidence);
                 rating(out, q.critique);
+                out.put(marked ? "<span class=\"mark\">over-confident</span>" : "");
             }
             out.put("</a></td>");
         }
@@ -293,8 +306,6 @@ void grid(Out& out, const Context& context, std::size_t a, std::size_t part) {
     }
     out.put("</div>\n");
 }
-
-namespace {
 
 void issueItem(Out& out, const Issue& issue) {
     out.put("<li><code><bdi>");
@@ -314,8 +325,6 @@ void issueItem(Out& out, const Issue& issue) {
     out.put("</li>\n");
 }
 
-} // namespace
-
 void problems(Out& out, const Context& context) {
     const ClassRecords& r = context.records;
     std::vector<bool> notRead(r.issues.size());
@@ -329,13 +338,6 @@ void problems(Out& out, const Context& context) {
             if (!notRead[i]) {
                 issueItem(out, r.issues[i]);
             }
-        }
-        out.put("</ul>\n</section>\n");
-    }
-    if (!r.notRead.empty()) {
-        out.put("<section id=\"not-read\"><h2>Files not read</h2>\n<ul>\n");
-        for (const std::size_t i : r.notRead) {
-            issueItem(out, r.issues[i]);
         }
         out.put("</ul>\n</section>\n");
     }

@@ -29,6 +29,19 @@ void page(Out& out, std::string_view kind, std::size_t n) {
     out.put(".html");
 }
 
+// What a student's page holds, weighed in characters: each section's and record's markup and the text it shows.
+constexpr std::size_t charactersOnAPage = 300000;
+constexpr std::size_t markupWeight = 300;
+
+std::size_t shownLength(const QString& text) {
+    return static_cast<std::size_t>(std::min(text.size(), longestShownText));
+}
+
+std::size_t recordWeight(const Item& item) {
+    const Record& r = *item.record;
+    return markupWeight + shownLength(r.text) + (item.entryDiffers ? shownLength(r.entry) : 0);
+}
+
 } // namespace
 
 Context::Context(const ClassRecords& records_, const ClassView& view_, bool onePage_)
@@ -69,12 +82,65 @@ Context::Context(const ClassRecords& records_, const ClassView& view_, bool oneP
         }
     }
     m_gridsOnIndex = onePage || cells <= cellsOnAPage;
+    m_studentParts.resize(students);
+    for (std::size_t s = 0; s < students; ++s) {
+        std::vector<Position>& starts = m_studentParts[s];
+        starts.push_back({});
+        std::size_t held = 0;
+        for (std::size_t a = 0; a < assignments && !onePage; ++a) {
+            if (!view.cells[s][a].present) {
+                continue;
+            }
+            bool first = true; // the assignment's first section: a part that begins there begins with its heading
+            const std::vector<std::vector<const Item*>>& groups = m_byStudent[s][a];
+            for (std::size_t g = 0; g < groups.size(); ++g) {
+                if (!shownForStudent(view.assignments[a], g, groups[g])) {
+                    continue;
+                }
+                const DocAssignment* doc = view.assignments[a].doc;
+                const std::size_t heading =
+                    markupWeight + (doc && g < doc->groups.size() ? shownLength(doc->groups[g].question) : 0);
+                std::size_t whole = heading;
+                for (const Item* it : groups[g]) {
+                    whole += recordWeight(*it);
+                }
+                if (held > 0 && held + whole > charactersOnAPage) {
+                    starts.push_back(first ? Position{a, 0, 0} : Position{a, g, 0});
+                    held = 0;
+                }
+                first = false;
+                if (whole <= charactersOnAPage) {
+                    held += whole;
+                    continue;
+                }
+                held += heading;
+                for (std::size_t i = 0; i < groups[g].size(); ++i) {
+                    const std::size_t w = recordWeight(*groups[g][i]);
+                    if (held > 0 && held + w > charactersOnAPage) {
+                        starts.push_back({a, g, i});
+                        held = 0;
+                    }
+                    held += w;
+                }
+            }
+        }
+    }
     for (std::size_t s = 0; s < students; ++s) {
         const std::string n = std::to_string(s + 1);
         std::string link = onePage ? "<a href=\"#s" + n + "\"><bdi>" : "<a href=\"student-" + n + ".html\"><bdi>";
         appendEscaped(link, records.students[s].name);
         m_studentLinks.push_back(link + "</bdi></a>");
     }
+}
+
+std::size_t Context::studentPartOf(std::size_t s, const Position& at) const {
+    const std::vector<Position>& starts = m_studentParts[s];
+    return static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin()) - 1;
+}
+
+bool shownForStudent(const AssignmentView& av, std::size_t g, const std::vector<const Item*>& items) {
+    // a question always, with the words for no response; text before or after the questions where it has records
+    return !items.empty() || (av.doc && g < av.doc->groups.size() && isQuestion(av.doc->groups[g]));
 }
 
 std::size_t Context::partOf(const std::vector<std::size_t>& starts, std::size_t student) {
@@ -134,18 +200,45 @@ void Context::gridHref(Out& out, std::size_t a, std::size_t part) const {
     out.put("-grid");
 }
 
-void Context::studentHref(Out& out, std::size_t s) const {
+void Context::studentHref(Out& out, std::size_t s, std::size_t part) const {
     if (onePage) {
         out.put("#");
         putStudentId(out, s);
     } else {
-        page(out, "student-", s);
+        out.put("student-");
+        out.num(static_cast<long long>(s + 1));
+        if (part > 0) {
+            out.put("-");
+            out.num(static_cast<long long>(part + 1));
+        }
+        out.put(".html");
     }
+}
+
+void Context::studentAssignmentHref(Out& out, std::size_t s, std::size_t a) const {
+    if (!onePage) {
+        studentHref(out, s, studentPartOf(s, {a, 0, 0}));
+    }
+    out.put("#");
+    putCellId(out, s, a);
+}
+
+void Context::notReadHref(Out& out, std::size_t part) const {
+    if (onePage) {
+        out.put("#not-read-list");
+        return;
+    }
+    out.put("not-read");
+    if (part > 0) {
+        out.put("-");
+        out.num(static_cast<long long>(part + 1));
+    }
+    out.put(".html");
 }
 
 void Context::studentQuestionHref(Out& out, std::size_t s, std::size_t a, std::size_t g) const {
     if (!onePage) {
-        page(out, "student-", s);
+        studentHref(out, s, studentPartOf(s, {a, g, 0}));
     }
     out.put("#");
     putCellId(out, s, a);

@@ -28,6 +28,8 @@ h4 { font-size: 1rem; margin: 1rem 0 .3rem; }
 nav a { display: inline-block; margin-right: .8rem; }
 a { color: #0645ad; }
 .wide { overflow-x: auto; }
+.skip { position: absolute; left: -100rem; }
+.skip:focus { left: .5rem; top: .5rem; background: #fff; padding: .3rem .6rem; border: 2px solid #0645ad; z-index: 5; }
 table { border-collapse: collapse; margin: .4rem 0; }
 th, td { border: 1px solid #999; padding: .3rem .5rem; text-align: left; vertical-align: top; }
 thead th { background: #eee; }
@@ -40,6 +42,9 @@ ol.records { list-style: none; padding: 0; margin: .3rem 0; }
 ol.records li { border: 1px solid #ccc; border-radius: 4px; padding: .35rem .6rem; margin: .35rem 0; }
 ol.records li.note { border-style: dashed; background: #fffbe6; }
 .who { font-weight: bold; margin: 0 0 .2rem; }
+ol.students { list-style: none; padding: 0; margin: .3rem 0; }
+ol.students > li { border-top: 1px solid #bbb; padding: .2rem 0 .4rem; }
+ol.students h5 { font-size: 1rem; margin: .3rem 0 .1rem; }
 .meta { font-weight: normal; color: #444; margin-left: .6rem; }
 .rating { font-weight: bold; margin-left: .6rem; }
 .text { margin: 0; }
@@ -47,18 +52,19 @@ ol.records li.note { border-style: dashed; background: #fffbe6; }
 .flag { color: #8a4b00; font-size: .9em; }
 .pair { display: grid; grid-template-columns: 1fr 1fr; gap: .8rem; }
 .pair > div > h4 { margin-top: .2rem; }
+.wide.scroll { max-height: 85vh; overflow: auto; }
 table.grid th:first-child { position: sticky; left: 0; background: #fff; z-index: 1; }
-table.grid thead th:first-child { background: #eee; }
+table.grid thead th { position: sticky; top: 0; background: #eee; z-index: 2; box-shadow: 0 1px 0 #999; }
+table.grid thead th:first-child { z-index: 3; }
 table.grid td { padding: 0; text-align: center; min-width: 2.2rem; }
-table.grid td a { display: block; color: inherit; text-decoration: none; padding: .15rem .25rem .15rem .7rem; }
+table.grid td a { display: block; color: inherit; text-decoration: none; padding: .15rem .25rem; }
 table.grid td span, .spread span { display: block; font-variant-numeric: tabular-nums; }
 .spread span { display: inline-block; min-width: 1.4em; text-align: center; }
 td.spread { white-space: nowrap; }
 .v0 { background: #f2f0f7; } .v1 { background: #cbc9e2; } .v2 { background: #9e9ac8; }
 .v3 { background: #54278f; color: #fff; } .v { color: #555; }
 td.alert { outline: 3px solid #000; outline-offset: -3px; }
-table.grid td a { position: relative; }
-td.alert a::before, td.missing a::before { content: "!"; font-weight: bold; position: absolute; left: .15rem; }
+table.grid td .mark { font-size: .65em; line-height: 1.2; font-weight: bold; white-space: nowrap; }
 td.missing { border: 2px dashed #000; font-style: italic; }
 .key span { padding: 0 .3rem; }
 figure.chart { margin: .5rem 0; }
@@ -74,7 +80,9 @@ pre { background: #f4f4f4; padding: .3rem; margin: .2rem 0; }
   body { max-width: none; font-size: 11pt; }
   a { color: inherit; text-decoration: none; }
   nav { display: none; }
-  .wide { overflow: visible; }
+  .wide, .wide.scroll { overflow: visible; max-height: none; }
+  .skip { display: none; }
+  table.grid thead th { position: static; }
   h2, h3, h4 { break-after: avoid; }
 }
 )");
@@ -83,6 +91,15 @@ QString contentSecurityPolicy() {
     const QByteArray hash = QCryptographicHash::hash(style.toUtf8(), QCryptographicHash::Sha256).toBase64();
     return QStringLiteral("default-src 'none'; style-src 'sha256-%1'; base-uri 'none'; form-action 'none'")
         .arg(QString::fromLatin1(hash));
+}
+
+// As much of a text as a page shows, not ending within a pair of surrogates.
+QStringView shownPart(QStringView text) {
+    if (text.size() <= longestShownText) {
+        return text;
+    }
+    const qsizetype end = text[longestShownText - 1].isHighSurrogate() ? longestShownText - 1 : longestShownText;
+    return text.left(end);
 }
 
 std::string_view ratingName(Rating r) {
@@ -158,7 +175,7 @@ void head(Out& out, QStringView title) {
     out.esc(title);
     out.put("</title>\n<style>");
     out.put(style);
-    out.put("</style>\n</head>\n<body>\n");
+    out.put("</style>\n</head>\n<body>\n<a class=\"skip\" href=\"#main\">Skip to the content</a>\n");
 }
 
 void foot(Out& out) {
@@ -190,7 +207,7 @@ void navigation(Out& out, const Context& context) {
     }
     if (!context.records.notRead.empty()) {
         out.put("<a href=\"");
-        context.indexHref(out, "not-read");
+        context.notReadHref(out, 0);
         out.put("\">Not read</a>");
     }
     out.put("</nav>\n");
@@ -266,14 +283,25 @@ void record(Out& out, const Context& context, const Item& item, bool who, bool e
     if (item.entryDiffers) {
         out.put("<p class=\"flag\">Placed by its question number; the file shows it after a line the problem "
                 "document does not hold:</p>");
-        docText(out, r.entry, false);
+        docText(out, shownPart(r.entry), false);
     } else if (entry) {
         out.put("<p class=\"flag\">After:</p>");
-        docText(out, r.entry, false);
+        docText(out, shownPart(r.entry), false);
     }
     out.put("<div class=\"text\" dir=\"auto\">");
-    out.esc(r.text);
-    out.put("</div></li>\n");
+    out.esc(shownPart(r.text));
+    out.put("</div>");
+    if (r.text.size() > longestShownText || (r.entry.size() > longestShownText && (entry || item.entryDiffers))) {
+        // a page holds what a reader takes in; the rest is where it was read
+        out.put("<p class=\"flag\">Cut: the text is ");
+        out.num(std::max(r.text.size(), r.entry.size()));
+        out.put(" characters long; the whole of it is in <code><bdi>");
+        out.esc(context.records.files[r.file]);
+        out.put("</bdi>:");
+        out.num(r.line);
+        out.put("</code>.</p>");
+    }
+    out.put("</li>\n");
 }
 
 void records(Out& out, const Context& context, const std::vector<const Item*>& list, bool who, std::string_view none) {

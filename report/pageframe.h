@@ -8,6 +8,7 @@
 #include <QStringView>
 
 #include <charconv>
+#include <compare>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -98,6 +99,27 @@ public:
     const std::vector<std::vector<const Item*>>& studentItems(std::size_t s, std::size_t a) const {
         return m_byStudent[s][a];
     }
+    // Where a part of a student's page begins: the assignment, the group of studentItems(), the record in it. A part
+    // begins with a question where it can, within one only where that question alone holds more than a page's worth.
+    struct Position {
+        std::size_t a = 0;
+        std::size_t g = 0;
+        std::size_t i = 0;
+        auto operator<=>(const Position&) const = default;
+    };
+    std::size_t studentParts(std::size_t s) const { return m_studentParts[s].size(); }
+    Position studentPartStart(std::size_t s, std::size_t part) const { return m_studentParts[s][part]; }
+    // The first position after the part.
+    Position studentPartEnd(std::size_t s, std::size_t part) const {
+        return part + 1 < m_studentParts[s].size() ? m_studentParts[s][part + 1]
+                                                   : Position{view.assignments.size(), 0, 0};
+    }
+    std::size_t studentPartOf(std::size_t s, const Position& at) const;
+    // The files not read, listed in parts of this many.
+    static constexpr std::size_t notReadOnAPage = 2000;
+    std::size_t notReadParts() const {
+        return onePage ? 1 : (records.notRead.size() + notReadOnAPage - 1) / notReadOnAPage;
+    }
 
     // The hrefs, with the opening quote's content only.
     void indexHref(Out& out, std::string_view fragment) const;
@@ -105,7 +127,10 @@ public:
     // The question in the part that shows the student, or in the first.
     void groupHref(Out& out, std::size_t a, std::size_t g, std::size_t student = 0) const;
     void gridHref(Out& out, std::size_t a, std::size_t part) const;
-    void studentHref(Out& out, std::size_t s) const;
+    void studentHref(Out& out, std::size_t s, std::size_t part = 0) const;
+    // The student's records of an assignment, in the part of their page that holds its beginning.
+    void studentAssignmentHref(Out& out, std::size_t s, std::size_t a) const;
+    void notReadHref(Out& out, std::size_t part) const;
     void studentQuestionHref(Out& out, std::size_t s, std::size_t a, std::size_t g) const;
     // A student's name as a link to them, made once.
     const std::string& studentLink(std::size_t s) const { return m_studentLinks[s]; }
@@ -122,6 +147,7 @@ private:
     std::vector<std::vector<std::size_t>> m_gridParts;                           // [a]: the first student of each part
     std::vector<std::vector<std::vector<std::size_t>>> m_groupParts;             // [a][g]: the same
     std::vector<std::vector<std::vector<std::vector<const Item*>>>> m_byStudent; // [s][a][g], the last g unplaced
+    std::vector<std::vector<Position>> m_studentParts;                           // [s]: where each part begins
     std::vector<std::string> m_studentLinks;
 };
 
@@ -134,6 +160,17 @@ void putAssignmentId(Out& out, std::size_t a);
 void putGroupId(Out& out, std::size_t a, std::size_t g);
 void putStudentId(Out& out, std::size_t s);
 void putCellId(Out& out, std::size_t s, std::size_t a);
+
+// Needs the instructor: the student was sure and then judged the work poor.
+inline bool overConfident(int confidence, int critique) {
+    return confidence >= 2 && critique >= 0 && critique <= 1 && confidence - critique >= 2;
+}
+
+// Whether a group of an assignment has a section on a student's page, with the student's records of it.
+bool shownForStudent(const AssignmentView& av, std::size_t g, const std::vector<const Item*>& items);
+
+// A response or note longer than this is shown cut, with where the whole of it is.
+constexpr qsizetype longestShownText = 10000;
 
 // How every page begins, up to its content security policy.
 constexpr std::string_view pageStart = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -168,13 +205,22 @@ void overview(Out& out, const Context& context);
 void grid(Out& out, const Context& context, std::size_t a, std::size_t part);
 void assignmentSummary(Out& out, const Context& context, std::size_t a);
 void problems(Out& out, const Context& context);
+// A problem or a file not read, with its file and line.
+void issueItem(Out& out, const Issue& issue);
+
+// attention.cpp: the students who most need the instructor, first on the index.
+void attention(Out& out, const Context& context);
+
+// notreadpage.cpp: the files not read, counted by reason on the index and listed on pages of their own.
+void notReadSummary(Out& out, const Context& context);
+void notReadList(Out& out, const Context& context, std::size_t part);
 
 // assignmentpage.cpp: every student's records question by question.
 void assignment(Out& out, const Context& context, std::size_t a);
 void group(Out& out, const Context& context, std::size_t a, std::size_t g, std::size_t part);
 
 // studentpage.cpp and chart.cpp: one student's records beside each other, and their ratings against each other.
-void student(Out& out, const Context& context, std::size_t s);
+void student(Out& out, const Context& context, std::size_t s, std::size_t part);
 void chart(Out& out, const Context& context, std::size_t s);
 
 } // namespace report::pages

@@ -21,6 +21,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <numeric>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -47,6 +49,8 @@ private slots:
     void page_hostileFile_givesNoMarkupOfItsOwn();
     void pages_gridMarksAndLinksHold_data();
     void pages_gridMarksAndLinksHold();
+    void attention_plantedStudentFirst_data();
+    void attention_plantedStudentFirst();
     void standardError_showsControlsAndBadBytes_data();
     void standardError_showsControlsAndBadBytes();
 
@@ -333,20 +337,60 @@ void TestReport::page_hostileFile_givesNoMarkupOfItsOwn() {
 
 void TestReport::pages_gridMarksAndLinksHold_data() {
     QTest::addColumn<int>("responses");     // to question 001 by each of two students
+    QTest::addColumn<int>("length");        // of each response
     QTest::addColumn<QStringList>("names"); // pages that must be among those written
+    QTest::addColumn<QStringList>("holds"); // "page: pattern" that the page matches; "page: !pattern", does not
+    const QString sure = "Ann Lee</bdi></a></h5>\n<div class=\"pair\"><div>\n<ol class=\"records\">\n<li>.*try 0";
     QTest::newRow("a small class: one page per assignment")
-        << 1 << QStringList{"index.html", "assignment-1.html", "student-1.html", "student-2.html"};
+        << 1 << 1 << QStringList{"index.html", "assignment-1.html", "student-1.html", "student-2.html"}
+        << QStringList{
+               // a way past the links, the grid's header row kept in view by the style alone
+               "index.html: <body>\n<a class=\"skip\" href=\"#main\">Skip to the content</a>\n<header>",
+               "student-2.html: <body>\n<a class=\"skip\" href=\"#main\">Skip to the content</a>\n<header>",
+               "assignment-1.html: <main id=\"main\">\n<section",
+               "index.html: table\\.grid thead th \\{ position: sticky; top: 0;",
+               "index.html: !<script",
+               // the students who need attention first, equal ones in the order of the index
+               "index.html: <main id=\"main\">\n<section id=\"attention\">.*<tbody>\n"
+               "<tr><th><a href=\"student-1.html\"><bdi>Ann Lee</bdi></a></th><td>1</td><td>1</td></tr>\n"
+               "<tr><th><a href=\"student-2.html\"><bdi>Bo Ek</bdi></a></th><td>1</td><td>1</td></tr>\n</tbody>",
+               // a student's response, the given answer and their self-critique together, one student after another
+               "assignment-1.html: <h4>Given answer</h4>.*" + sure +
+                   ".*wrong after all.*Bo Ek</bdi></a></h5>.*try 0.*wrong after all",
+               // the files not read counted by reason on the index, listed on a page of their own
+               "index.html: <tr><td><bdi>a FIFO</bdi></td><td>1</td></tr>",
+               "index.html: !send_0108Cy",
+               "not-read.html: <li><code><bdi>/class/send_0108Cy.txt</bdi></code>: <bdi>not read: a FIFO</bdi></li>",
+           };
     QTest::newRow("a large question: a page per question, in parts of the class")
-        << 300 << QStringList{"index.html", "assignment-1.html", "assignment-1-q1.html", "assignment-1-q1-2.html"};
+        << 300 << 1 << QStringList{"index.html", "assignment-1.html", "assignment-1-q1.html", "assignment-1-q1-2.html"}
+        << QStringList{"assignment-1-q1.html: <h4>Given answer</h4>.*" + sure + ".*try 299.*wrong after all",
+                       "assignment-1-q1.html: !Bo Ek</bdi></a></h5>",
+                       "assignment-1-q1-2.html: <h4>Given answer</h4>.*Bo Ek</bdi></a></h5>.*wrong after all"};
+    QTest::newRow("a long response: shown cut, with its length and where the whole is")
+        << 1 << 25000 << QStringList{"index.html", "student-1.html"}
+        << QStringList{"student-1.html: x{9994}</div><p class=\"flag\">Cut: the text is 25006 characters long; the "
+                       "whole of it is in <code><bdi>/class/send_0107Ann_Lee.txt</bdi>:[0-9]+</code>.</p>",
+                       "assignment-1.html: x{9994}</div><p class=\"flag\">Cut: the text is 25006",
+                       "student-1.html: !x{10001}", "assignment-1.html: !x{10001}"};
+    QTest::newRow("a student's page in parts")
+        << 100 << 5000 << QStringList{"index.html", "student-1.html", "student-1-2.html", "student-2-2.html"}
+        << QStringList{
+               "student-1.html: <figure", "student-1-2.html: !<figure",
+               "student-1-2.html: Part 2 of 2 of this student's page; the others: <a href=\"student-1.html\">part 1",
+               "student-1-2.html: Question 001</a>, continued</h4>", "index.html: href=\"student-1-2.html#s1-a1-q2\""};
 }
 
 void TestReport::pages_gridMarksAndLinksHold() {
     QFETCH(int, responses);
+    QFETCH(int, length);
     QFETCH(QStringList, names);
+    QFETCH(QStringList, holds);
     // sure of question 001 and then judging it poor; question 002 never answered
     QList<Press> presses;
     for (int i = 0; i < responses; ++i) {
-        presses.append({"09:30:05", "`q001.  What is 2 + 3?", QStringLiteral("try %1").arg(i), "c3", false, 10001});
+        presses.append({"09:30:05", "`q001.  What is 2 + 3?", QStringLiteral("try %1 ").arg(i) + QString(length, 'x'),
+                        "c3", false, 10001});
     }
     presses.append({"09:40:00", "5.", "wrong after all", "s0", false, 10001});
     report::ClassReader reader;
@@ -370,16 +414,29 @@ void TestReport::pages_gridMarksAndLinksHold() {
     }
     pages["one.html"] = report::htmlReport(records, view); // the one page, linked within itself
     const QString index = pages["index.html"];
-    const qsizetype notRead = index.indexOf("<section id=\"not-read\">");
-    QVERIFY(notRead > 0 && index.indexOf("send_0108Cy.txt") > notRead && !index.contains("id=\"problems\""));
+    QVERIFY(index.contains("<section id=\"not-read\">") && !index.contains("id=\"problems\""));
     QVERIFY(index.contains("1 file not read</a>"));
+    for (const QString& hold : holds) {
+        const QString page = hold.section(": ", 0, 0);
+        const QString pattern = hold.section(": ", 1);
+        QVERIFY2(pages.contains(page), qPrintable(hold));
+        const bool found = QRegularExpression(pattern.startsWith('!') ? pattern.mid(1) : pattern,
+                                              QRegularExpression::DotMatchesEverythingOption)
+                               .match(pages[page])
+                               .hasMatch();
+        QVERIFY2(found != pattern.startsWith('!'), qPrintable(hold));
+    }
     // the grid: 001 marked, its ratings written; 002 marked as left without a response; 003 is optional
     const QRegularExpression row("<tr><th><a href=\"student-1.html\"><bdi>Ann Lee</bdi></a></th>(.*)</tr>");
     const QString cells = row.match(index, index.indexOf("id=\"a1-grid\"")).captured(1);
-    QVERIFY2(cells.contains(QRegularExpression("^<td class=\"alert\"><a href=\"student-1.html#s1-a1-q1\">"
-                                               "<span class=\"v3\">3</span><span class=\"v0\">0</span></a></td>"
-                                               "<td class=\"missing\"><a href=\"[^\"]*\">none</a></td><td><a ")),
-             qPrintable(cells));
+    // the mark and the cell's meaning in words, for the browser's find and for a screen reader
+    QVERIFY2(
+        cells.contains(QRegularExpression(
+            "^<td class=\"alert\"><a href=\"student-1.html#s1-a1-q1\" aria-label=\"Ann Lee, question 001: "
+            "confidence 3, self-critique 0, over-confident\"><span class=\"v3\">3</span><span class=\"v0\">0</span>"
+            "<span class=\"mark\">over-confident</span></a></td><td class=\"missing\"><a href=\"[^\"]*\" "
+            "aria-label=\"Ann Lee, question 002: none, no response\">none</a></td><td><a ")),
+        qPrintable(cells));
     // every link leads to a page of the folder and to a place on it, which is there once
     for (auto page = pages.cbegin(); page != pages.cend(); ++page) {
         std::set<QString> ids;
@@ -396,6 +453,144 @@ void TestReport::pages_gridMarksAndLinksHold() {
             QVERIFY2(href.captured(2).isEmpty() || pages[target].contains("id=\"" + href.captured(2) + "\""),
                      qPrintable(page.key() + ": " + href.captured(0)));
         }
+    }
+}
+
+void TestReport::attention_plantedStudentFirst_data() {
+    QTest::addColumn<int>("marks");       // the planted student's questions marked over-confident
+    QTest::addColumn<int>("missing");     // and left without a response
+    QTest::addColumn<int>("othersMarks"); // at most, each of the others
+    QTest::addColumn<int>("othersMissing");
+    QTest::newRow("the most marks") << 3 << 0 << 2 << 2;
+    QTest::newRow("no marks in the class: the most without a response") << 0 << 4 << 0 << 3;
+    QTest::newRow("as many marks as others: the more without a response") << 2 << 3 << 2 << 2;
+    QTest::newRow("nobody needs attention") << 0 << 0 << 0 << 0;
+}
+
+void TestReport::attention_plantedStudentFirst() {
+    QFETCH(int, marks);
+    QFETCH(int, missing);
+    QFETCH(int, othersMarks);
+    QFETCH(int, othersMissing);
+    // the required questions of the carried document's assignment 001; a self-critique only where the given answer
+    // is no other line of it, so that it is placed by its line alone
+    struct Asked {
+        QString question;
+        QString answer;
+    };
+    QList<Asked> asked;
+    QStringList lines;
+    for (const QString& line : linestore::parseDocument(linestore::carriedDocumentText())) {
+        const bool heading = line.size() > 4 && line[0].isDigit() && line[3] == u'.';
+        if (heading && !lines.isEmpty()) {
+            break;
+        }
+        if (heading ? line.startsWith("001") : !lines.isEmpty()) {
+            lines << line;
+        }
+    }
+    for (const QString& line : lines) {
+        if (line.startsWith("`q")) {
+            asked.append({line, {}});
+        } else if (line.startsWith("`a") && !asked.isEmpty() && asked.back().answer.isEmpty()) {
+            asked.back().answer = line.mid(2);
+        }
+    }
+    const auto critiqued = [&](const Asked& q) { return !q.answer.isEmpty() && lines.count("`a" + q.answer) == 1; };
+    const auto critiques = static_cast<std::size_t>(std::count_if(asked.begin(), asked.end(), critiqued));
+    QVERIFY(critiques >= 5);
+
+    // sixty students, the planted one among them in the order of names; each question right, over-confident or not
+    // answered
+    std::mt19937 random(24);
+    constexpr int students = 60;
+    constexpr int planted = 29;
+    std::vector<std::pair<int, int>> counts; // marks, without a response, as written
+    report::ClassReader reader;
+    for (int s = 0; s < students; ++s) {
+        const int m = s == planted ? marks : std::uniform_int_distribution<int>(0, othersMarks)(random);
+        const int n = s == planted ? missing : std::uniform_int_distribution<int>(0, othersMissing)(random);
+        std::vector<int> kinds(critiques, 0);
+        std::fill(kinds.begin(), kinds.begin() + m, 1);
+        std::fill(kinds.begin() + m, kinds.begin() + m + n, 2);
+        std::shuffle(kinds.begin(), kinds.end(), random);
+        QList<Press> presses;
+        QTime at(9, 0);
+        std::size_t k = 0;
+        for (const Asked& q : asked) {
+            const int kind = critiqued(q) && k < kinds.size() ? kinds[k++] : 0;
+            if (kind == 2) {
+                continue;
+            }
+            if (!critiqued(q)) {
+                presses.append({at.toString("hh:mm:ss"), q.question, "x = 1", "c1", false, 0});
+                at = at.addSecs(60);
+                continue;
+            }
+            presses.append({at.toString("hh:mm:ss"), q.question, "x = 1", kind == 1 ? "c3" : "c2", false, 0});
+            presses.append({at.addSecs(30).toString("hh:mm:ss"), q.answer, "ok", kind == 1 ? "s0" : "s2", false, 0});
+            at = at.addSecs(60);
+        }
+        counts.emplace_back(m, n);
+        const QString name = s == planted ? QStringLiteral("S%1_Planted").arg(s, 3, 10, QChar('0'))
+                                          : QStringLiteral("S%1_Student").arg(s, 3, 10, QChar('0'));
+        QVERIFY(reader.add("/class/send_0107" + name + ".txt", runFile(false, "[v\xba", "001", presses)));
+    }
+    const report::ClassRecords records = reader.finish();
+    QCOMPARE(records.issues.size(), std::size_t(0));
+    const report::Document document = report::Document::carried(); // the view points into it
+    const report::ClassView view = report::buildView(records, document);
+    QString index;
+    QMap<QString, QString> names; // the heading of each student's page
+    for (const report::ReportPage& p : report::reportPages(records, view)) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(p.write(buffer));
+        const QString page = QString::fromUtf8(buffer.data());
+        if (p.name == "index.html") {
+            index = page;
+        } else if (p.name.startsWith("student-")) {
+            names[p.name] = QRegularExpression("<h2><bdi>([^<]*)</bdi></h2>").match(page).captured(1);
+        }
+    }
+
+    // the table against the counts as the files were written: the most marks, then the most without a response
+    std::vector<int> order(students);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
+        return counts[x].first != counts[y].first ? counts[x].first > counts[y].first
+                                                  : counts[x].second > counts[y].second;
+    });
+    order.erase(std::remove_if(order.begin(), order.end(),
+                               [&](int x) { return counts[x].first == 0 && counts[x].second == 0; }),
+                order.end());
+    const qsizetype top = index.indexOf("<section id=\"attention\">");
+    const QString table = index.mid(top, index.indexOf("</section>", top) - top);
+    QVERIFY2(top > 0 && top < index.indexOf("id=\"a1-summary\""), qPrintable(index.left(3000)));
+    QRegularExpressionMatchIterator rows =
+        QRegularExpression("<tr><th><a href=\"(student-[0-9]+\\.html)\"><bdi>([^<]*)</bdi></a></th><td>([0-9]+)</td>"
+                           "<td>([0-9]+)</td></tr>")
+            .globalMatch(table);
+    int row = 0;
+    while (rows.hasNext()) {
+        const QRegularExpressionMatch m = rows.next();
+        QVERIFY(row < 10 && row < static_cast<int>(order.size()));
+        const int s = order[static_cast<std::size_t>(row)];
+        const QString name = QStringLiteral("S%1 ").arg(s, 3, 10, QChar('0')) + (s == planted ? "Planted" : "Student");
+        QCOMPARE(m.captured(2), name);
+        QCOMPARE(names.value(m.captured(1)), name); // the link leads to the student's page
+        QCOMPARE(m.captured(3).toInt(), counts[static_cast<std::size_t>(s)].first);
+        QCOMPARE(m.captured(4).toInt(), counts[static_cast<std::size_t>(s)].second);
+        ++row;
+    }
+    QCOMPARE(row, std::min(10, static_cast<int>(order.size())));
+    if (marks + missing > 0) {
+        QCOMPARE(order.front(), planted);
+    } else {
+        QVERIFY(table.contains("No student has a question marked over-confident"));
+    }
+    if (order.size() > 10) {
+        QVERIFY(table.contains(QStringLiteral("%1 more students have").arg(order.size() - 10)));
     }
 }
 

@@ -103,10 +103,18 @@ expect 'now I see it'
 expect 'confidence: <bdi>2</bdi>'
 expect 'self-critique: <bdi>3</bdi>'
 
-# the files that were not read, listed apart on the index
-sed -n '/<section id="not-read">/,/<\/section>/p' "$OUT/dom/index.html" |
-    grep -qF 'notes_Ann_Lee.txt</bdi></code>: <bdi>not read: a notes file' ||
-    fail "the index does not list the notes file as not read"
+# the files that were not read, counted by reason on the index and listed on a page of their own
+sed -n '/<section id="not-read">/,/<\/section>/p' "$OUT/dom/index.html" | grep -qF '<td><bdi>a notes file' ||
+    fail "the index does not count the notes file among the files not read"
+grep -qF 'notes_Ann_Lee.txt</bdi></code>: <bdi>not read: a notes file' "$OUT/dom/not-read.html" ||
+    fail "the page of files not read does not list the notes file"
+# every page begins with a way past its links; the index with who needs attention first
+for page in "$OUT"/dom/*.html; do
+    grep -qF '<a class="skip" href="#main">Skip to the content</a>' "$page" && grep -qF '<main id="main">' "$page" ||
+        fail "$(basename "$page") has no link past its line of links"
+done
+grep -qF '<section id="attention"><h2>Who needs attention first</h2>' "$OUT/dom/index.html" ||
+    fail "the index does not open with who needs attention"
 
 # every link stays in the folder and leads to a page there and to a place on it
 for page in "$OUT"/dom/*.html; do
@@ -143,6 +151,7 @@ grid=$(awk '
         for (i = 1; i < count; ++i) {
             text = cell[i]
             gsub(/<[^>]*>/, "", text)
+            sub(/over-confident$/, "", text)
             print name "|" questions[i] "|" text
         }
     }
