@@ -8,7 +8,8 @@
 // average, of one run of 20 blocks: 220 MB at 4,000), against the floor of reading and decoding the same files in
 // this process. The program's own time counts everything: looking at the folder, reading, the pages put in place
 // over the earlier report's, the table. The goal is at most three times the floor, and 4,000 students in at most
-// 4.5 times the time of 1,000. "bench_report students 4000" runs that one class once, for a profiler.
+// 4.5 times the time of 1,000. "bench_report students 4000" runs that one class once, for a profiler; a folder after it
+// keeps the class and its pages there.
 #include "problems/linestore.h"
 #include "records/codepage.h"
 #include "records/recordblocks.h"
@@ -142,11 +143,11 @@ void childUsage(double& cpu, long& peakKb) {
 }
 
 // The class cases: the program on the whole class, as an instructor runs it.
-int classes(const std::vector<int>& sizes, int rounds) {
+int classes(const std::vector<int>& sizes, int rounds, const QString& keep) {
     // in memory where the system has room for it, so that the disk of a shared machine does not decide
     QTemporaryDir temporary(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/bench_report-XXXXXX")
                                                       : QDir::tempPath() + QStringLiteral("/bench_report-XXXXXX"));
-    const QDir dir(temporary.path());
+    const QDir dir(keep.isEmpty() ? temporary.path() : keep);
     const auto document = shownLines();
     std::printf("\nqadrill-report on a class, against reading and decoding its files; processor time (wall-clock "
                 "in brackets), the median of %d rounds\n",
@@ -217,8 +218,10 @@ int classes(const std::vector<int>& sizes, int rounds) {
                     static_cast<long long>(files.size()), static_cast<double>(bytes) / 1e6, f, median(floor.wall), r,
                     median(whole.wall), r / f, median(whole.wall) / median(floor.wall),
                     static_cast<double>(peakKb) / 1024.0);
-        QDir(class_).removeRecursively();
-        QDir(dir.filePath(QStringLiteral("pages-%1").arg(students))).removeRecursively();
+        if (keep.isEmpty()) {
+            QDir(class_).removeRecursively();
+            QDir(dir.filePath(QStringLiteral("pages-%1").arg(students))).removeRecursively();
+        }
     }
     if (reportTimes.size() == 2) {
         std::printf("%d students take %.2f times the time of %d (processor time)\n", sizes[1],
@@ -232,7 +235,8 @@ int classes(const std::vector<int>& sizes, int rounds) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     if (argc > 1 && QByteArray(argv[1]) == "students") {
-        return classes({argc > 2 ? QByteArray(argv[2]).toInt() : 4000}, 1);
+        return classes({argc > 2 ? QByteArray(argv[2]).toInt() : 4000}, 1,
+                       argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
     }
     QTemporaryDir temporary;
     const bool keep = argc > 2;
@@ -334,5 +338,5 @@ int main(int argc, char* argv[]) {
         std::printf("       read and parse %.1f, merge %.1f, place %.1f, pages %.1f, table %.1f (processor ms)\n",
                     median(phases[0]), median(phases[1]), median(phases[2]), median(phases[3]), median(phases[4]));
     }
-    return only > 0 ? 0 : classes({1000, 4000}, 3);
+    return only > 0 ? 0 : classes({1000, 4000}, 3, QString());
 }
