@@ -54,8 +54,9 @@ const char* const help =
     "Problems in the files are reported on standard error as FILE:LINE: message, control characters shown as\n"
     "\\xNN or <U+XXXX>, and listed at the end of the index; everything else in the files is still read. The\n"
     "program writes nothing but the pages and the table, and never over one of its input files. A page or table\n"
-    "that stands already is replaced whole and keeps its mode; a symbolic link is followed; a device, a FIFO or -\n"
-    "is written straight through.\n"
+    "that stands already is replaced whole and keeps its mode; a symbolic link is followed; a device, a FIFO, a\n"
+    "pipe or - is written straight through. A folder's pages are all written before any is put in place: a\n"
+    "failure leaves the earlier report there as it was.\n"
     "\n"
     "Exit status: 0 when the report was written; 1 when no record could be read, or the report could not be\n"
     "written; 2 for a usage error.\n";

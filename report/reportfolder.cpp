@@ -127,7 +127,8 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
     placings.reserve(pages.size());
     for (const ReportPage& page : pages) {
         const QString path = dir.filePath(page.name);
-        const QString target = outputTarget(path);
+        // absolute, so that the plan leads a later run started elsewhere to the same files
+        const QString target = outputTarget(dir.absoluteFilePath(page.name));
         switch (durablefile::kindOf(target)) {
         case durablefile::Kind::Folder:
             return fail(path, QStringLiteral("it is a folder"));
