@@ -102,8 +102,10 @@ QString outputTarget(const QString& path) {
 }
 
 std::optional<QString> writeReportFile(const QString& path, const std::function<bool(QIODevice&)>& write) {
-    if (path == u"-") {
-        return writeStraight(path, write);
+    // the program's own standard output, whatever it leads to: opened again by its name, a file given with >> would be
+    // written from its start, and one given with > replaced rather than written
+    if (path == u"-" || path == u"/dev/stdout" || path == u"/dev/fd/1" || path == u"/proc/self/fd/1") {
+        return writeStraight(QStringLiteral("-"), write);
     }
     // what the links lead to, asked of the system: /dev/stdout leads to a pipe by a name that is no path
     switch (durablefile::kindOf(path)) {

@@ -9,7 +9,7 @@
 namespace report {
 
 // Writes a page or a table where the user named it, never replacing what is not the report's:
-// - "-" is standard output, and a device, a FIFO or a pipe (also as /dev/stdout names it) is written straight through;
+// - "-" and /dev/stdout are standard output, and a device, a FIFO or a pipe is written straight through;
 // - a symbolic link is followed, and what it names is written as below;
 // - a regular file, or a new one, is written whole into a file beside it first and then renamed over it, so that a
 //   reader never sees half of it and a failure leaves the old one. A new file gets the mode the umask allows, a file
