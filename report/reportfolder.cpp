@@ -146,7 +146,8 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
         }
         placings.push_back({page.name, target});
     }
-    // the index last: until it is in place, whoever opens it sees the earlier report
+    // the new index last, and the earlier one aside before any page: whoever follows an index's links meets one
+    // report whole, and for the moment the pages change, no index
     std::stable_partition(placings.begin(), placings.end(),
                           [](const Placing& p) { return p.name != QStringLiteral("index.html"); });
     const QString planned = work.plan() + QStringLiteral(".new");
@@ -158,6 +159,12 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
     }
     if (auto failure = durablefile::replaceKeeping(planned, work.plan())) {
         return fail(work.path(), *failure);
+    }
+    const Placing& index = placings.back();
+    if (durablefile::kindOf(index.target) != durablefile::Kind::None) {
+        if (auto failure = durablefile::replaceKeeping(index.target, work.aside(index.name))) {
+            return fail(dir.filePath(index.name), *failure);
+        }
     }
     for (const Placing& p : placings) {
         if (auto failure = durablefile::replaceKeeping(work.made(p.name), p.target, work.aside(p.name))) {

@@ -969,8 +969,9 @@ void TestReport::output_folderWholeOrUntouched_data() {
         << "40:6000" << -1 << 1 << "No space left on device";
     QTest::newRow("a first report on a disk that fills") << ""
                                                          << "40:6000" << -1 << 1 << "No space left on device";
-    // A run killed while it put pages in place, the index last, left the earlier report's pages aside with the
-    // plan; the next run puts them back before it writes, and here fails at once: a page it would write is a folder.
+    // A run killed while it put pages in place, the earlier index aside first and the new one last, left the earlier
+    // report's pages aside with the plan; the next run puts them back before it writes, and here fails at once: a page
+    // it would write is a folder.
     for (const int placed : {0, 1, 3, 4, 5}) {
         QTest::addRow("killed after %d pages placed: the earlier report put back", placed)
             << "2:100"
@@ -1020,6 +1021,7 @@ void TestReport::output_folderWholeOrUntouched() {
         QVERIFY(killedAfter <= names.size());
         const QString work = out + "/.qadrill-report.tmp";
         QVERIFY(QDir().mkpath(work + "/new") && QDir().mkpath(work + "/old"));
+        QVERIFY(QFile::rename(out + "/index.html", work + "/old/index.html")); // the earlier index aside first
         QByteArray plan;
         for (int i = 0; i < names.size(); ++i) {
             const QString& name = names[i];
