@@ -3,6 +3,13 @@
 // five days' files per student. The report is the program's whole work: reading, merging, placing, the folder of pages
 // and the table, all written to disk. The goal is at most twice the floor, and a time per file that does not grow.
 // With a folder after the number of files, the class and its pages are left there, for bench/open_pages.sh.
+//
+// Then the program itself, qadrill-report, on classes of 1,000 and 4,000 students (1 to 4 send files each, 2.5 on
+// average, of one run of 20 blocks: 220 MB at 4,000), against the floor of reading and decoding the same files in
+// this process. The program's own time counts everything: looking at the folder, reading, the pages put in place
+// over the earlier report's, the table. The goal is at most three times the floor, and 4,000 students in at most
+// 4.5 times the time of 1,000. "bench_report students 4000" runs that one class once, for a profiler; a folder after it
+// keeps the class and its pages there.
 #include "problems/linestore.h"
 #include "records/codepage.h"
 #include "records/recordblocks.h"
@@ -16,6 +23,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -23,6 +31,7 @@
 #include <cstdio>
 #include <random>
 
+#include <sys/resource.h>
 #include <time.h>
 
 namespace {
@@ -51,7 +60,7 @@ std::vector<std::vector<Shown>> shownLines() {
     return assignments;
 }
 
-QByteArray sendFile(std::mt19937& random, const std::vector<std::vector<Shown>>& document, int day) {
+QByteArray sendFile(std::mt19937& random, const std::vector<std::vector<Shown>>& document, int day, int runs = 3) {
     static const QStringList words = {"the",    "slope", "is",     "x",     "=",       "8",          "so",    "we",
                                       "factor", "check", "both",   "sides", "limit",   "derivative", "I",     "forgot",
                                       "sign",   "error", "square", "root",  "(x - 2)", "because",    "agree", "ok"};
@@ -68,7 +77,7 @@ QByteArray sendFile(std::mt19937& random, const std::vector<std::vector<Shown>>&
     const int assignment = day % static_cast<int>(document.size());
     const std::vector<Shown>& lines = document[static_cast<std::size_t>(assignment)];
     const QString nbr = QStringLiteral("%1").arg(assignment + 1, 3, 10, QLatin1Char('0'));
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < runs; ++run) {
         QString filler;
         for (int i = 0, n = 19 + static_cast<int>(random() % 38); i < n; ++i) {
             filler += codepage::toUnicode(static_cast<unsigned char>(118 + random() % 138));
@@ -124,10 +133,111 @@ template <typename Work> bool measure(Times& times, Work work) {
     return ok;
 }
 
+// The processor time of the children that ended, and the largest peak memory of any of them, in KB.
+void childUsage(double& cpu, long& peakKb) {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    peakKb = usage.ru_maxrss;
+}
+
+// The class cases: the program on the whole class, as an instructor runs it.
+int classes(const std::vector<int>& sizes, int rounds, const QString& keep) {
+    // in memory where the system has room for it, so that the disk of a shared machine does not decide
+    QTemporaryDir temporary(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/bench_report-XXXXXX")
+                                                      : QDir::tempPath() + QStringLiteral("/bench_report-XXXXXX"));
+    const QDir dir(keep.isEmpty() ? temporary.path() : keep);
+    const auto document = shownLines();
+    std::printf("\nqadrill-report on a class, against reading and decoding its files; processor time (wall-clock "
+                "in brackets), the median of %d rounds\n",
+                rounds);
+    std::printf("%-9s %6s %7s %18s %18s %14s %9s\n", "students", "files", "MB", "floor ms", "report ms", "ratio",
+                "peak MB");
+    std::vector<double> reportTimes;
+    for (const int students : sizes) {
+        std::mt19937 random(11);
+        const QString class_ = dir.filePath(QStringLiteral("class-%1").arg(students));
+        QDir().mkpath(class_);
+        QStringList files;
+        qint64 bytes = 0;
+        for (int s = 0; s < students; ++s) {
+            for (int f = 0, n = 1 + (s * 7) % 4; f < n; ++f) {
+                const QString path = QStringLiteral("%1/send_01%2Student_%3.txt")
+                                         .arg(class_)
+                                         .arg(10 + f)
+                                         .arg(s, 4, 10, QLatin1Char('0'));
+                const QByteArray content = sendFile(random, document, f + s, 1);
+                QFile file(path);
+                if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
+                    return 1;
+                }
+                files << path;
+                bytes += content.size();
+            }
+        }
+        Times floor;
+        Times whole;
+        long peakKb = 0;
+        for (int round = 0; round < rounds; ++round) {
+            const bool read = measure(floor, [&] {
+                qsizetype characters = 0;
+                for (const QString& path : files) {
+                    QFile f(path);
+                    if (!f.open(QIODevice::ReadOnly)) {
+                        return false;
+                    }
+                    characters += codepage::decode(f.readAll()).size();
+                }
+                return characters > 0;
+            });
+            double before = 0;
+            childUsage(before, peakKb);
+            QElapsedTimer timer;
+            timer.start();
+            QProcess program;
+            program.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+            program.setStandardErrorFile(QProcess::nullDevice());
+            program.start(QStringLiteral(QADRILL_REPORT), {"-o", dir.filePath(QStringLiteral("pages-%1").arg(students)),
+                                                           "--csv", dir.filePath("ratings.csv"), class_});
+            const bool made =
+                program.waitForFinished(-1) && program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0;
+            whole.wall.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+            double after = 0;
+            childUsage(after, peakKb);
+            whole.cpu.push_back(after - before);
+            if (!read || !made) {
+                std::fprintf(stderr, "the report on %d students failed\n", students);
+                return 1;
+            }
+        }
+        const double f = median(floor.cpu);
+        const double r = median(whole.cpu);
+        reportTimes.push_back(r);
+        std::printf("%-9d %6lld %7.1f %8.1f (%7.1f) %8.1f (%7.1f) %5.2f (%5.2f) %9.1f\n", students,
+                    static_cast<long long>(files.size()), static_cast<double>(bytes) / 1e6, f, median(floor.wall), r,
+                    median(whole.wall), r / f, median(whole.wall) / median(floor.wall),
+                    static_cast<double>(peakKb) / 1024.0);
+        if (keep.isEmpty()) {
+            QDir(class_).removeRecursively();
+            QDir(dir.filePath(QStringLiteral("pages-%1").arg(students))).removeRecursively();
+        }
+    }
+    if (reportTimes.size() == 2) {
+        std::printf("%d students take %.2f times the time of %d (processor time)\n", sizes[1],
+                    reportTimes[1] / reportTimes[0], sizes[0]);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && QByteArray(argv[1]) == "students") {
+        return classes({argc > 2 ? QByteArray(argv[2]).toInt() : 4000}, 1,
+                       argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
+    }
     QTemporaryDir temporary;
     const bool keep = argc > 2;
     const QDir dir(keep ? QString::fromLocal8Bit(argv[2]) : temporary.path());
@@ -228,5 +338,5 @@ int main(int argc, char* argv[]) {
         std::printf("       read and parse %.1f, merge %.1f, place %.1f, pages %.1f, table %.1f (processor ms)\n",
                     median(phases[0]), median(phases[1]), median(phases[2]), median(phases[3]), median(phases[4]));
     }
-    return 0;
+    return only > 0 ? 0 : classes({1000, 4000}, 3, QString());
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #ifdef Q_OS_WIN
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -150,6 +151,145 @@ std::optional<QString> replace(const QString& from, const QString& to) {
     syncFolder(to);
 #endif
     return std::nullopt;
+}
+
+std::optional<QString> replaceKeeping(const QString& from, const QString& to, const QString& backup) {
+#ifdef Q_OS_WIN
+    const std::wstring target = wide(to);
+    if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // the file that stood there lends the new one its attributes and access rights, and goes to the backup name
+        if (::ReplaceFileW(target.c_str(), wide(from).c_str(), backup.isEmpty() ? nullptr : wide(backup).c_str(),
+                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+            return std::nullopt;
+        }
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 && !backup.isEmpty()) {
+            // the old file went to the backup name and the new one could not follow: the old one comes back
+            ::MoveFileExW(wide(backup).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+            return windowsError(error);
+        }
+        if (!backup.isEmpty() && !::MoveFileExW(target.c_str(), wide(backup).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            return windowsError(::GetLastError());
+        }
+    }
+    if (!::MoveFileExW(wide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD error = ::GetLastError();
+        if (!backup.isEmpty()) {
+            ::MoveFileExW(wide(backup).c_str(), target.c_str(), 0);
+        }
+        return windowsError(error);
+    }
+#else
+    const QByteArray target = QFile::encodeName(to);
+    const QByteArray kept = QFile::encodeName(backup);
+    if (!backup.isEmpty() && ::rename(target.constData(), kept.constData()) != 0 && errno != ENOENT) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (::rename(QFile::encodeName(from).constData(), target.constData()) != 0) {
+        const int error = errno;
+        if (!backup.isEmpty()) {
+            ::rename(kept.constData(), target.constData());
+        }
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+#endif
+    return std::nullopt;
+}
+
+void keepModeAndOwner(QFileDevice& made, const QString& existing) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(made);
+    Q_UNUSED(existing);
+#else
+    struct stat st {};
+    if (::stat(QFile::encodeName(existing).constData(), &st) == 0 && S_ISREG(st.st_mode)) {
+        (void)::fchown(made.handle(), st.st_uid, st.st_gid);
+        (void)::fchmod(made.handle(), st.st_mode & 07777);
+    }
+#endif
+}
+
+Kind kindOf(const QString& path) {
+#ifdef Q_OS_WIN
+    const std::wstring name = wide(path);
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // a device such as NUL has no attributes of a file but opens all the same
+        const HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return Kind::None;
+        }
+        const DWORD type = ::GetFileType(handle);
+        ::CloseHandle(handle);
+        return type == FILE_TYPE_DISK ? Kind::None : Kind::Other;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::Folder : Kind::Regular;
+#else
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        return Kind::None;
+    }
+    return S_ISREG(st.st_mode) ? Kind::Regular : S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
+#endif
+}
+
+bool openStraight(QFile& file, const QString& path) {
+#ifdef Q_OS_WIN
+    const HANDLE handle = ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        ::CloseHandle(handle);
+        return false;
+    }
+#else
+    // the path as given: /dev/stdout leads to a pipe that no name of its own would open
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+#endif
+    return file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+}
+
+bool openStandardOutput(QFile& file) {
+#ifdef Q_OS_WIN
+    // the C library's standard output translates line ends unless told not to
+    const int fd = ::_fileno(stdout);
+    ::_setmode(fd, _O_BINARY);
+#else
+    const int fd = STDOUT_FILENO;
+#endif
+    return file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle);
+}
+
+std::optional<FileId> fileId(const std::filesystem::path& path) {
+#ifdef Q_OS_WIN
+    // a folder opens only with backup semantics; no access is asked, so a file held open elsewhere opens too
+    const HANDLE handle = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(handle, &info);
+    ::CloseHandle(handle);
+    if (!known) {
+        return std::nullopt;
+    }
+    return FileId{info.dwVolumeSerialNumber,
+                  (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+#else
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileId{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+#endif
 }
 
 void clearSystemError() {

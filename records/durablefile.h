@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <compare>
+#include <filesystem>
 #include <optional>
 
 class QDeadlineTimer;
@@ -31,6 +33,36 @@ void syncFolder(const QString& path);
 // Puts the file at `from` in the place of `to`, in one step: a reader sees the old file or the new one, never
 // neither. The new name is on disk when this returns. `to` must not be open anywhere.
 std::optional<QString> replace(const QString& from, const QString& to);
+
+// Puts the file at `from` in the place of `to` as replace() does, but not synced: for files that are made again from
+// others in a moment. A file that stood at `to` keeps, on Windows, its attributes and access rights (elsewhere
+// keepModeAndOwner gives them to the new one before), and with a backup name it is kept under that name, on the same
+// file system. Between the two steps of that there may be no file at `to`; when the second fails, the old one is put
+// back.
+std::optional<QString> replaceKeeping(const QString& from, const QString& to, const QString& backup = QString());
+
+// Gives a file just made, still open, the mode and owner of the file it will replace, where the system lets it (only
+// root may give a file to another owner). On Windows replaceKeeping keeps them instead.
+void keepModeAndOwner(QFileDevice& made, const QString& existing);
+
+// What stands at a path, a symbolic link followed to what it names: nothing, a file, a folder, or something else (a
+// device, a FIFO, a pipe such as /dev/stdout, a socket), which is written as it stands and never replaced.
+enum class Kind { None, Regular, Folder, Other };
+Kind kindOf(const QString& path);
+
+// Opens what kindOf calls Other for writing, as it stands, unbuffered.
+bool openStraight(QFile& file, const QString& path);
+
+// Opens the program's standard output for writing, unbuffered, its bytes as they are (no line ends translated).
+bool openStandardOutput(QFile& file);
+
+// A file's identity on its system, links followed: two paths to one file have the same one.
+struct FileId {
+    unsigned long long volume = 0;
+    unsigned long long index = 0;
+    auto operator<=>(const FileId&) const = default;
+};
+std::optional<FileId> fileId(const std::filesystem::path& path);
 
 // Forgets the system's last error, so that systemError() says what went wrong after it.
 void clearSystemError();

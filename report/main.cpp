@@ -1,9 +1,11 @@
+#include "records/durablefile.h"
 #include "report/classfiles.h"
 #include "report/classrecords.h"
 #include "report/classview.h"
 #include "report/csvreport.h"
 #include "report/htmlreport.h"
 #include "report/reportfile.h"
+#include "report/reportfolder.h"
 #include "report/terminaltext.h"
 
 #include <QCoreApplication>
@@ -52,8 +54,9 @@ const char* const help =
     "Problems in the files are reported on standard error as FILE:LINE: message, control characters shown as\n"
     "\\xNN or <U+XXXX>, and listed at the end of the index; everything else in the files is still read. The\n"
     "program writes nothing but the pages and the table, and never over one of its input files. A page or table\n"
-    "that stands already is replaced whole and keeps its mode; a symbolic link is followed; a device, a FIFO or -\n"
-    "is written straight through.\n"
+    "that stands already is replaced whole and keeps its mode; a symbolic link is followed; a device, a FIFO, a\n"
+    "pipe or - is written straight through. A folder's pages are all written before any is put in place: a\n"
+    "failure leaves the earlier report there as it was.\n"
     "\n"
     "Exit status: 0 when the report was written; 1 when no record could be read, or the report could not be\n"
     "written; 2 for a usage error.\n";
@@ -183,13 +186,21 @@ int main(int argc, char* argv[]) {
 
     report::ClassReader reader;
     const std::vector<report::InputFile> inputs = report::findInputs(options.fsPaths, options.recursive, reader);
+    // each input looked up once: every page's name is then checked against all of them at once
+    std::set<durablefile::FileId> inputIds;
+    for (const report::InputFile& input : inputs) {
+        if (const auto id = durablefile::fileId(input.path)) {
+            inputIds.insert(*id);
+        }
+    }
+    const auto isInput = [&](const QString& path) {
+        const auto id = durablefile::fileId(fsPath(path));
+        return id && inputIds.count(*id) > 0;
+    };
     for (const QString& output : {options.output, options.csv}) {
-        for (const report::InputFile& input : inputs) {
-            std::error_code error;
-            if (!output.isEmpty() && std::filesystem::equivalent(fsPath(output), input.path, error) && !error) {
-                return usageError(
-                    QStringLiteral("%1 is one of the files to read; the report is not written over it").arg(output));
-            }
+        if (!output.isEmpty() && output != u"-" && isInput(output)) {
+            return usageError(
+                QStringLiteral("%1 is one of the files to read; the report is not written over it").arg(output));
         }
     }
     qsizetype filesRead = 0;
@@ -226,6 +237,7 @@ int main(int argc, char* argv[]) {
     } else {
         const std::vector<report::ReportPage> pages = report::reportPages(records, view);
         const QDir folder(options.output);
+        const bool folderStood = QFileInfo::exists(options.output);
         std::error_code error;
         std::filesystem::create_directories(fsPath(options.output), error);
         if (error || !QFileInfo(options.output).isDir()) {
@@ -236,34 +248,19 @@ int main(int argc, char* argv[]) {
         }
         // a page's name in the folder may be a link to a file that is read
         for (const report::ReportPage& page : pages) {
-            for (const report::InputFile& input : inputs) {
-                std::error_code same;
-                if (std::filesystem::equivalent(fsPath(folder.filePath(page.name)), input.path, same) && !same) {
-                    return usageError(
-                        QStringLiteral("%1 is one of the files to read; the report is not written over it")
-                            .arg(folder.filePath(page.name)));
-                }
+            if (isInput(folder.filePath(page.name))) {
+                return usageError(QStringLiteral("%1 is one of the files to read; the report is not written over it")
+                                      .arg(folder.filePath(page.name)));
             }
         }
-        std::set<QString> written;
-        for (const report::ReportPage& page : pages) {
-            if (!writeFile(folder.filePath(page.name), page.write)) {
-                return 1;
+        const auto failure = report::writeReportFolder(
+            options.output, pages, [](const QString& text) { say(QStringLiteral("qadrill-report: ") + text); });
+        if (failure) {
+            say(QStringLiteral("qadrill-report: %1: cannot be written: %2").arg(failure->path, failure->reason));
+            if (!folderStood) {
+                QDir().rmdir(options.output); // a first report leaves no folder, when nothing else was put in it
             }
-            written.insert(page.name);
-        }
-        // what an earlier report left that this one did not write again; never a link, nor a file of the user's
-        for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
-            QFile old(file.filePath());
-            if (written.count(file.fileName()) || file.isSymLink() || !old.open(QIODevice::ReadOnly) ||
-                !report::isEarlierPage(file.fileName(), old.read(512))) {
-                continue;
-            }
-            old.close();
-            if (!old.remove()) {
-                say(QStringLiteral("qadrill-report: %1: a page of an earlier report, not removed: %2")
-                        .arg(file.filePath(), old.errorString()));
-            }
+            return 1;
         }
     }
     if (!options.csv.isEmpty() && !writeFile(options.csv, [&](QIODevice& device) {

@@ -9,13 +9,18 @@
 namespace report {
 
 // Writes a page or a table where the user named it, never replacing what is not the report's:
-// - "-" is standard output, and a device or a FIFO is written straight through;
+// - "-" and /dev/stdout are standard output, and a device, a FIFO or a pipe is written straight through;
 // - a symbolic link is followed, and what it names is written as below;
 // - a regular file, or a new one, is written whole into a file beside it first and then renamed over it, so that a
 //   reader never sees half of it and a failure leaves the old one. A new file gets the mode the umask allows, a file
 //   made again keeps its own mode and owner. Not synced to disk: it is made again from the record files in a moment.
 // The reason when it fails, as the system gives it ("No space left on device").
 std::optional<QString> writeReportFile(const QString& path, const std::function<bool(QIODevice&)>& write);
+
+// Writes a new file at path, which must not stand yet, with the mode the umask allows or, where it will replace a file,
+// that file's mode and owner. A file that fails is removed again.
+std::optional<QString> writeNew(const QString& path, const QString& replacing,
+                                const std::function<bool(QIODevice&)>& write);
 
 // The path that writing would replace: the last target of a chain of symbolic links, or the path itself.
 QString outputTarget(const QString& path);

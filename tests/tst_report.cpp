@@ -65,6 +65,8 @@ private slots:
     void program();
     void output_neverReplacesWhatIsNotItsOwn_data();
     void output_neverReplacesWhatIsNotItsOwn();
+    void output_folderWholeOrUntouched_data();
+    void output_folderWholeOrUntouched();
 
 private:
     QTemporaryDir m_home;
@@ -1008,6 +1010,7 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
     QTest::newRow("a link: its target replaced") << "link" << 022 << 0 << "" << 0600;
     QTest::newRow("a FIFO written straight through") << "fifo" << 022 << 0 << "" << 0;
     QTest::newRow("standard output") << "-" << 022 << 0 << "" << 0;
+    QTest::newRow("/dev/stdout into a pipe") << "/dev/stdout" << 022 << 0 << "" << 0;
     QTest::newRow("a full disk") << "full" << 022 << 1 << "No space left on device" << 0;
     QTest::newRow("a folder: an earlier report's pages go, the user's files stay")
         << "folder with an earlier report" << 022 << 0 << "" << 0;
@@ -1054,8 +1057,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     } else if (target == "fifo") {
         QVERIFY(::mkfifo(qPrintable(out), 0600) == 0);
         reader = std::thread([&] { fromFifo = fileBytes(out); });
-    } else if (target == "-") {
-        out = "-";
+    } else if (target == "-" || target == "/dev/stdout") {
+        out = target;
     } else if (target == "full") {
         QVERIFY(QDir().mkpath(d + "/full"));
         if (::mount("tmpfs", qPrintable(d + "/full"), "tmpfs", 0, "size=4k") != 0) {
@@ -1071,10 +1074,10 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     if (reader.joinable()) {
         reader.join();
     }
-    const QByteArray page = out == "-"                    ? program.readAllStandardOutput()
-                            : target == "fifo"            ? fromFifo
-                            : target.startsWith("folder") ? fileBytes(out + "/index.html")
-                                                          : fileBytes(out);
+    const QByteArray page = out == "-" || out == "/dev/stdout" ? program.readAllStandardOutput()
+                            : target == "fifo"                 ? fromFifo
+                            : target.startsWith("folder")      ? fileBytes(out + "/index.html")
+                                                               : fileBytes(out);
     const QString error = QString::fromLocal8Bit(program.readAllStandardError());
     const QStringList left = QDir(d + "/full").entryList(QDir::Files | QDir::Hidden);
     if (target == "full") {
@@ -1108,6 +1111,137 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
         QCOMPARE(static_cast<int>(st.st_mode & 0777), mode);
     }
     QCOMPARE(QDir(d).entryList(QDir::Files | QDir::Hidden | QDir::System).filter(".tmp"), QStringList());
+}
+
+namespace {
+
+// The files of a report folder, not below it, by name.
+QMap<QString, QByteArray> folderFiles(const QString& folder) {
+    QMap<QString, QByteArray> files;
+    for (const QFileInfo& f : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+        files.insert(f.fileName(), fileBytes(f.filePath()));
+    }
+    return files;
+}
+
+// The links of every page that lead to no page of the folder.
+QStringList brokenLinks(const QString& folder) {
+    static const QRegularExpression link(QStringLiteral("href=\"([^\"#]+)"));
+    QStringList broken;
+    for (const QString& page : QDir(folder).entryList({"*.html"}, QDir::Files)) {
+        for (const auto& m : link.globalMatch(QString::fromUtf8(fileBytes(folder + "/" + page)))) {
+            if (!QFileInfo::exists(folder + "/" + m.captured(1))) {
+                broken << page + " -> " + m.captured(1);
+            }
+        }
+    }
+    return broken;
+}
+
+// A class of the given students, each with a run of assignment 001 whose responses are `size` characters long.
+void writeClass(const QString& folder, int students, int size) {
+    QList<Press> presses = carriedRun();
+    presses[0].text = QString(size, u'x');
+    for (int s = 0; s < students; ++s) {
+        writeBytes(folder + QStringLiteral("/send_0107Student_%1.txt").arg(s + 1),
+                   runFile(false, "[v\xba", "001", presses));
+    }
+}
+
+} // namespace
+
+void TestReport::output_folderWholeOrUntouched_data() {
+    QTest::addColumn<QString>("earlier"); // the class of the report that stands: "" none, else "students:size"
+    QTest::addColumn<QString>("later");   // the class of the report that replaces it
+    QTest::addColumn<int>("killedAfter"); // pages a killed run put in place before the later one; -1: none killed
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    // The disk holds 256 KB: a class of 40 responses of 6,000 characters does not fit, twice over on the pages.
+    QTest::newRow("a later report replaces the earlier whole") << "3:100"
+                                                               << "2:100" << -1 << 0 << "";
+    QTest::newRow("the disk fills while an earlier report is replaced")
+        << "3:100"
+        << "40:6000" << -1 << 1 << "No space left on device";
+    QTest::newRow("a first report on a disk that fills") << ""
+                                                         << "40:6000" << -1 << 1 << "No space left on device";
+    // A run killed while it put pages in place, the earlier index aside first and the new one last, left the earlier
+    // report's pages aside with the plan; the next run puts them back before it writes, and here fails at once: a page
+    // it would write is a folder.
+    for (const int placed : {0, 1, 3, 4, 5}) {
+        QTest::addRow("killed after %d pages placed: the earlier report put back", placed)
+            << "2:100"
+            << "3:100" << placed << 1 << "is a folder";
+    }
+}
+
+void TestReport::output_folderWholeOrUntouched() {
+    QFETCH(QString, earlier);
+    QFETCH(QString, later);
+    QFETCH(int, killedAfter);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    QVERIFY(QDir().mkpath(d + "/disk"));
+    const bool full = status == 1 && killedAfter < 0;
+    if (full && ::mount("tmpfs", qPrintable(d + "/disk"), "tmpfs", 0, "size=256k") != 0) {
+        QSKIP("a small tmpfs cannot be mounted here (it needs root): the full disk is not tried");
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (full) {
+            ::umount2(qPrintable(d + "/disk"), MNT_DETACH);
+        }
+    });
+    const QString out = d + "/disk/pages";
+    const auto report = [&](const QString& class_, const QString& folder) {
+        const QStringList sizes = class_.split(u':');
+        const QString from = d + "/" + QString(class_).replace(u':', u'-');
+        writeClass(from, sizes[0].toInt(), sizes[1].toInt());
+        QProcess program;
+        program.start(programPath(), {"-o", folder, from});
+        program.waitForFinished(60000);
+        return std::make_pair(program.exitCode(), QString::fromLocal8Bit(program.readAllStandardError()));
+    };
+    if (!earlier.isEmpty()) {
+        QCOMPARE(report(earlier, out).first, 0);
+    }
+    const QMap<QString, QByteArray> before = folderFiles(out);
+    QCOMPARE(brokenLinks(out), QStringList());
+    if (killedAfter >= 0) {
+        // the folder as a run of the later report leaves it when killed after placing killedAfter of its pages
+        QCOMPARE(report(later, d + "/made").first, 0);
+        QStringList names = QDir(d + "/made").entryList({"*.html"}, QDir::Files);
+        names.removeAll("index.html");
+        names << "index.html";
+        QVERIFY(killedAfter <= names.size());
+        const QString work = out + "/.qadrill-report.tmp";
+        QVERIFY(QDir().mkpath(work + "/new") && QDir().mkpath(work + "/old"));
+        QVERIFY(QFile::rename(out + "/index.html", work + "/old/index.html")); // the earlier index aside first
+        QByteArray plan;
+        for (int i = 0; i < names.size(); ++i) {
+            const QString& name = names[i];
+            plan += name.toUtf8().toPercentEncoding() + '\t' + (out + "/" + name).toUtf8().toPercentEncoding() + '\n';
+            if (i < killedAfter && QFileInfo::exists(out + "/" + name)) {
+                QVERIFY(QFile::rename(out + "/" + name, work + "/old/" + name));
+            }
+            QVERIFY(QFile::copy(d + "/made/" + name, (i < killedAfter ? out : work + "/new") + "/" + name));
+        }
+        writeBytes(work + "/plan", plan);
+        QVERIFY(QDir().mkpath(out + "/student-4.html"));
+        later = "4:100";
+    }
+    const auto [code, error] = report(later, out);
+    QVERIFY2(code == status, qPrintable(error));
+    QVERIFY2(error.contains(says), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(out + "/.qadrill-report.tmp"));
+    QCOMPARE(brokenLinks(out), QStringList());
+    if (status == 0) {
+        const QMap<QString, QByteArray> after = folderFiles(out);
+        QVERIFY(after.contains("index.html") && !after.contains("student-3.html"));
+        QVERIFY(after != before);
+    } else {
+        QCOMPARE(folderFiles(out), before); // every page as it was, under its own name
+    }
 }
 
 QTEST_GUILESS_MAIN(TestReport)

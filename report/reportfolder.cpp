@@ -1,0 +1,191 @@
+#include "report/reportfolder.h"
+
+#include "records/durablefile.h"
+#include "report/reportfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+namespace report {
+
+namespace {
+
+// A page and the path it replaces: its name in the folder, or what a link there names.
+struct Placing {
+    QString name;
+    QString target;
+};
+
+class WorkFolder {
+public:
+    explicit WorkFolder(const QDir& folder) : m_path(folder.filePath(QStringLiteral(".qadrill-report.tmp"))) {}
+    QString path() const { return m_path; }
+    QString made(const QString& name) const { return m_path + QStringLiteral("/new/") + name; }
+    QString aside(const QString& name) const { return m_path + QStringLiteral("/old/") + name; }
+    QString plan() const { return m_path + QStringLiteral("/plan"); }
+    void remove() const { QDir(m_path).removeRecursively(); }
+
+private:
+    QString m_path;
+};
+
+std::filesystem::path fsPath(const QString& path) {
+    return std::filesystem::path(path.toStdU16String());
+}
+
+// The plan of a swap, a line per page in the order they are put in place, its name and the path it replaces each
+// percent-encoded so that any name keeps to its line.
+QByteArray planText(const std::vector<Placing>& placings) {
+    QByteArray text;
+    for (const Placing& p : placings) {
+        text += p.name.toUtf8().toPercentEncoding() + '\t' + p.target.toUtf8().toPercentEncoding() + '\n';
+    }
+    return text;
+}
+
+std::vector<Placing> readPlan(const QString& path) {
+    QFile file(path);
+    std::vector<Placing> placings;
+    if (!file.open(QIODevice::ReadOnly)) {
+        return placings;
+    }
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const qsizetype tab = line.indexOf('\t');
+        if (tab > 0) {
+            placings.push_back({QString::fromUtf8(QByteArray::fromPercentEncoding(line.left(tab))),
+                                QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(tab + 1)))});
+        }
+    }
+    return placings;
+}
+
+// Undoes a swap, the last page first: a page put aside takes its name again, a page put where none stood goes, and a
+// page still among the new ones was never moved. False when something could not be put back.
+bool rollBack(const WorkFolder& work, const std::vector<Placing>& placings) {
+    bool whole = true;
+    for (auto p = placings.rbegin(); p != placings.rend(); ++p) {
+        if (QFileInfo::exists(work.aside(p->name))) {
+            whole = !durablefile::replaceKeeping(work.aside(p->name), p->target) && whole;
+        } else if (!QFileInfo::exists(work.made(p->name)) && QFileInfo::exists(p->target)) {
+            whole = QFile::remove(p->target) && whole;
+        }
+    }
+    return whole;
+}
+
+// The pages an earlier report left that this one did not write again; never a link, nor a file of the user's.
+void removeEarlierPages(const QDir& folder, const std::set<QString>& written,
+                        const std::function<void(const QString&)>& tell) {
+    for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
+        QFile old(file.filePath());
+        if (written.count(file.fileName()) || file.isSymLink() || !old.open(QIODevice::ReadOnly) ||
+            !isEarlierPage(file.fileName(), old.read(512))) {
+            continue;
+        }
+        old.close();
+        if (!old.remove()) {
+            tell(QStringLiteral("%1: a page of an earlier report, not removed: %2")
+                     .arg(file.filePath(), old.errorString()));
+        }
+    }
+}
+
+} // namespace
+
+std::optional<FolderFailure> writeReportFolder(const QString& folder, const std::vector<ReportPage>& pages,
+                                               const std::function<void(const QString&)>& tell) {
+    const QDir dir(folder);
+    const WorkFolder work(dir);
+    if (QFileInfo::exists(work.plan())) {
+        if (!rollBack(work, readPlan(work.plan()))) {
+            return FolderFailure{work.path(), QStringLiteral("an earlier run stopped while it replaced the report, and "
+                                                             "its pages cannot all be put back; they are kept here")};
+        }
+        tell(QStringLiteral("%1: an earlier run stopped while it replaced the report; the report before it is put back")
+                 .arg(folder));
+    }
+    work.remove(); // what a run that was stopped while it wrote left behind
+    const auto fail = [&](const QString& path, const QString& reason) {
+        work.remove();
+        return FolderFailure{path, reason};
+    };
+    std::error_code error;
+    std::filesystem::create_directories(fsPath(work.made(QString())), error);
+    if (!error) {
+        std::filesystem::create_directories(fsPath(work.aside(QString())), error);
+    }
+    if (error) {
+        return fail(work.path(), QString::fromStdString(error.message()));
+    }
+
+    std::vector<Placing> placings;
+    placings.reserve(pages.size());
+    for (const ReportPage& page : pages) {
+        const QString path = dir.filePath(page.name);
+        // absolute, so that the plan leads a later run started elsewhere to the same files
+        const QString target = outputTarget(dir.absoluteFilePath(page.name));
+        switch (durablefile::kindOf(target)) {
+        case durablefile::Kind::Folder:
+            return fail(path, QStringLiteral("it is a folder"));
+        case durablefile::Kind::Other:
+            return fail(path, QStringLiteral("it is not a file; a page is never written into it"));
+        case durablefile::Kind::None:
+        case durablefile::Kind::Regular:
+            break;
+        }
+        if (std::filesystem::is_symlink(fsPath(target), error)) {
+            return fail(path, QStringLiteral("too many levels of symbolic links"));
+        }
+        if (const auto failure = writeNew(work.made(page.name), target, page.write)) {
+            return fail(path, *failure);
+        }
+        placings.push_back({page.name, target});
+    }
+    // the new index last, and the earlier one aside before any page: whoever follows an index's links meets one
+    // report whole, and for the moment the pages change, no index
+    std::stable_partition(placings.begin(), placings.end(),
+                          [](const Placing& p) { return p.name != QStringLiteral("index.html"); });
+    const QString planned = work.plan() + QStringLiteral(".new");
+    if (auto failure = writeNew(planned, QString(), [&](QIODevice& device) {
+            const QByteArray text = planText(placings);
+            return device.write(text) == text.size();
+        })) {
+        return fail(work.path(), *failure);
+    }
+    if (auto failure = durablefile::replaceKeeping(planned, work.plan())) {
+        return fail(work.path(), *failure);
+    }
+    const Placing& index = placings.back();
+    if (durablefile::kindOf(index.target) != durablefile::Kind::None) {
+        if (auto failure = durablefile::replaceKeeping(index.target, work.aside(index.name))) {
+            return fail(dir.filePath(index.name), *failure);
+        }
+    }
+    for (const Placing& p : placings) {
+        if (auto failure = durablefile::replaceKeeping(work.made(p.name), p.target, work.aside(p.name))) {
+            if (!rollBack(work, placings)) {
+                return FolderFailure{dir.filePath(p.name),
+                                     *failure +
+                                         QStringLiteral("; the earlier report's pages that could not be put "
+                                                        "back are kept in ") +
+                                         work.path()};
+            }
+            return fail(dir.filePath(p.name), *failure);
+        }
+    }
+    QFile::remove(work.plan()); // from here on the new report is the folder's
+    std::set<QString> written;
+    for (const Placing& p : placings) {
+        written.insert(p.name);
+    }
+    removeEarlierPages(dir, written, tell);
+    work.remove();
+    return std::nullopt;
+}
+
+} // namespace report
