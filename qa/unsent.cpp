@@ -259,14 +259,15 @@ void Form1::keptTextEntered(const QString& text) {
     if (kept == m_keptThisRun.cend()) {
         return;
     }
-    // brought back with Ctrl+Z and entered after all: an entry still waiting for the file goes without being added,
-    // one in the file is marked as entered, so that the student is not told of it as a text that was not entered
-    if (const qsizetype at = m_unkept.indexOf(kept->entry); at >= 0) {
-        m_unkept.remove(at, kept->entry.size());
+    // brought back with Ctrl+Z and entered after all: the entry is marked as entered, so that the student is not
+    // told of it as a text that was not entered; one still waiting for the file gets its mark after it there
+    const QString date = m_platform.dateText();
+    const QByteArray entered = keptstore::enteredBytes(date, m_platform.timeText(), kept->keptAt);
+    if (m_unkept.contains(kept->entry)) {
+        m_unkept += entered;
         m_draftDue = true;
     } else {
-        const QString date = m_platform.dateText();
-        appendKept(keptstore::enteredBytes(date, m_platform.timeText(), kept->keptAt), std::chrono::milliseconds(0));
+        appendKept(entered, std::chrono::milliseconds(0));
     }
     m_keptThisRun.erase(kept);
 }

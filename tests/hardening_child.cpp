@@ -43,6 +43,9 @@
 #include <string>
 
 #include <unistd.h>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -122,7 +125,11 @@ void stopAt(const QString& moment) {
     if (watching && moment.contains(watchedMoment)) {
         std::printf("stopped %s\n", qPrintable(moment));
         std::fflush(stdout);
+#ifdef Q_OS_WIN
+        ::Sleep(INFINITE); // Windows stops no whole process by signal: this thread waits here for the kill
+#else
         ::raise(SIGSTOP);
+#endif
     }
 }
 
