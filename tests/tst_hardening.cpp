@@ -974,23 +974,36 @@ void TestHardening::folderDeleted_quitNamesNoDraftGoneWithIt() {
 void TestHardening::killedAtAMoment_eachTextOnce_data() {
     QTest::addColumn<QStringList>("presses"); // as the child takes them; "watch" arms the moment
     QTest::addColumn<QString>("moment");      // the first moment after "watch" that holds this, where it is killed
-    QTest::addColumn<int>("recorded");        // how often "my text" is in each record file after the next start
-    QTest::addColumn<int>("kept");            // and in the kept-text file
+    QTest::addColumn<QString>("removed");     // a record file removed before the next start
+    QTest::addColumn<int>("inMaster");        // how often "my text" is in each file after the next start
+    QTest::addColumn<int>("inSend");
+    QTest::addColumn<int>("kept");
+    QTest::addColumn<QString>("told"); // a part of the one message at the next start; empty: none
     const QStringList typed{next, "type:my text", "draft:my text", "watch"};
-    QTest::newRow("journal written, not yet in place") << typed + QStringList{enter} << ".journal" << 0 << 1;
+    const QString oneKept = QStringLiteral("1 text that you typed and did not enter");
+    QTest::newRow("journal written, not yet in place") << typed + QStringList{enter} << ".journal"
+                                                       << "" << 0 << 0 << 1 << oneKept;
     QTest::newRow("the master file took the response, the send file not yet")
-        << typed + QStringList{enter} << "masterFile_A.txt" << 1 << 0;
+        << typed + QStringList{enter} << "masterFile_A.txt"
+        << "" << 1 << 1 << 0 << "";
     QTest::newRow("both files took the response, the draft still holds it")
-        << typed + QStringList{enter} << "send_0107A.txt" << 1 << 0;
-    QTest::newRow("a note in the master file alone") << typed + QStringList{saveNotes} << "masterFile_A.txt" << 1 << 0;
-    QTest::newRow("Alt+N kept the text, the draft still holds it")
-        << typed + QStringList{next} << "unsent_A.txt" << 0 << 1;
+        << typed + QStringList{enter} << "send_0107A.txt"
+        << "" << 1 << 1 << 0 << "";
+    QTest::newRow("a note in the master file alone") << typed + QStringList{saveNotes} << "masterFile_A.txt"
+                                                     << "" << 1 << 1 << 0 << "";
+    QTest::newRow("the master file took the response, the send file removed before the next start")
+        << typed + QStringList{enter} << "masterFile_A.txt"
+        << "send_0107A.txt" << 1 << 0 << 0 << "because that file is no longer there";
+    QTest::newRow("Alt+N kept the text, the draft still holds it") << typed + QStringList{next} << "unsent_A.txt"
+                                                                   << "" << 0 << 0 << 1 << oneKept;
     QTest::newRow("clear box kept the text, the draft still holds it")
-        << typed + QStringList{"cmd_clear_answer_box"} << "unsent_A.txt" << 0 << 1;
-    QTest::newRow("quit kept the text, the draft still holds it")
-        << typed + QStringList{"cmd_quit"} << "unsent_A.txt" << 0 << 1;
+        << typed + QStringList{"cmd_clear_answer_box"} << "unsent_A.txt"
+        << "" << 0 << 0 << 1 << oneKept;
+    QTest::newRow("quit kept the text, the draft still holds it") << typed + QStringList{"cmd_quit"} << "unsent_A.txt"
+                                                                  << "" << 0 << 0 << 1 << oneKept;
     QTest::newRow("a newer draft written, not yet in place")
-        << QStringList{next, "type:older text", "draft:older text", "watch", "type:my text"} << ".draft" << 0 << 1;
+        << QStringList{next, "type:older text", "draft:older text", "watch", "type:my text"} << ".draft"
+        << "" << 0 << 0 << 1 << oneKept;
 }
 
 // A run killed at a set moment after one of its files is written: the next start leaves every block in all its
@@ -998,8 +1011,11 @@ void TestHardening::killedAtAMoment_eachTextOnce_data() {
 void TestHardening::killedAtAMoment_eachTextOnce() {
     QFETCH(QStringList, presses);
     QFETCH(QString, moment);
-    QFETCH(int, recorded);
+    QFETCH(QString, removed);
+    QFETCH(int, inMaster);
+    QFETCH(int, inSend);
     QFETCH(int, kept);
+    QFETCH(QString, told);
     TestRun next({"A", "", "1"}, fixtures::smallDocument());
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -1017,16 +1033,22 @@ void TestHardening::killedAtAMoment_eachTextOnce() {
     QVERIFY2(stopped.startsWith("stopped ") && stopped.contains(moment.toUtf8()), stopped.constData());
     child.kill();
     QVERIFY(child.waitForFinished(30000));
+    if (!removed.isEmpty()) {
+        QVERIFY(QFile::remove(next.folder() + u'/' + removed));
+    }
 
-    // the next start completes or takes back what the killed run left, and tells only of a text kept
+    // the next start completes or takes back what the killed run left, and tells of a text kept or of a block it
+    // could not complete
     QVERIFY(next.start());
     next.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(next.form.get()));
     QCoreApplication::processEvents();
-    QTRY_COMPARE(next.platform.messages.size(), kept);
-    for (const char* name : {"masterFile_A.txt", "send_0107A.txt"}) {
-        QCOMPARE(next.file(QLatin1String(name)).count("my text"), recorded);
+    QTRY_COMPARE(next.platform.messages.size(), told.isEmpty() ? 0 : 1);
+    if (!told.isEmpty()) {
+        QVERIFY2(next.platform.messages.first().contains(told), qPrintable(next.platform.messages.first()));
     }
+    QCOMPARE(next.file("masterFile_A.txt").count("my text"), inMaster);
+    QCOMPARE(next.file("send_0107A.txt").count("my text"), inSend);
     QCOMPARE(next.file("unsent_A.txt").count("my text"), kept);
     QVERIFY(!next.file("unsent_A.txt").contains("older text"));
     // nothing of the killed run is left once this one ends
