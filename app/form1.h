@@ -185,9 +185,8 @@ private:
     std::optional<recordwriter::Failure> m_draftFailure; // the last save's, while saves fail
     QByteArray m_unkept; // entries the kept-text file did not take yet; the draft holds them meanwhile
     struct KeptText {
-        QString text;
-        QByteArray entry;
-        QString keptAt; // date and time in its head line
+        QByteArray digest; // of the text
+        QString keptAt;    // date and time in its entry's head line
     };
     std::vector<KeptText> m_keptThisRun;
     struct Warning {

@@ -8,6 +8,7 @@
 #include "records/recordwriter.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -27,6 +28,13 @@ constexpr std::chrono::milliseconds draftFinishWait{10000};
 const QString journalSuffix = QStringLiteral(".journal");
 // The kind of trouble that a draft's save had, followed by the system's reason.
 const QString draftTrouble = QStringLiteral("draft: ");
+
+// A kept text is known again by its digest: the run need not hold every text it kept.
+QByteArray textDigest(const QString& text) {
+    return QCryptographicHash::hash(
+        QByteArrayView(reinterpret_cast<const char*>(text.constData()), text.size() * qsizetype(sizeof(QChar))),
+        QCryptographicHash::Sha256);
+}
 
 // A run's id: its process and a random part, so that runs of one name never share a draft. The program's own
 // random sequence is left alone: it makes the record files' filler lines.
@@ -224,7 +232,7 @@ void Form1::keepAnswerText(const QString& reason) {
     const QString date = m_platform.dateText();
     const QString time = m_platform.timeText();
     const QByteArray entry = keptstore::entryBytes({date, time, m_run.assignmentNbr, reason, m_run.currentEntry, text});
-    m_keptThisRun.push_back({text, entry, date + u' ' + time});
+    m_keptThisRun.push_back({textDigest(text), date + u' ' + time});
     // entries that could not be added before go first, so that the file keeps the order they were typed in
     const auto keptFailure = appendKept(m_unkept + entry);
     if (!keptFailure) {
@@ -254,16 +262,18 @@ void Form1::keepAnswerText(const QString& reason) {
 }
 
 void Form1::keptTextEntered(const QString& text) {
-    const auto kept =
-        std::find_if(m_keptThisRun.cbegin(), m_keptThisRun.cend(), [&](const KeptText& k) { return k.text == text; });
+    const QByteArray digest = textDigest(text);
+    const auto kept = std::find_if(m_keptThisRun.cbegin(), m_keptThisRun.cend(),
+                                   [&](const KeptText& k) { return k.digest == digest; });
     if (kept == m_keptThisRun.cend()) {
         return;
     }
     // brought back with Ctrl+Z and entered after all: the entry is marked as entered, so that the student is not
-    // told of it as a text that was not entered; one still waiting for the file gets its mark after it there
+    // told of it as a text that was not entered. While entries wait for the kept-text file the mark waits behind
+    // them, so that it never comes before its entry.
     const QString date = m_platform.dateText();
     const QByteArray entered = keptstore::enteredBytes(date, m_platform.timeText(), kept->keptAt);
-    if (m_unkept.contains(kept->entry)) {
+    if (!m_unkept.isEmpty()) {
         m_unkept += entered;
         m_draftDue = true;
     } else {
