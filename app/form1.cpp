@@ -112,12 +112,18 @@ void Form1::endRun() {
 
 void Form1::wireButtons() {
     const auto wire = [this](QAbstractButton* button, void (Form1::*handler)()) {
-        connect(button, &QAbstractButton::clicked, this,
-                [this, handler] { guard([this, handler] { (this->*handler)(); }); });
+        connect(button, &QAbstractButton::clicked, this, [this, handler] {
+            if (!m_waitingForFile) {
+                guard([this, handler] { (this->*handler)(); });
+            }
+        });
     };
     // trouble with the draft or the kept-text file is told once one of the two main buttons has done its work
     const auto wireMain = [this](QAbstractButton* button, void (Form1::*handler)()) {
         connect(button, &QAbstractButton::clicked, this, [this, handler] {
+            if (m_waitingForFile) {
+                return; // a press that waits for a record file is not over yet
+            }
             guard([this, handler] {
                 (this->*handler)();
                 showWarnings();
@@ -199,6 +205,10 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    if (m_waitingForFile) {
+        event->ignore(); // the press that waits for a record file ends first
+        return;
+    }
     if (!m_runEnded && !closeUnsentStore(QStringLiteral("in the answer box when the window was closed"), true, true)) {
         event->ignore();
         return;

@@ -115,8 +115,12 @@ private:
     bool promptUntouched();
 
     // Record files (qa/notes.cpp): appends blocks all or none; on failure tells the student and says false.
-    bool appendBlocks(const std::vector<recordwriter::Append>& appends, bool duringRun = true);
+    // A block for more than one file is written down in the run's journal first, with the text it records.
+    bool appendBlocks(const std::vector<recordwriter::Append>& appends, bool duringRun = true,
+                      const QString& enteredText = QString());
     void showWriteFailure(const recordwriter::Failure& failure, bool duringRun);
+    // Empties the answer box of the text just recorded, leaving what was typed while the files were waited for.
+    void emptyRecordedAnswer(const QString& recorded);
     void showFileInQuestionBox(const QString& recordPath);
 
     // Kept unsent text (qa/unsent.cpp)
@@ -125,6 +129,8 @@ private:
     // Appends the answer box to the kept-text file when it holds typed text that was not recorded. What the file does
     // not take is held in the draft until it does, and the student is told where it is.
     void keepAnswerText(const QString& reason);
+    // A text kept in this run and then entered after all (brought back with Ctrl+Z) is marked as entered.
+    void keptTextEntered(const QString& text);
     std::optional<recordwriter::Failure> appendKept(const QByteArray& bytes,
                                                     std::optional<std::chrono::milliseconds> lockWait = {});
     QByteArray draftOfAnswer(const QString& text);
@@ -169,6 +175,8 @@ private:
     QString m_unsentPath;
     QString m_recordedText; // the last response or note recorded, which is not kept again
     QStringList m_recoveryProblems;
+    QString m_journalPath;         // the block being written, until the next block or the end of the run
+    QStringList m_journalProblems; // blocks of stopped runs that could not be completed at this start
     std::unique_ptr<QLockFile> m_draftLock;
     std::unique_ptr<keptstore::DraftWriter> m_draftWriter;
     QTimer m_draftTimer;
@@ -176,6 +184,11 @@ private:
     bool m_draftHoldsText = false;
     std::optional<recordwriter::Failure> m_draftFailure; // the last save's, while saves fail
     QByteArray m_unkept; // entries the kept-text file did not take yet; the draft holds them meanwhile
+    struct KeptText {
+        QByteArray digest; // of the text
+        QString keptAt;    // date and time in its entry's head line
+    };
+    std::vector<KeptText> m_keptThisRun;
     struct Warning {
         QString trouble; // its kind: what failed, and the system's reason
         QString message;
@@ -187,4 +200,5 @@ private:
     bool m_unsentClosed = false;
     bool m_toldAtStart = false;
     int m_handlerDepth = 0;
+    bool m_waitingForFile = false; // a press waits for a record file that another program holds
 };

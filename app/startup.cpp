@@ -17,13 +17,20 @@
 
 namespace {
 const QString namePrompt = QStringLiteral("Your full name:  ");
-const QString changeFolderPrompt = QStringLiteral(
-    "Enter 1 if you want to change the folder to which your files will be written.  The current default folder is "
-    "c:\\tavimora.  If you wish to use this folder, just hit the Enter key");
-const QString folderPrompt = QStringLiteral(
-    "You have chosen to change the folder to which your files will be written on your hard drive from the default "
-    "c:\\tavimora.  Enter the path to the folder you wish to use.  You may just hit the Enter key to retain the "
-    "default path.");
+// The two prompts name the default folder as it is on this system: c:\tavimora on Windows, the folder of that name
+// in the home folder elsewhere, where the files go.
+QString changeFolderPrompt(const QString& defaultFolder) {
+    return QStringLiteral("Enter 1 if you want to change the folder to which your files will be written.  The current "
+                          "default folder is ") +
+           defaultFolder + QStringLiteral(".  If you wish to use this folder, just hit the Enter key");
+}
+QString folderPrompt(const QString& defaultFolder) {
+    return QStringLiteral("You have chosen to change the folder to which your files will be written on your hard "
+                          "drive from the default ") +
+           defaultFolder +
+           QStringLiteral(".  Enter the path to the folder you wish to use.  You may just hit the Enter key to retain "
+                          "the default path.");
+}
 const QString assignmentPrompt = QStringLiteral("Assignment Number:  ");
 const QString responsePromptText = QStringLiteral(
     "Enter, as appropriate, an answer to the question, a critique of your answer in response to a given answer, "
@@ -52,9 +59,10 @@ void Form1::startUp() {
     m_run.workFolder = recordpaths::defaultFolder;
     QDir().mkdir(recordpaths::nativePath(recordpaths::defaultFolder)); // an existing folder is fine: errors ignored
 
+    const QString shownDefault = QDir::toNativeSeparators(recordpaths::nativePath(recordpaths::defaultFolder));
     const QString fullName = m_platform.inputBox(namePrompt);
-    if (m_platform.inputBox(changeFolderPrompt) == u"1") {
-        const QString folder = m_platform.inputBox(folderPrompt);
+    if (m_platform.inputBox(changeFolderPrompt(shownDefault)) == u"1") {
+        const QString folder = m_platform.inputBox(folderPrompt(shownDefault));
         if (!folder.isEmpty()) {
             m_run.workFolder = folder;
         }

@@ -2,20 +2,65 @@
 
 #include "app/platform.h"
 #include "app/textbox.h"
+#include "records/blockjournal.h"
 #include "records/codepage.h"
+#include "records/keptstore.h"
 #include "records/recordblocks.h"
 #include "records/recordpaths.h"
 #include "records/recordwriter.h"
 #include "ui_Form1.h"
 
 #include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QScopeGuard>
+#include <QTimer>
 
-bool Form1::appendBlocks(const std::vector<recordwriter::Append>& appends, bool duringRun) {
-    const auto failure = recordwriter::appendAll(appends, m_lockWait);
+#include <functional>
+
+namespace {
+// How often a record file that another program holds is tried again while the window stays live.
+constexpr int lockTryMs = 10;
+} // namespace
+
+bool Form1::appendBlocks(const std::vector<recordwriter::Append>& appends, bool duringRun, const QString& enteredText) {
+    // Written down first, so that a run stopped between two of the files is completed at the next start. It stays
+    // until the next block or the end of the run: until then the draft may still hold the text it records. Without
+    // a journal (a folder that takes no new file) the block is written as ever.
+    const bool journaled =
+        appends.size() > 1 && !m_journalPath.isEmpty() &&
+        !keptstore::replaceFile(m_journalPath,
+                                blockjournal::journalBytes(blockjournal::journalFor(appends, enteredText)));
+    // During the run the window stays live while a locked file is waited for, so that every key typed meanwhile
+    // reaches the answer box; the window's commands wait until the press is over.
+    std::function<void()> pause;
+    if (duringRun) {
+        pause = [] {
+            QEventLoop loop;
+            QTimer::singleShot(lockTryMs, &loop, &QEventLoop::quit);
+            loop.exec();
+        };
+    }
+    m_waitingForFile = duringRun;
+    const auto waited = qScopeGuard([this] { m_waitingForFile = false; });
+    const auto failure = recordwriter::appendAll(appends, m_lockWait, pause);
     if (failure) {
+        if (journaled) {
+            QFile::remove(m_journalPath); // nothing of the block is in any file
+        }
         showWriteFailure(*failure, duringRun);
     }
     return !failure;
+}
+
+void Form1::emptyRecordedAnswer(const QString& recorded) {
+    // what was typed after the recorded text while a locked file was waited for stays in the box
+    const QString now = answerText();
+    if (now == recorded) {
+        setAnswerText(QString());
+    } else if (now.startsWith(recorded)) {
+        setAnswerText(now.mid(recorded.size()));
+    }
 }
 
 void Form1::showWriteFailure(const recordwriter::Failure& failure, bool duringRun) {
@@ -55,13 +100,14 @@ void Form1::cmd_save_as_notes_Click() {
              codepage::encode(recordblocks::joinLines(recordblocks::noteBlock(
                  times[file], dateTimes[file], m_run.currentEntry, m_run.questionBoxText, m_run.codeNbr)))});
     }
-    if (!appendBlocks(appends)) {
+    if (!appendBlocks(appends, true, note)) {
         m_run.promptPending = promptWasPending;
         return;
     }
     m_recordedText = note;
+    keptTextEntered(note);
     setQuestionText(QString());
-    setAnswerText(QString());
+    emptyRecordedAnswer(note);
 }
 
 void Form1::showFileInQuestionBox(const QString& recordPath) {

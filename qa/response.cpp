@@ -58,13 +58,15 @@ void Form1::cmd_enter_response_Click() {
             master, time, questionNumber, m_run.currentEntry, m_run.questionBoxText, ratingLine, m_run.codeNbr)));
     };
     if (!appendBlocks({{recordpaths::nativePath(m_run.masterFilePath), block(true, masterTime)},
-                       {recordpaths::nativePath(m_run.sendFilePath), block(false, sendTime)}})) {
+                       {recordpaths::nativePath(m_run.sendFilePath), block(false, sendTime)}},
+                      true, m_run.questionBoxText)) {
         m_run.promptPending = promptWasPending;
         return;
     }
     m_recordedText = m_run.questionBoxText;
+    keptTextEntered(m_run.questionBoxText);
     setQuestionText(QString());
-    setAnswerText(QString());
+    emptyRecordedAnswer(m_run.questionBoxText);
 }
 
 QString Form1::askSelfCritique() {

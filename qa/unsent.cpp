@@ -1,11 +1,14 @@
 #include "app/form1.h"
 
 #include "app/platform.h"
+#include "records/blockjournal.h"
+#include "records/durablefile.h"
 #include "records/keptstore.h"
 #include "records/recordpaths.h"
 #include "records/recordwriter.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -14,13 +17,24 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <utility>
 
 namespace {
 // How long the end of a run, or a text that the kept-text file did not take, waits for the draft to be written.
 constexpr std::chrono::milliseconds draftFinishWait{10000};
+// A run's journal of the block it is writing lies beside its draft: ".unsent_", the name part, the run's id.
+const QString journalSuffix = QStringLiteral(".journal");
 // The kind of trouble that a draft's save had, followed by the system's reason.
 const QString draftTrouble = QStringLiteral("draft: ");
+
+// A kept text is known again by its digest: the run need not hold every text it kept.
+QByteArray textDigest(const QString& text) {
+    return QCryptographicHash::hash(
+        QByteArrayView(reinterpret_cast<const char*>(text.constData()), text.size() * qsizetype(sizeof(QChar))),
+        QCryptographicHash::Sha256);
+}
 
 // A run's id: its process and a random part, so that runs of one name never share a draft. The program's own
 // random sequence is left alone: it makes the record files' filler lines.
@@ -36,32 +50,112 @@ void Form1::openUnsentStore(const QString& fullName) {
     const QDir folder = QFileInfo(m_unsentPath).absoluteDir();
     const QString prefix = recordpaths::draftPrefix(fullName);
     static const QRegularExpression runIdPattern(QStringLiteral("^[0-9a-f-]+$"));
+    const auto listed = [&] { return folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name); };
+    // the run whose draft or journal this is; nothing for another student's files, or files that are neither
+    const auto runOf = [&](const QString& name, const QString& suffix) {
+        const bool framed =
+            name.size() > prefix.size() + suffix.size() && name.startsWith(prefix) && name.endsWith(suffix);
+        const QString runId = name.mid(prefix.size()).chopped(std::min(name.size(), suffix.size()));
+        return framed && runIdPattern.match(runId).hasMatch() ? runId : QString();
+    };
+    const auto draftOf = [&](const QString& runId) {
+        return folder.filePath(prefix + runId + recordpaths::draftSuffix);
+    };
+    // a run that is still going holds its draft's lock
+    const auto lockOf = [&](const QString& runId) {
+        auto lock = std::make_unique<QLockFile>(draftOf(runId) + QStringLiteral(".lock"));
+        lock->setStaleLockTime(0);
+        if (!lock->tryLock(0) && lock->error() == QLockFile::LockFailedError) {
+            lock.reset();
+        }
+        return lock;
+    };
 
-    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    std::optional<QByteArray> keptFile;
-    for (const QString& name : names) {
-        const bool framed = name.size() > prefix.size() + recordpaths::draftSuffix.size() && name.startsWith(prefix) &&
-                            name.endsWith(recordpaths::draftSuffix);
-        const QString runId = name.mid(prefix.size()).chopped(std::min(name.size(), recordpaths::draftSuffix.size()));
-        if (!framed || !runIdPattern.match(runId).hasMatch()) {
-            continue; // another student's, or not a draft
+    // A new draft or journal that a stopped run wrote whole but did not put in place yet: a whole draft is newer
+    // than the one it was to replace and takes its place; anything else goes. A journal not in place yet stands for
+    // a block that no record file was given.
+    for (const QString& name : listed()) {
+        if (!name.endsWith(keptstore::temporarySuffix)) {
+            continue;
+        }
+        const QString target = name.chopped(keptstore::temporarySuffix.size());
+        const QString draftRun = runOf(target, recordpaths::draftSuffix);
+        const QString runId = draftRun.isEmpty() ? runOf(target, journalSuffix) : draftRun;
+        const auto lock = runId.isEmpty() ? nullptr : lockOf(runId);
+        if (!lock) {
+            continue;
         }
         const QString path = folder.filePath(name);
-        QLockFile lock(path + QStringLiteral(".lock"));
-        lock.setStaleLockTime(0);
-        if (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError) {
-            continue; // its run is still going
+        const auto bytes = recordwriter::readAll(path);
+        if (draftRun.isEmpty() || !bytes || !keptstore::readDraft(*bytes).problem.isEmpty() ||
+            durablefile::replace(path, folder.filePath(target))) {
+            QFile::remove(path);
         }
+    }
+
+    // The journals of runs that were stopped: each block goes into the record files that do not hold it yet, and
+    // the text it records is not kept from that run's draft as text that was not entered.
+    std::map<QString, QString> enteredIn; // by run
+    QStringList completedRuns;
+    for (const QString& name : listed()) {
+        const QString runId = runOf(name, journalSuffix);
+        const auto lock = runId.isEmpty() ? nullptr : lockOf(runId);
+        if (!lock) {
+            continue;
+        }
+        const QString path = folder.filePath(name);
+        const auto journal = blockjournal::readJournal(recordwriter::readAll(path).value_or(QByteArray()));
+        if (!journal) {
+            QFile::remove(path); // written whole or not at all: this is no journal of this program
+            continue;
+        }
+        enteredIn[runId] = journal->enteredText;
+        const blockjournal::Completion completion = blockjournal::complete(*journal, m_lockWait);
+        if (!completion.failure) {
+            completedRuns << runId;
+        } else if (!QFileInfo::exists(completion.failure->path)) {
+            m_journalProblems << QStringLiteral("The program was stopped while it recorded a block in your record "
+                                                "files. The block could not be added to\n%1\nbecause that file is "
+                                                "no longer there.")
+                                     .arg(QDir::toNativeSeparators(completion.failure->path));
+            completedRuns << runId;
+        } else {
+            m_journalProblems << QStringLiteral("The program was stopped while it recorded a block in your record "
+                                                "files. The block could not be added to\n%1\n(%2) yet; the next "
+                                                "start under your name tries again.")
+                                     .arg(QDir::toNativeSeparators(completion.failure->path),
+                                          completion.failure->reason);
+        }
+    }
+
+    const QStringList names = listed();
+    std::optional<QByteArray> keptFile;
+    for (const QString& name : names) {
+        const QString runId = runOf(name, recordpaths::draftSuffix);
+        const auto lock = runId.isEmpty() ? nullptr : lockOf(runId);
+        if (!lock) {
+            continue; // another student's, not a draft, or its run is still going
+        }
+        const QString path = folder.filePath(name);
         const auto bytes = recordwriter::readAll(path);
         if (!bytes) {
             continue;
         }
+        if (!keptFile) {
+            keptFile = recordwriter::readAll(m_unsentPath).value_or(QByteArray());
+        }
         const keptstore::DraftReading reading = keptstore::readDraft(*bytes);
         const keptstore::Draft& draft = reading.draft;
-        // the entries that run could not add itself, then its answer box; its run and its save time name it in the
-        // head line, so that a start ended before it removed the draft does not add the text a second time
-        QByteArray entries = draft.keptEntries;
-        if (keptstore::worthKeeping(draft.text, QString(), QString())) {
+        // The entries that run could not add itself, then its answer box. Each is added once: a run stopped after
+        // it kept a text and before it saved its draft again, or a start stopped before it removed the draft, left
+        // what the kept-text file holds already; and a text that run recorded was entered.
+        QByteArray entries;
+        if (!draft.keptEntries.isEmpty() && !keptFile->contains(draft.keptEntries)) {
+            entries += draft.keptEntries;
+        }
+        const auto entered = enteredIn.find(runId);
+        if (keptstore::worthKeeping(draft.text, QString(), entered == enteredIn.end() ? QString() : entered->second) &&
+            !keptstore::holdsText(*keptFile, draft.typedUnder, draft.text)) {
             const QDateTime saved = QFileInfo(path).lastModified();
             QString reason = QStringLiteral("recovered from the draft of run %1, which did not end").arg(runId);
             if (!reading.problem.isEmpty()) {
@@ -73,16 +167,19 @@ void Form1::openUnsentStore(const QString& fullName) {
                                        draft.time.isEmpty() ? saved.toString(QStringLiteral("hh:mm:ss")) : draft.time,
                                        draft.assignmentNbr, reason, draft.typedUnder, draft.text});
         }
-        if (!keptFile) {
-            keptFile = recordwriter::readAll(m_unsentPath).value_or(QByteArray());
-        }
-        if (!entries.isEmpty() && !keptFile->contains(entries)) {
+        if (!entries.isEmpty()) {
             if (const auto failure = appendKept(entries)) {
                 continue; // the draft stays for the next start
             }
             keptFile->append(entries);
         }
         QFile::remove(path);
+    }
+    // a journal goes once its block is whole and its run's draft is gone, which might still hold the text it records
+    for (const QString& runId : std::as_const(completedRuns)) {
+        if (!QFileInfo::exists(draftOf(runId))) {
+            QFile::remove(folder.filePath(prefix + runId + journalSuffix));
+        }
     }
     // a run that ended before it saved any draft leaves its lock alone; it goes once that run is over
     for (const QString& name : names) {
@@ -95,7 +192,9 @@ void Form1::openUnsentStore(const QString& fullName) {
         }
     }
 
-    const QString draftPath = recordpaths::nativePath(recordpaths::draftPath(m_run.workFolder, fullName, newRunId()));
+    const QString runId = newRunId();
+    m_journalPath = folder.filePath(prefix + runId + journalSuffix);
+    const QString draftPath = recordpaths::nativePath(recordpaths::draftPath(m_run.workFolder, fullName, runId));
     m_draftLock = std::make_unique<QLockFile>(draftPath + QStringLiteral(".lock"));
     m_draftLock->setStaleLockTime(0);
     m_draftLock->tryLock(0); // without it a later run may take the draft over early: text twice, never none
@@ -131,8 +230,9 @@ void Form1::keepAnswerText(const QString& reason) {
         return;
     }
     const QString date = m_platform.dateText();
-    const QByteArray entry =
-        keptstore::entryBytes({date, m_platform.timeText(), m_run.assignmentNbr, reason, m_run.currentEntry, text});
+    const QString time = m_platform.timeText();
+    const QByteArray entry = keptstore::entryBytes({date, time, m_run.assignmentNbr, reason, m_run.currentEntry, text});
+    m_keptThisRun.push_back({textDigest(text), date + u' ' + time});
     // entries that could not be added before go first, so that the file keeps the order they were typed in
     const auto keptFailure = appendKept(m_unkept + entry);
     if (!keptFailure) {
@@ -159,6 +259,27 @@ void Form1::keepAnswerText(const QString& reason) {
                      .arg(kept, keptFailure->reason, draftFailure->reason));
     }
     m_draftTimer.start(); // the kept-text file is tried again a second later, and a draft that failed with it
+}
+
+void Form1::keptTextEntered(const QString& text) {
+    const QByteArray digest = textDigest(text);
+    const auto kept = std::find_if(m_keptThisRun.cbegin(), m_keptThisRun.cend(),
+                                   [&](const KeptText& k) { return k.digest == digest; });
+    if (kept == m_keptThisRun.cend()) {
+        return;
+    }
+    // brought back with Ctrl+Z and entered after all: the entry is marked as entered, so that the student is not
+    // told of it as a text that was not entered. While entries wait for the kept-text file the mark waits behind
+    // them, so that it never comes before its entry.
+    const QString date = m_platform.dateText();
+    const QByteArray entered = keptstore::enteredBytes(date, m_platform.timeText(), kept->keptAt);
+    if (!m_unkept.isEmpty()) {
+        m_unkept += entered;
+        m_draftDue = true;
+    } else {
+        appendKept(entered, std::chrono::milliseconds(0));
+    }
+    m_keptThisRun.erase(kept);
 }
 
 QByteArray Form1::draftOfAnswer(const QString& text) {
@@ -213,10 +334,14 @@ bool Form1::closeUnsentStore(const QString& reason, bool tellFailure, bool maySt
     if (!keptFailure) {
         m_unkept.clear();
         m_draftWriter->remove();
-        m_draftWriter->finish(draftFinishWait);
+        // the journal goes after the draft, which might still hold the text of the last block
+        if (m_draftWriter->finish(draftFinishWait) && !QFileInfo::exists(m_draftWriter->path())) {
+            QFile::remove(m_journalPath);
+        }
     } else {
         // the next start under this name finds the draft and adds it to the kept-text file then
-        const bool olderDraft = m_draftWriter->holdsSave();
+        // a folder deleted meanwhile took the earlier draft with it
+        const bool olderDraft = m_draftWriter->holdsSave() && QFileInfo::exists(m_draftWriter->path());
         const auto draftFailure = m_draftWriter->saveNow(draftOfAnswer(text), draftFinishWait);
         const QString kept = QDir::toNativeSeparators(m_unsentPath);
         if (draftFailure && mayStayOpen && !m_stayedOpen) {
@@ -307,6 +432,9 @@ void Form1::tellKeptText() {
     }
     const auto bytes = recordwriter::readAll(m_unsentPath);
     const int count = bytes ? keptstore::untoldCount(*bytes) : 0;
+    if (!m_journalProblems.isEmpty()) {
+        m_platform.messageBox(m_journalProblems.join(QStringLiteral("\n\n")));
+    }
     if (count == 0) {
         return;
     }

@@ -51,7 +51,14 @@ QString windowsError(DWORD code) {
 
 } // namespace
 
-bool lock(QFile& file, const QDeadlineTimer& deadline) {
+bool lock(QFile& file, const QDeadlineTimer& deadline, const std::function<void()>& pause) {
+    const auto wait = [&] {
+        if (pause) {
+            pause();
+        } else {
+            QThread::msleep(lockPollMs);
+        }
+    };
 #ifdef Q_OS_WIN
     const HANDLE handle = handleOf(file);
     for (;;) {
@@ -69,7 +76,7 @@ bool lock(QFile& file, const QDeadlineTimer& deadline) {
         if (deadline.hasExpired()) {
             return false;
         }
-        QThread::msleep(lockPollMs);
+        wait();
     }
 #else
     while (::flock(file.handle(), LOCK_EX | LOCK_NB) != 0) {
@@ -79,7 +86,7 @@ bool lock(QFile& file, const QDeadlineTimer& deadline) {
         if (deadline.hasExpired()) {
             return false;
         }
-        QThread::msleep(lockPollMs);
+        wait();
     }
     return true;
 #endif

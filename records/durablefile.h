@@ -4,6 +4,7 @@
 
 #include <compare>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 class QDeadlineTimer;
@@ -16,8 +17,9 @@ class QFileDevice;
 namespace durablefile {
 
 // Locks a whole open file against other runs, waiting until the deadline for one that holds it. False when it is
-// still held then. A file system without locks is written unlocked, as it would be anywhere else.
-bool lock(QFile& file, const QDeadlineTimer& deadline);
+// still held then. A file system without locks is written unlocked, as it would be anywhere else. Between two tries
+// pause is called, when given, in place of a short sleep: the window stays live while it waits.
+bool lock(QFile& file, const QDeadlineTimer& deadline, const std::function<void()>& pause = {});
 
 // Whether two open files are one file on disk: a link, two paths that lead to the same place, or, on Windows, two
 // names that differ only in letter case. A lock is held per opening, so a second one would wait for the first.

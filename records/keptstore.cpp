@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace keptstore {
@@ -16,6 +15,7 @@ namespace {
 const QByteArray crlf = QByteArrayLiteral("\r\n");
 const QString keptHead = QStringLiteral("==== kept ");
 const QString toldHead = QStringLiteral("==== told ");
+const QString enteredHead = QStringLiteral("==== entered ");
 const QString draftMagic = QStringLiteral("qadrill draft ");
 const QString draftVersion = QStringLiteral("1");
 const QString keptEntriesField = QStringLiteral("kept-text entries bytes: ");
@@ -84,10 +84,23 @@ QByteArray entryBytes(const Entry& entry) {
     return bytes + crlf;
 }
 
+bool holdsText(const QByteArray& keptFile, const QString& typedUnder, const QString& text) {
+    QByteArray typed = QByteArrayLiteral("\r\nTyped under: ") +
+                       lineBytes(typedUnder.isEmpty() ? QStringLiteral("(nothing shown yet)") : firstLine(typedUnder));
+    typed += linesOf(text).join(QStringLiteral("\r\n")).toUtf8();
+    return keptFile.contains(typed);
+}
+
 QByteArray toldBytes(const QString& date, const QString& time, int count) {
     return lineBytes(
                toldHead + date + u' ' + time +
                QStringLiteral(": the student was told of the %1 text%2 above").arg(count).arg(count == 1 ? "" : "s")) +
+           crlf;
+}
+
+QByteArray enteredBytes(const QString& date, const QString& time, const QString& keptAt) {
+    return lineBytes(enteredHead + date + u' ' + time + QStringLiteral(": the text kept at ") + keptAt +
+                     QStringLiteral(" was entered after all")) +
            crlf;
 }
 
@@ -100,6 +113,9 @@ int untoldCount(const QByteArray& keptFile) {
         const QString& line = lines[i];
         if (line.startsWith(toldHead)) {
             count = 0;
+            ++i;
+        } else if (line.startsWith(enteredHead)) {
+            count = std::max(0, count - 1);
             ++i;
         } else if (const auto match = head.match(line); match.hasMatch()) {
             ++count;
@@ -179,23 +195,36 @@ DraftReading readDraft(const QByteArray& bytes) {
     return reading;
 }
 
+QString temporaryPath(const QString& path) {
+    return path + temporarySuffix;
+}
+
 std::optional<recordwriter::Failure> replaceFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    // Unbuffered, so that a write the disk refuses fails here and is not lost in a flush that nobody checks; on any
-    // failure the new file is dropped unseen when `file` goes, and the old one stays as it was.
+    // The new file has a name of its own, made from the old one's, so that a start after a crash finds it: taken in
+    // place of the old one when it is whole, removed when it is not.
+    const QString temporary = temporaryPath(path);
+    QFile file(temporary);
+    const auto failed = [&](const QString& reason) {
+        file.close();
+        QFile::remove(temporary);
+        return recordwriter::Failure{path, reason};
+    };
+    // Unbuffered, so that a write the disk refuses fails here and is not lost in a flush that nobody checks
     durablefile::clearSystemError();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) ||
+        file.write(bytes) != bytes.size()) {
         // a refused write leaves its reason with the system only
-        return recordwriter::Failure{path, durablefile::systemError().value_or(file.errorString())};
+        return failed(durablefile::systemError().value_or(file.errorString()));
     }
     if (const auto reason = durablefile::sync(file)) {
-        return recordwriter::Failure{path, *reason};
+        return failed(*reason);
     }
-    if (!file.commit()) {
-        return recordwriter::Failure{path, file.errorString()};
+    file.close();
+    recordwriter::reached(QStringLiteral("replacing ") + path);
+    // the new name is on disk, folder and all, once this returns
+    if (const auto reason = durablefile::replace(temporary, path)) {
+        return failed(*reason);
     }
-    // and the folder, so that the new name itself survives a power cut
-    durablefile::syncFolder(path);
     return std::nullopt;
 }
 

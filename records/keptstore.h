@@ -41,8 +41,13 @@ QByteArray entryBytes(const Entry& entry);
 // The line added once the student has been told of the entries above it.
 QByteArray toldBytes(const QString& date, const QString& time, int count);
 
-// How many entries stand after the last told line. The line counts of the head lines are followed, so a text line
-// that looks like a head line is never counted; a file edited by hand is counted as far as it can be read.
+// The line added below an entry whose text was entered after all (brought back with Ctrl+Z): keptAt is the date
+// and time in that entry's head line. It is not counted as a text that was not entered.
+QByteArray enteredBytes(const QString& date, const QString& time, const QString& keptAt);
+
+// How many entries stand after the last told line, less those marked as entered since. The line counts of the head
+// lines are followed, so a text line that looks like a head line is never counted; a file edited by hand is counted as
+// far as it can be read.
 int untoldCount(const QByteArray& keptFile);
 
 // A draft: the answer box as it was at its last save, with what it was typed under, and the entries that could not
@@ -110,7 +115,14 @@ private:
 };
 
 // Writes a file whole and syncs it and its folder. The file is replaced only once every byte is written and on
-// disk; anything that fails leaves the old file as it was and no temporary file behind.
+// disk; anything that fails leaves the old file as it was and no temporary file behind. Meanwhile the new file is
+// at temporaryPath(path); a crash may leave it there.
 std::optional<recordwriter::Failure> replaceFile(const QString& path, const QByteArray& bytes);
+inline const QString temporarySuffix = QStringLiteral(".new");
+QString temporaryPath(const QString& path);
+
+// Whether the kept-text file holds the text already: an entry typed under the same problem entry whose text is this
+// text or begins with it. A run stopped between keeping a text and saving its draft again leaves both.
+bool holdsText(const QByteArray& keptFile, const QString& typedUnder, const QString& text);
 
 } // namespace keptstore

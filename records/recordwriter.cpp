@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 namespace recordwriter {
@@ -40,9 +41,22 @@ Failure writeFailure(const QFile& file) {
     return failureOf(file);
 }
 
+std::atomic<Watcher> watcher{nullptr};
+
 } // namespace
 
-std::optional<Failure> appendAll(const std::vector<Append>& appends, std::chrono::milliseconds lockWait) {
+void setWatcher(Watcher w) {
+    watcher = w;
+}
+
+void reached(const QString& moment) {
+    if (const Watcher w = watcher) {
+        w(moment);
+    }
+}
+
+std::optional<Failure> appendAll(const std::vector<Append>& appends, std::chrono::milliseconds lockWait,
+                                 const std::function<void()>& pause) {
     std::vector<OpenFile> files;
     files.reserve(appends.size());
     for (const Append& a : appends) {
@@ -65,7 +79,7 @@ std::optional<Failure> appendAll(const std::vector<Append>& appends, std::chrono
         });
         // another run holds the lock only while it writes one block; one held for the whole wait belongs to
         // something that has stopped, and the student must not be kept waiting on it
-        if (!lockedAlready && !durablefile::lock(*files[i].file, deadline)) {
+        if (!lockedAlready && !durablefile::lock(*files[i].file, deadline, pause)) {
             return Failure{files[i].file->fileName(), lockedReason};
         }
         files[i].sizeBefore = files[i].file->size();
@@ -81,6 +95,8 @@ std::optional<Failure> appendAll(const std::vector<Append>& appends, std::chrono
             failure = writeFailure(file);
         } else if (auto reason = durablefile::sync(file)) {
             failure = Failure{file.fileName(), *reason};
+        } else {
+            reached(QStringLiteral("written ") + file.fileName());
         }
     }
     if (failure) {

@@ -11,10 +11,18 @@
 //   hardening_child draft <path>
 //       Replaces the draft at path over and over, with 20 MB of "a" and 20 MB of "b" in turn, until killed. Says
 //       "saved" once the first is on disk.
+//   hardening_child stop <moment> <press>...
+//       A run of the window in $HOME on the small document, driven by the presses: a button's name, "type:<text>"
+//       put in the answer box, "draft:<text>" to wait until the run's draft ends with the text, "watch" from which on
+//       the run stops itself (SIGSTOP, every thread) at the first moment of the files that contains <moment>,
+//       saying "stopped <moment>" first. The parent kills it then.
+//   hardening_child lock <path>
+//       Locks the file as a record writer does, says "locked", and lets go once a line comes on its input.
 
 #include "app/form1.h"
 #include "app/textbox.h"
 #include "hardening_blocks.h"
+#include "records/durablefile.h"
 #include "records/keptstore.h"
 #include "records/recordwriter.h"
 #include "support/fixtures.h"
@@ -22,12 +30,22 @@
 #include "ui_Form1.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
 #include <unistd.h>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -100,6 +118,75 @@ int draft(const QString& path) {
     }
 }
 
+QString watchedMoment;
+std::atomic<bool> watching{false};
+
+void stopAt(const QString& moment) {
+    if (watching && moment.contains(watchedMoment)) {
+        std::printf("stopped %s\n", qPrintable(moment));
+        std::fflush(stdout);
+#ifdef Q_OS_WIN
+        ::Sleep(INFINITE); // Windows stops no whole process by signal: this thread waits here for the kill
+#else
+        ::raise(SIGSTOP);
+#endif
+    }
+}
+
+int stop(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    watchedMoment = QString::fromLocal8Bit(argv[2]);
+    recordwriter::setWatcher(stopAt);
+    ScriptedPlatform platform;
+    platform.answers = {QStringLiteral("A"), QString(), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("2")};
+    Form1 form(platform);
+    form.setDocumentText(fixtures::smallDocument());
+    if (!form.load()) {
+        return 2;
+    }
+    const QString folder = QDir::homePath() + QStringLiteral("/tavimora");
+    const auto draftHolds = [&](const QByteArray& text) {
+        const QStringList drafts =
+            QDir(folder).entryList({QStringLiteral(".unsent_A.*.draft")}, QDir::Files | QDir::Hidden);
+        const auto bytes = drafts.size() == 1 ? recordwriter::readAll(folder + u'/' + drafts.first()) : std::nullopt;
+        return bytes && bytes->endsWith(text);
+    };
+    for (int i = 3; i < argc; ++i) {
+        const QString press = QString::fromLocal8Bit(argv[i]);
+        if (press.startsWith(u"type:")) {
+            textbox::setText(*form.controls().txt_answer, press.mid(5));
+        } else if (press.startsWith(u"draft:")) {
+            while (!draftHolds(press.mid(6).toUtf8())) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            }
+        } else if (press == u"watch") {
+            watching = true;
+        } else if (auto* button = form.findChild<QPushButton*>(press)) {
+            button->click();
+        } else {
+            return 64;
+        }
+    }
+    // the draft is saved a second after the box changed: the moment may still come
+    QEventLoop wait;
+    QTimer::singleShot(30000, &wait, &QEventLoop::quit);
+    wait.exec();
+    return 3;
+}
+
+int lock(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::Append) || !durablefile::lock(file, QDeadlineTimer(10000))) {
+        std::fprintf(stderr, "%s: not locked\n", qPrintable(path));
+        return 1;
+    }
+    std::puts("locked");
+    std::fflush(stdout);
+    std::string go;
+    std::getline(std::cin, go);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -117,7 +204,14 @@ int main(int argc, char* argv[]) {
     if (mode == u"draft" && argc == 3) {
         return draft(QString::fromLocal8Bit(argv[2]));
     }
-    std::fputs("usage: hardening_child append <master> <send> <writer> <blocks> <failEvery> | rating | draft <path>\n",
+    if (mode == u"stop" && argc >= 3) {
+        return stop(argc, argv);
+    }
+    if (mode == u"lock" && argc == 3) {
+        return lock(QString::fromLocal8Bit(argv[2]));
+    }
+    std::fputs("usage: hardening_child append <master> <send> <writer> <blocks> <failEvery> | rating | draft <path> | "
+               "stop <moment> <press>... | lock <path>\n",
                stderr);
     return 64;
 }

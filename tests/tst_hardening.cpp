@@ -16,6 +16,7 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -56,6 +57,8 @@ private slots:
     void twoWriters_blocksNeverInterleave();
     void killedWhileRatingBoxOpen_filesHoldWholeBlocks();
     void recordFileLocked_givenUpAfterTheWait();
+    void recordFileLocked_keysReachTheBox_data();
+    void recordFileLocked_keysReachTheBox();
 
     // Unsent text
     void tenMegabytesAtQuit_keptWhole();
@@ -63,6 +66,9 @@ private slots:
     void workFolderTurnsReadOnly_toldOnce_nothingLost();
     void twoRunsOfOneName_eachKeepsItsOwn();
     void killedWhileSavingDraft_previousDraftWhole();
+    void folderDeleted_quitNamesNoDraftGoneWithIt();
+    void killedAtAMoment_eachTextOnce_data();
+    void killedAtAMoment_eachTextOnce();
 };
 
 namespace {
@@ -710,6 +716,70 @@ void TestHardening::recordFileLocked_givenUpAfterTheWait() {
     QVERIFY(run.file("masterFile_A.txt").endsWith(responseTail("my answer", "2")));
 }
 
+void TestHardening::recordFileLocked_keysReachTheBox_data() {
+    QTest::addColumn<QString>("locked");   // the record file that the other process holds
+    QTest::addColumn<bool>("letGo");       // it lets go during the wait, once the keys are typed
+    QTest::addColumn<QString>("boxAfter"); // what the answer box holds once the press is over
+    QTest::newRow("master file, given up") << "masterFile_A.txt" << false << "my answer, typed while waiting";
+    QTest::newRow("send file, given up") << "send_0107A.txt" << false << "my answer, typed while waiting";
+    QTest::newRow("master file, let go during the wait") << "masterFile_A.txt" << true << ", typed while waiting";
+}
+
+// While a press waits for a record file that another process holds, the window stays live: every key typed
+// reaches the answer box, and the window's other commands wait until the press is over.
+void TestHardening::recordFileLocked_keysReachTheBox() {
+    QFETCH(QString, locked);
+    QFETCH(bool, letGo);
+    QFETCH(QString, boxAfter);
+    TestRun run({"A", "", "1", "2"}, fixtures::smallDocument());
+    QVERIFY(run.start());
+    run.form->setLockWait(std::chrono::milliseconds(letGo ? 20000 : 500));
+    const QByteArray masterBefore = run.file("masterFile_A.txt");
+    const QByteArray sendBefore = run.file("send_0107A.txt");
+    QProcess holder;
+    holder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    holder.start(QStringLiteral(HARDENING_CHILD), {QStringLiteral("lock"), run.folder() + u'/' + locked});
+    QVERIFY(holder.waitForReadyRead(60000));
+    QCOMPARE(holder.readLine(), QByteArray("locked\n"));
+    run.click(next);
+    run.typeAnswer("my answer");
+
+    // the first moment the press waits, keys are typed and clear box is pressed; the other process may let go then
+    QPlainTextEdit* box = run.form->controls().txt_answer;
+    qsizetype messagesWhenTyped = -1;
+    QTimer::singleShot(0, run.form.get(), [&] {
+        messagesWhenTyped = run.platform.messages.size();
+        box->moveCursor(QTextCursor::End);
+        QTest::keyClicks(box, ", typed while waiting");
+        run.click("cmd_clear_answer_box");
+        if (letGo) {
+            holder.write("go\n");
+            holder.waitForBytesWritten(10000);
+        }
+    });
+    run.click(enter);
+    QCOMPARE(messagesWhenTyped, 0);
+    QCOMPARE(run.answer(), boxAfter);
+    const QByteArray recorded = responseTail("my answer", "2");
+    if (letGo) {
+        QVERIFY(run.platform.messages.isEmpty());
+        QVERIFY(run.file("masterFile_A.txt").endsWith(recorded));
+        QVERIFY(run.file("send_0107A.txt").endsWith(recorded));
+    } else {
+        QCOMPARE(run.platform.messages.size(), 1);
+        QVERIFY2(run.platform.messages.first().contains(locked) &&
+                     run.platform.messages.first().contains(QStringLiteral("your text is still in the answer box")),
+                 qPrintable(run.platform.messages.first()));
+        QCOMPARE(run.file("masterFile_A.txt"), masterBefore);
+        QCOMPARE(run.file("send_0107A.txt"), sendBefore);
+        holder.write("go\n");
+    }
+    // it may have ended while the press waited
+    QVERIFY(holder.state() == QProcess::NotRunning || holder.waitForFinished(30000));
+    QCOMPARE(holder.exitCode(), 0);
+    QVERIFY(!run.file("unsent_A.txt").contains("my answer")); // clear box waited with the rest of the window
+}
+
 // Unsent text
 
 void TestHardening::tenMegabytesAtQuit_keptWhole() {
@@ -822,10 +892,12 @@ void TestHardening::workFolderTurnsReadOnly_toldOnce_nothingLost() {
     QVERIFY(::chmod(folder.constData(), 0755) == 0);
     run.typeAnswer("typed later");
     run.click("cmd_quit");
-    // the text the prompt replaced, held for the kept-text file meanwhile, goes in before the later one
+    // the text the prompt replaced, held for the kept-text file meanwhile, goes in before the later one, marked as
+    // entered after all
     const QByteArray kept = run.file("unsent_A.txt");
     QVERIFY(kept.contains(", replaced by the response prompt: 1 line\r\nTyped under: `q001.  What is 2 + 3?\r\n"
-                          "my answer and more\r\n\r\n==== kept "));
+                          "my answer and more\r\n\r\n==== entered "));
+    QCOMPARE(keptstore::untoldCount(kept), 1);
     QVERIFY(kept.endsWith("\r\ntyped later\r\n\r\n"));
     QCOMPARE(rawNames(run.folder()), (QList<QByteArray>{"masterFile_A.txt", "send_0107A.txt", "unsent_A.txt"}));
     QCOMPARE(run.platform.messages.size(), 2);
@@ -874,6 +946,116 @@ void TestHardening::killedWhileSavingDraft_previousDraftWhole() {
         const QByteArray draft = contents(path);
         QVERIFY2(draft == a || draft == b, qPrintable(QStringLiteral("%1 bytes").arg(draft.size())));
     }
+}
+
+void TestHardening::folderDeleted_quitNamesNoDraftGoneWithIt() {
+    TestRun run({"A", "", "1"}, fixtures::smallDocument());
+    QVERIFY(run.start());
+    run.click(next);
+    run.typeAnswer("saved in a draft");
+    const auto drafts = [&] {
+        return QDir(run.folder()).entryList({QStringLiteral(".unsent_A.*.draft")}, QDir::Files | QDir::Hidden);
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(drafts().size(), 1, 5000);
+    QVERIFY(QDir(run.folder()).removeRecursively());
+    run.typeAnswer("typed after the folder went");
+    run.click("cmd_quit");
+    QVERIFY2(run.platform.messages.last().contains(QStringLiteral("stays open")),
+             qPrintable(run.platform.messages.last()));
+    run.click("cmd_quit");
+    QVERIFY(run.form->runEnded());
+    // the earlier draft went with the folder: the last message says the text is lost, and names no draft
+    const QString message = run.platform.messages.last();
+    QVERIFY2(message.contains(QStringLiteral("so it is lost")) &&
+                 !message.contains(QStringLiteral("draft beside that")),
+             qPrintable(message));
+}
+
+void TestHardening::killedAtAMoment_eachTextOnce_data() {
+    QTest::addColumn<QStringList>("presses"); // as the child takes them; "watch" arms the moment
+    QTest::addColumn<QString>("moment");      // the first moment after "watch" that holds this, where it is killed
+    QTest::addColumn<QString>("removed");     // a record file removed before the next start
+    QTest::addColumn<int>("inMaster");        // how often "my text" is in each file after the next start
+    QTest::addColumn<int>("inSend");
+    QTest::addColumn<int>("kept");
+    QTest::addColumn<QString>("told"); // a part of the one message at the next start; empty: none
+    const QStringList typed{next, "type:my text", "draft:my text", "watch"};
+    const QString oneKept = QStringLiteral("1 text that you typed and did not enter");
+    QTest::newRow("journal written, not yet in place") << typed + QStringList{enter} << ".journal"
+                                                       << "" << 0 << 0 << 1 << oneKept;
+    QTest::newRow("the master file took the response, the send file not yet")
+        << typed + QStringList{enter} << "masterFile_A.txt"
+        << "" << 1 << 1 << 0 << "";
+    QTest::newRow("both files took the response, the draft still holds it")
+        << typed + QStringList{enter} << "send_0107A.txt"
+        << "" << 1 << 1 << 0 << "";
+    QTest::newRow("a note in the master file alone") << typed + QStringList{saveNotes} << "masterFile_A.txt"
+                                                     << "" << 1 << 1 << 0 << "";
+    QTest::newRow("the master file took the response, the send file removed before the next start")
+        << typed + QStringList{enter} << "masterFile_A.txt"
+        << "send_0107A.txt" << 1 << 0 << 0 << "because that file is no longer there";
+    QTest::newRow("Alt+N kept the text, the draft still holds it") << typed + QStringList{next} << "unsent_A.txt"
+                                                                   << "" << 0 << 0 << 1 << oneKept;
+    QTest::newRow("clear box kept the text, the draft still holds it")
+        << typed + QStringList{"cmd_clear_answer_box"} << "unsent_A.txt"
+        << "" << 0 << 0 << 1 << oneKept;
+    QTest::newRow("quit kept the text, the draft still holds it") << typed + QStringList{"cmd_quit"} << "unsent_A.txt"
+                                                                  << "" << 0 << 0 << 1 << oneKept;
+    QTest::newRow("a newer draft written, not yet in place")
+        << QStringList{next, "type:older text", "draft:older text", "watch", "type:my text"} << ".draft"
+        << "" << 0 << 0 << 1 << oneKept;
+}
+
+// A run killed at a set moment after one of its files is written: the next start leaves every block in all its
+// record files or in none, and every text kept once, the newest the run had on disk.
+void TestHardening::killedAtAMoment_eachTextOnce() {
+    QFETCH(QStringList, presses);
+    QFETCH(QString, moment);
+    QFETCH(QString, removed);
+    QFETCH(int, inMaster);
+    QFETCH(int, inSend);
+    QFETCH(int, kept);
+    QFETCH(QString, told);
+    TestRun next({"A", "", "1"}, fixtures::smallDocument());
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), next.home());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QStringLiteral(HARDENING_CHILD), QStringList{QStringLiteral("stop"), moment} + presses);
+    QVERIFY(child.waitForStarted());
+    const QDeadlineTimer deadline(120000);
+    while (!child.canReadLine() && child.state() == QProcess::Running && !deadline.hasExpired()) {
+        child.waitForReadyRead(200);
+    }
+    const QByteArray stopped = child.readLine();
+    QVERIFY2(stopped.startsWith("stopped ") && stopped.contains(moment.toUtf8()), stopped.constData());
+    child.kill();
+    QVERIFY(child.waitForFinished(30000));
+    if (!removed.isEmpty()) {
+        QVERIFY(QFile::remove(next.folder() + u'/' + removed));
+    }
+
+    // the next start completes or takes back what the killed run left, and tells of a text kept or of a block it
+    // could not complete
+    QVERIFY(next.start());
+    next.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(next.form.get()));
+    QCoreApplication::processEvents();
+    QTRY_COMPARE(next.platform.messages.size(), told.isEmpty() ? 0 : 1);
+    if (!told.isEmpty()) {
+        QVERIFY2(next.platform.messages.first().contains(told), qPrintable(next.platform.messages.first()));
+    }
+    QCOMPARE(next.file("masterFile_A.txt").count("my text"), inMaster);
+    QCOMPARE(next.file("send_0107A.txt").count("my text"), inSend);
+    QCOMPARE(next.file("unsent_A.txt").count("my text"), kept);
+    QVERIFY(!next.file("unsent_A.txt").contains("older text"));
+    // nothing of the killed run is left once this one ends
+    next.form.reset();
+    const QList<QByteArray> left = rawNames(next.folder());
+    QVERIFY2(std::none_of(left.begin(), left.end(), [](const QByteArray& n) { return n.startsWith(".unsent_"); }),
+             left.join(' ').constData());
 }
 
 QTEST_MAIN(TestHardening)

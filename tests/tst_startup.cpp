@@ -8,13 +8,28 @@
 
 namespace {
 const QString namePrompt = QStringLiteral("Your full name:  ");
-const QString changePrompt = QStringLiteral(
-    "Enter 1 if you want to change the folder to which your files will be written.  The current default folder is "
-    "c:\\tavimora.  If you wish to use this folder, just hit the Enter key");
-const QString folderPrompt = QStringLiteral(
-    "You have chosen to change the folder to which your files will be written on your hard drive from the default "
-    "c:\\tavimora.  Enter the path to the folder you wish to use.  You may just hit the Enter key to retain the "
-    "default path.");
+// The prompts name the default folder where the files go: Windows' own name, elsewhere the run's home folder's.
+QString shownDefault(const TestRun& run) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(run);
+    return QStringLiteral("c:\\tavimora");
+#else
+    return run.folder();
+#endif
+}
+QString changePrompt(const TestRun& run) {
+    return QStringLiteral(
+               "Enter 1 if you want to change the folder to which your files will be written.  The current default "
+               "folder is ") +
+           shownDefault(run) + QStringLiteral(".  If you wish to use this folder, just hit the Enter key");
+}
+QString folderPrompt(const TestRun& run) {
+    return QStringLiteral("You have chosen to change the folder to which your files will be written on your hard "
+                          "drive from the default ") +
+           shownDefault(run) +
+           QStringLiteral(".  Enter the path to the folder you wish to use.  You may just hit the Enter key to retain "
+                          "the default path.");
+}
 const QString assignmentPrompt = QStringLiteral("Assignment Number:  ");
 } // namespace
 
@@ -71,9 +86,9 @@ void TestStartup::folderAnswers() {
     QCOMPARE(s.sendFilePath, workFolder + "\\send_0107A.txt");
     QCOMPARE(s.notesFilePath, workFolder + "\\notes_A.txt");
     QCOMPARE(run.platform.prompts.size(), boxes);
-    QStringList expected{namePrompt, changePrompt};
+    QStringList expected{namePrompt, changePrompt(run)};
     if (boxes == 4) {
-        expected << folderPrompt;
+        expected << folderPrompt(run);
     }
     expected << assignmentPrompt;
     QCOMPARE(run.platform.prompts.mid(0, boxes), expected);
@@ -269,7 +284,7 @@ void TestStartup::unknownAssignment_asksAgainAndWritesNothing() {
     TestRun run({"A", "", "7", "09", "2"}, fixtures::smallDocument());
     QVERIFY(run.start());
     QCOMPARE(run.platform.prompts,
-             (QStringList{namePrompt, changePrompt, assignmentPrompt, assignmentPrompt, assignmentPrompt}));
+             (QStringList{namePrompt, changePrompt(run), assignmentPrompt, assignmentPrompt, assignmentPrompt}));
     QCOMPARE(run.platform.messages.size(), 2);
     QVERIFY(run.platform.messages.at(0).contains("007"));
     QVERIFY(run.platform.messages.at(1).contains("009"));

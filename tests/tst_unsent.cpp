@@ -233,6 +233,11 @@ void TestUnsent::leavingTheBox_data() {
                                       << "";
     QTest::newRow("recorded text brought back by undo")
         << QStringList{"cmdNextQuestion", "type:x = 5", "cmd_enter_response", "undo", "cmd_quit"} << "";
+    // kept, then brought back with Ctrl+Z and entered: it stays in the file, marked, and is not told of
+    QTest::newRow("kept text brought back by undo and entered")
+        << typed + QStringList{"cmd_clear_answer_box", "undo", "cmd_enter_response"} << "emptied by clear box";
+    QTest::newRow("kept text brought back by undo and saved as a note")
+        << typed + QStringList{"cmdNextQuestion", "undo", "cmd_save_as_notes"} << "replaced by the response prompt";
 }
 
 void TestUnsent::leavingTheBox() {
@@ -244,11 +249,18 @@ void TestUnsent::leavingTheBox() {
     const QByteArray kept = run.file("unsent_A.txt");
     if (reason.isEmpty()) {
         QVERIFY2(!run.exists("unsent_A.txt"), kept.constData());
-    } else {
+    } else if (presses.last() != u"cmd_enter_response" && presses.last() != u"cmd_save_as_notes") {
         QCOMPARE(keptstore::untoldCount(kept), 1);
         QVERIFY2(kept.contains(", " + reason.toUtf8() + ": 1 line\r\nTyped under: "), kept.constData());
         QVERIFY(kept.endsWith("\r\n x = 5\r\n\r\n"));
         QVERIFY(!run.file("masterFile_A.txt").contains("x = 5"));
+    } else {
+        QCOMPARE(keptstore::untoldCount(kept), 0);
+        QVERIFY2(kept.contains(", " + reason.toUtf8() + ": 1 line\r\nTyped under: "), kept.constData());
+        QVERIFY2(kept.endsWith("\r\n x = 5\r\n\r\n==== entered 01-07-2026 09:30:05: the text kept at 01-07-2026 "
+                               "09:30:05 was entered after all\r\n\r\n"),
+                 kept.constData());
+        QVERIFY(run.file("masterFile_A.txt").contains("x = 5"));
     }
     QVERIFY(run.platform.messages.isEmpty());
     if (run.form->runEnded() || presses.contains("close")) {
