@@ -1,5 +1,7 @@
 #include "report/reportfile.h"
 
+#include "report/interruption.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -55,6 +57,9 @@ protected:
         qint64 done = 0;
         while (done < size) {
 #if defined(Q_OS_WIN)
+            if (interruption::interrupted()) { // the file goes, and the program ends
+                return fail(ERROR_OPERATION_ABORTED);
+            }
             DWORD wrote = 0;
             const DWORD part = static_cast<DWORD>(std::min<qint64>(size - done, 1 << 30));
             if (!WriteFile(m_handle, data + done, part, &wrote, nullptr)) {
@@ -221,7 +226,9 @@ bool putInPlace(const QString& made, const QString& target, bool replacing) {
 std::optional<QString> writeReplacing(const QString& target, Kind kind, int mode, unsigned owner, unsigned group,
                                       const std::function<bool(QIODevice&)>& write) {
     QString made;
+    interruption::Making making;
     const Handle handle = createBeside(target, made);
+    making.made(handle != noHandle ? made : QString());
     if (handle == noHandle) {
         return errorText(lastError());
     }

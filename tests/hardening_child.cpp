@@ -27,7 +27,12 @@
 #include <iostream>
 #include <string>
 
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -62,12 +67,23 @@ int rating(int argc, char* argv[]) {
     QApplication app(argc, argv);
     ScriptedPlatform platform;
     platform.answers = {QStringLiteral("A"), QString(), QStringLiteral("1"), QStringLiteral("2")};
+#ifdef Q_OS_WIN
+    // the default folder is c:\tavimora whatever the home folder: the run types the one in $HOME instead
+    const QString folder = QString::fromLocal8Bit(qgetenv("HOME")) + QStringLiteral("/tavimora");
+    QDir().mkpath(folder);
+    platform.answers = {QStringLiteral("A"), QStringLiteral("1"), QDir::toNativeSeparators(folder), QStringLiteral("1"),
+                        QStringLiteral("2")};
+#endif
     platform.onInputBox = [](const QString& prompt) {
         if (prompt.startsWith(QStringLiteral("Rate the quality of your self-critique"))) {
             std::puts("rating box open");
             std::fflush(stdout);
             for (;;) {
+#ifdef Q_OS_WIN
+                ::Sleep(INFINITE);
+#else
                 ::pause();
+#endif
             }
         }
     };
