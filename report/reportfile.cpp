@@ -128,9 +128,9 @@ enum class Kind { None, Regular, Folder, Other };
 // What stands at a path, links not followed any more (the path is a link's last target).
 Kind kindOf(const QString& path, int& mode, unsigned& owner, unsigned& group) {
 #if defined(Q_OS_WIN)
-    mode = 0;
     owner = group = 0;
     const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.utf16()));
+    mode = static_cast<int>(attributes); // the attributes a page made again keeps
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         // a device name such as NUL has no attributes of a file but opens all the same
         const HANDLE h = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_WRITE,
@@ -251,6 +251,16 @@ std::optional<QString> writeReplacing(const QString& target, Kind kind, int mode
     if (!failure && !putInPlace(made, target, kind == Kind::Regular)) {
         failure = errorText(lastError());
     }
+#if defined(Q_OS_WIN)
+    // ReplaceFileW is to keep them, but under Wine a hidden page made again came out plain: set here, they hold
+    // wherever the program runs
+    const DWORD kept =
+        static_cast<DWORD>(mode) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (!failure && kind == Kind::Regular && kept != 0) {
+        const auto* path = reinterpret_cast<const wchar_t*>(target.utf16());
+        SetFileAttributesW(path, GetFileAttributesW(path) | kept);
+    }
+#endif
     if (failure) {
         removeFile(made);
     }

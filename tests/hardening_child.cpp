@@ -29,6 +29,8 @@
 
 #ifdef Q_OS_WIN
 #include <QDir>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -119,6 +121,9 @@ int draft(const QString& path) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdout), _O_BINARY); // the lines it says end as the test reads them, without a CR
+#endif
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mode == u"append") {
         QStringList args;

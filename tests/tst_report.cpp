@@ -725,6 +725,11 @@ void TestReport::program() {
     QFETCH(int, status);
     QFETCH(QString, says);
     QFETCH(QString, written);
+#ifdef Q_OS_WIN
+    if (args.contains("/dev/zero")) {
+        QSKIP("Windows has no device that a folder holds and that reads for ever");
+    }
+#endif
     QTemporaryDir dir;
     const QString d = dir.path();
     const QByteArray master = runFile(true, "[v\xba", "001", carriedRun());

@@ -191,6 +191,10 @@ void TestStartup::seedAndCodeNumber_overManyClocks() {
 }
 
 void TestStartup::defaultFolder_createdAndExistingOneKept() {
+#ifdef Q_OS_WIN
+    QSKIP("on Windows the default folder made is the machine's own c:\\tavimora and d: the machine's drive; the test "
+          "tries them where both are in the test's home folder");
+#endif
     TestRun run({"A", "1", "d:\\elsewhere"}, fixtures::smallDocument());
     QVERIFY(QDir().mkpath(run.folder()));
     QFile keep(run.folder() + "/keep.txt");
@@ -259,9 +263,9 @@ void TestStartup::secondRunSameDay_appendsSecondHeader() {
     first.platform.randoms = fixtures::knownDraws();
     QVERIFY(first.start());
     // further runs of the same student in the same home folder, at another time
-    const auto runAt = [](const QDateTime& clock) {
+    const auto runAt = [&first](const QDateTime& clock) {
         ScriptedPlatform platform;
-        platform.answers = {"A B", "", "1"};
+        platform.answers = first.inThisFolder({"A B", "", "1"});
         platform.randoms = fixtures::knownDraws();
         platform.clock = clock;
         Form1 form(platform);
@@ -284,8 +288,11 @@ void TestStartup::secondRunSameDay_appendsSecondHeader() {
 void TestStartup::unknownAssignment_asksAgainAndWritesNothing() {
     TestRun run({"A", "", "7", "09", "2"}, fixtures::smallDocument());
     QVERIFY(run.start());
-    QCOMPARE(run.platform.prompts,
-             (QStringList{namePrompt, changePrompt, assignmentPrompt, assignmentPrompt, assignmentPrompt}));
+    QStringList prompts{namePrompt, changePrompt, assignmentPrompt, assignmentPrompt, assignmentPrompt};
+    if (run.addedBoxes) {
+        prompts.insert(2, folderPrompt);
+    }
+    QCOMPARE(run.platform.prompts, prompts);
     QCOMPARE(run.platform.messages.size(), 2);
     QVERIFY(run.platform.messages.at(0).contains("007"));
     QVERIFY(run.platform.messages.at(1).contains("009"));
@@ -310,6 +317,10 @@ void TestStartup::unknownAssignment_emptyAnswerEndsRun() {
 }
 
 void TestStartup::missingTypedFolder_endsRunWithMessage() {
+#ifdef Q_OS_WIN
+    QSKIP("on Windows d: is the machine's drive; the test tries how the Linux program maps a drive letter into the "
+          "home folder");
+#endif
     TestRun run({"A", "1", "d:\\no\\such", "1"}, fixtures::smallDocument());
     QVERIFY(!run.start());
     QCOMPARE(run.platform.messages.size(), 1);
@@ -329,6 +340,10 @@ void TestStartup::recordPathIsFolder_endsRunWithNothingWritten() {
 }
 
 void TestStartup::typedFolder_filesGoThere() {
+#ifdef Q_OS_WIN
+    QSKIP("on Windows d: is the machine's drive; the test tries how the Linux program maps a drive letter into the "
+          "home folder");
+#endif
     TestRun run({"A", "1", "d:\\work\\", "1"}, fixtures::smallDocument());
     QVERIFY(QDir().mkpath(run.home() + "/work"));
     QVERIFY(run.start());
