@@ -163,10 +163,17 @@ std::optional<QString> replace(const QString& from, const QString& to) {
 std::optional<QString> replaceKeeping(const QString& from, const QString& to, const QString& backup) {
 #ifdef Q_OS_WIN
     const std::wstring target = wide(to);
-    if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
         // the file that stood there lends the new one its attributes and access rights, and goes to the backup name
         if (::ReplaceFileW(target.c_str(), wide(from).c_str(), backup.isEmpty() ? nullptr : wide(backup).c_str(),
                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+            // under Wine a hidden file made again came out plain: set here, they hold wherever the program runs
+            const DWORD kept =
+                attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+            if (kept != 0) {
+                ::SetFileAttributesW(target.c_str(), ::GetFileAttributesW(target.c_str()) | kept);
+            }
             return std::nullopt;
         }
         const DWORD error = ::GetLastError();

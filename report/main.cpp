@@ -4,6 +4,7 @@
 #include "report/classview.h"
 #include "report/csvreport.h"
 #include "report/htmlreport.h"
+#include "report/interruption.h"
 #include "report/reportfile.h"
 #include "report/reportfolder.h"
 #include "report/terminaltext.h"
@@ -179,6 +180,7 @@ std::optional<int> parseArguments(const QStringList& args, char* argv[], Options
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    report::interruption::install();
     Options options;
     if (const auto status = parseArguments(QCoreApplication::arguments(), argv, options)) {
         return *status;

@@ -1,6 +1,7 @@
 #include "report/reportfile.h"
 
 #include "records/durablefile.h"
+#include "report/interruption.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -35,6 +36,9 @@ protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override {
         for (qint64 done = 0; done < size;) {
+            if (interruption::interrupted()) { // the writer takes back what it made, and the program ends
+                return -1;
+            }
             const qint64 wrote = m_file.write(data + done, size - done);
             if (wrote <= 0) {
                 return -1;
@@ -102,6 +106,7 @@ QString outputTarget(const QString& path) {
 }
 
 std::optional<QString> writeReportFile(const QString& path, const std::function<bool(QIODevice&)>& write) {
+    const interruption::Deferred deferred;
     // the program's own standard output, whatever it leads to: opened again by its name, a file given with >> would be
     // written from its start, and one given with > replaced rather than written
     if (path == u"-" || path == u"/dev/stdout" || path == u"/dev/fd/1" || path == u"/proc/self/fd/1") {

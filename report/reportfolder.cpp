@@ -1,6 +1,7 @@
 #include "report/reportfolder.h"
 
 #include "records/durablefile.h"
+#include "report/interruption.h"
 #include "report/reportfile.h"
 
 #include <QDir>
@@ -99,6 +100,9 @@ void removeEarlierPages(const QDir& folder, const std::set<QString>& written,
 
 std::optional<FolderFailure> writeReportFolder(const QString& folder, const std::vector<ReportPage>& pages,
                                                const std::function<void(const QString&)>& tell) {
+    // an interruption stops the writing of pages, which then go with the working folder; once pages are being put in
+    // place, it waits for the last of them
+    const interruption::Deferred deferred;
     const QDir dir(folder);
     const WorkFolder work(dir);
     if (QFileInfo::exists(work.plan())) {

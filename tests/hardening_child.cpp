@@ -42,9 +42,13 @@
 #include <iostream>
 #include <string>
 
-#include <unistd.h>
 #ifdef Q_OS_WIN
+#include <QDir>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -80,12 +84,23 @@ int rating(int argc, char* argv[]) {
     QApplication app(argc, argv);
     ScriptedPlatform platform;
     platform.answers = {QStringLiteral("A"), QString(), QStringLiteral("1"), QStringLiteral("2")};
+#ifdef Q_OS_WIN
+    // the default folder is c:\tavimora whatever the home folder: the run types the one in $HOME instead
+    const QString folder = QString::fromLocal8Bit(qgetenv("HOME")) + QStringLiteral("/tavimora");
+    QDir().mkpath(folder);
+    platform.answers = {QStringLiteral("A"), QStringLiteral("1"), QDir::toNativeSeparators(folder), QStringLiteral("1"),
+                        QStringLiteral("2")};
+#endif
     platform.onInputBox = [](const QString& prompt) {
         if (prompt.startsWith(QStringLiteral("Rate the quality of your self-critique"))) {
             std::puts("rating box open");
             std::fflush(stdout);
             for (;;) {
+#ifdef Q_OS_WIN
+                ::Sleep(INFINITE);
+#else
                 ::pause();
+#endif
             }
         }
     };
@@ -190,6 +205,9 @@ int lock(const QString& path) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdout), _O_BINARY); // the lines it says end as the test reads them, without a CR
+#endif
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mode == u"append") {
         QStringList args;

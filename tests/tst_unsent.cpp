@@ -334,7 +334,7 @@ void TestUnsent::start_recoversDraftsOfEndedRuns_tellsOnce() {
             writeFile(folder + QStringLiteral("/.unsent_A.777-ab.draft"), keptstore::draftBytes(draft(newDraft)));
         }
         ScriptedPlatform again;
-        again.answers = QStringList{"A", "", "1"};
+        again.answers = run.inThisFolder({"A", "", "1"});
         Form1 againForm(again);
         againForm.setDocumentText(fixtures::smallDocument());
         QVERIFY(againForm.load());
@@ -350,8 +350,7 @@ void TestUnsent::start_recoversDraftsOfEndedRuns_tellsOnce() {
             QCOMPARE(again.messages.size(), 1);
             QVERIFY2(again.messages.first().startsWith(QStringLiteral("1 text that you typed and did not enter was "
                                                                       "kept in\n") +
-                                                       QDir::toNativeSeparators(run.folder()) +
-                                                       QStringLiteral("/unsent_A.txt")),
+                                                       TestRun::shown(run.folder() + QStringLiteral("/unsent_A.txt"))),
                      qPrintable(again.messages.first()));
         }
     }

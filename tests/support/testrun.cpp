@@ -17,6 +17,7 @@ TestRun::TestRun(const QStringList& answers, const QString& document) : m_oldHom
         QDir().mkpath(folder());
         platform.answers[1] = QStringLiteral("1");
         platform.answers.insert(2, QDir::toNativeSeparators(folder()));
+        addedBoxes = 1;
     }
 #endif
     form = std::make_unique<Form1>(platform);
@@ -28,6 +29,20 @@ TestRun::TestRun(const QStringList& answers, const QString& document) : m_oldHom
 TestRun::~TestRun() {
     form.reset();
     qputenv("HOME", m_oldHome);
+}
+
+QStringList TestRun::inThisFolder(QStringList answers) const {
+#ifdef Q_OS_WIN
+    if (answers.size() >= 2 && answers[1] != u"1") {
+        answers[1] = QStringLiteral("1");
+        answers.insert(2, QDir::toNativeSeparators(folder()));
+    }
+#endif
+    return answers;
+}
+
+QString TestRun::shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
 }
 
 bool TestRun::start() {

@@ -27,6 +27,14 @@ public:
     QByteArray file(const QString& name) const;
     bool exists(const QString& name) const;
 
+    // The start-up boxes that the test adds: on Windows the folder box, where a fresh folder is typed in place of
+    // the machine's own c:\tavimora.
+    int addedBoxes = 0;
+    // A path as the program shows it to the student: with the system's separators.
+    static QString shown(const QString& path);
+    // The answers for another run of the window in this run's folder, given as this run's are.
+    QStringList inThisFolder(QStringList answers) const;
+
     ScriptedPlatform platform;
     std::unique_ptr<Form1> form;
 
