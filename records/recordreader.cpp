@@ -4,6 +4,8 @@
 #include "records/recordblocks.h"
 #include "records/recordlines.h"
 
+#include <QDate>
+
 // How a file is read. A block's lines are recognised by their fixed texts: the record separator followed by a time
 // line opens a response or note block; a line followed by "assignment #" and the heading that number opens is a
 // header. The entry runs to the record separator that stands right before the RESPONSE or NOTES label.
@@ -36,6 +38,15 @@ namespace recordreader {
 namespace {
 
 using namespace recordlines;
+
+// "mm-dd-yyyy" or "hh:mm:ss" as the reader found them: digits in place, but maybe not a day or a time of day.
+bool isPossibleDate(QStringView mmddyyyy) {
+    return QDate(mmddyyyy.sliced(6, 4).toInt(), mmddyyyy.sliced(0, 2).toInt(), mmddyyyy.sliced(3, 2).toInt()).isValid();
+}
+
+bool isPossibleTime(QStringView hhmmss) {
+    return hhmmss.sliced(0, 2).toInt() < 24 && hhmmss.sliced(3, 2).toInt() < 60 && hhmmss.sliced(6, 2).toInt() < 60;
+}
 
 class Parser {
 public:
@@ -252,6 +263,9 @@ private:
             b.headingLine = join(k, titleAt);
             b.title = titleAt < dateAt ? m_lines[titleAt].toString() : QString();
             b.date = trimmedRight(m_lines[dateAt]).toString();
+            if (!isPossibleDate(b.date)) {
+                problem(dateAt, QStringLiteral("an impossible date \"%1\": the run's day is not known").arg(b.date));
+            }
             end = dateAt + 1;
         } else {
             // cut short: the heading and the title as far as they go
@@ -276,6 +290,9 @@ private:
         qsizetype k = opening == Opening::Whole || opening == Opening::NoTime ? i + 1 : i;
         if (opening == Opening::Whole || opening == Opening::NoSeparator) {
             b.time = m_lines[k].sliced(indentOf(m_lines[k]), 8).toString();
+            if (!isPossibleTime(b.time)) {
+                problem(k, QStringLiteral("an impossible time \"%1\": the block's time is not known").arg(b.time));
+            }
             ++k;
         } else {
             b.complete = false;
@@ -284,6 +301,11 @@ private:
         bool noteDate = false;
         if (k < limit && is(k, Line::DateTime)) {
             b.noteDateTime = m_lines[k].sliced(indentOf(m_lines[k]), 18).toString();
+            if (!isPossibleDate(QStringView(b.noteDateTime).first(10)) ||
+                !isPossibleTime(QStringView(b.noteDateTime).sliced(10))) {
+                problem(k, QStringLiteral("an impossible date or time \"%1\": the note's day is not known")
+                               .arg(b.noteDateTime));
+            }
             noteDate = true;
             ++k;
         } else if (k + 2 < limit && is(k, Line::Blank) && is(k + 1, Line::Blank) && is(k + 2, Line::QuestionNumber)) {
@@ -376,6 +398,14 @@ private:
                 b.ratingText = shared(afterLabel(last, recordblocks::selfCritiqueLabel, selfCritiqueLabelText));
             }
             if (b.rating != Rating::None) {
+                const QString& label = b.rating == Rating::Confidence ? confidenceLabelText : selfCritiqueLabelText;
+                if (!last.startsWith(label)) {
+                    problem(textEnd - 1, QStringLiteral("the rating label is typed \"%1\", in other letter case: read "
+                                                        "as the %2 rating")
+                                             .arg(last.first(label.size()), b.rating == Rating::Confidence
+                                                                                ? QStringLiteral("confidence")
+                                                                                : QStringLiteral("self-critique")));
+                }
                 --textEnd;
             }
         }

@@ -111,4 +111,10 @@ private:
 // Seconds since midnight from "hh:mm:ss"; -1 when it is not a time.
 int secondsOf(QStringView time);
 
+// A rating as the number it reads as, 0 to 3; -1 for any other text. The rating box takes any text: "3", and also
+// "3.0", "03", "+3" and full-width digits, read as the number they plainly are.
+int ratingNumber(QStringView typed);
+// The rating is one digit from 0 to 3, blanks around it aside, as the rating box asks for.
+bool isPlainRating(QStringView typed);
+
 } // namespace report

@@ -268,12 +268,14 @@ void grid(Out& out, const Context& context, std::size_t a, std::size_t part) {
             const int c = q.confidence ? ratingValue(q.confidence->ratingText) : -1;
             const int k = q.critique ? ratingValue(q.critique->ratingText) : -1;
             const bool missing = q.responses == 0 && av.doc->groups[g].kind == DocGroup::Kind::Question;
+            // a record the document could not place may be this question's response: the cell leads to it
+            const bool unplaced = missing && cell.unplaced > 0;
             out.put(missing ? "<td class=\"missing\"><a href=\""
                             : (overConfident(c, k) ? "<td class=\"alert\"><a href=\"" : "<td><a href=\""));
-            context.studentQuestionHref(out, s, a, g);
+            context.studentQuestionHref(out, s, a, unplaced ? av.doc->groups.size() : g);
             out.put("\">");
             if (missing) {
-                out.put("none");
+                out.put(unplaced ? "not placed" : "none");
             } else {
                 rating(out, q.confidence);
                 rating(out, q.critique);

@@ -3,6 +3,7 @@
 #include "report/classview.h"
 #include "report/csvreport.h"
 #include "report/htmlreport.h"
+#include "report/issuelines.h"
 #include "report/reportfile.h"
 #include "report/terminaltext.h"
 
@@ -199,10 +200,12 @@ int main(int argc, char* argv[]) {
             ++filesRead;
         }
     }
-    const report::ClassRecords records = reader.finish();
-    for (const report::Issue& issue : records.issues) {
-        say(issue.line > 0 ? QStringLiteral("%1:%2: %3").arg(issue.file).arg(issue.line).arg(issue.message)
-                           : QStringLiteral("%1: %2").arg(issue.file, issue.message));
+    report::ClassRecords records = reader.finish();
+    const report::Document document = report::Document::carried();
+    const report::ClassView view = report::buildView(records, document);
+    report::tellUnplaced(records, view, document);
+    for (const QString& line : report::issueLines(records)) {
+        say(line);
     }
     if (filesRead > 100 || !records.notRead.empty()) {
         say(QStringLiteral("qadrill-report: read %1 files, %2 of them with records, of %3 students; %4 not read")
@@ -216,8 +219,6 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    const report::Document document = report::Document::carried();
-    const report::ClassView view = report::buildView(records, document);
     if (onePage(options.output)) {
         if (!writeFile(options.output,
                        [&](QIODevice& device) { return report::writeHtmlReport(records, view, device); })) {

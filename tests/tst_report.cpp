@@ -695,8 +695,8 @@ void TestReport::program_data() {
     QTest::newRow("every file in a folder read or listed, with -r")
         << QStringList{"-r", "-o", out, "{dir}/mixed"} << 0
         << "mixed/send_0109Ann_Lee.txt: not read: a FIFO|send_0110Ann_Lee.txt: not read: a link to nothing|"
-           "notes_Ann_Lee.txt: not read: a notes file|essay.pdf: not read: the name is not a record file's|"
-           "mixed/\\x1b]0;owned\\x07<U+202E>.txt: not read|.Trash-1000: not read: a trash folder|"
+           "notes_Ann_Lee.txt: not read: a notes file|2 files not read: the name is not a record file's: |"
+           "mixed/essay.pdf|mixed/\\x1b]0;owned\\x07<U+202E>.txt, |.Trash-1000: not read: a trash folder|"
            ".hidden: not read: a hidden folder|is taken as \"Ann_Lee\"|4 students; 7 not read"
         << "Cy Platform|Jos\\xe9|not read: a FIFO";
     QTest::newRow("a folder without -r lists its subfolders")
