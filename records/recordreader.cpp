@@ -123,7 +123,9 @@ private:
 
     // Where a block plainly starts although its opening is damaged: a record separator followed, within a few lines
     // and with no other fixed separator or time line between, by the record separator and label that end an entry
-    // (the block lost its time line); or that record separator and label alone (the block lost all before them).
+    // (the block lost its time line); a time line followed so (it lost its record separator, as when the block before
+    // it was cut short within a line and the next one written on); or that record separator and label alone (the
+    // block lost all before them).
     void findOpenings() {
         m_opens.assign(m_lines.size(), 0);
         qsizetype ahead = -1; // the record separator before a label, with nothing fixed between it and here
@@ -137,6 +139,10 @@ private:
                     m_opens[static_cast<std::size_t>(i)] = withoutTime;
                 }
                 ahead = beforeLabel ? i : -1;
+            } else if (k == Line::Time && ahead > i + 1 && ahead - i <= 64) {
+                // the time line is there, the record separator before it gone: a line cut short ran into it
+                m_opens[static_cast<std::size_t>(i)] = withoutSeparator;
+                ahead = -1;
             } else if (k == Line::ClosingSeparator || k == Line::Time || k == Line::DateTime || k == Line::Assignment) {
                 ahead = -1;
             }
@@ -187,6 +193,7 @@ private:
 
     static constexpr unsigned char withoutTime = 1;
     static constexpr unsigned char withoutEntry = 2;
+    static constexpr unsigned char withoutSeparator = 4;
 
     bool isLabel(qsizetype i) const { return i < n() && (is(i, Line::ResponseLabel) || is(i, Line::NotesLabel)); }
     unsigned char opens(qsizetype i) const { return i < n() ? m_opens[static_cast<std::size_t>(i)] : 0; }
@@ -354,7 +361,7 @@ private:
         b.kind = note ? BlockKind::Note : BlockKind::Response;
         const qsizetype textStart = note ? labelAt : labelAt + 1;
         const qsizetype firstClosing = note ? labelAt + 1 : labelAt + 2; // a response has at least one line
-        const qsizetype textLimit = nextStart(textStart, withoutTime | withoutEntry);
+        const qsizetype textLimit = nextStart(textStart, withoutTime | withoutEntry | withoutSeparator);
 
         qsizetype closingAt = -1;
         qsizetype lastClosing = -1;

@@ -146,9 +146,7 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
         m_records.issues.push_back({path, p.line, std::move(p.message), std::move(p.text)});
     }
     // names that differ only in letter case (or in a copy suffix, already gone) are one student's
-    const bool copySuffix =
-        name.role != FileRole::Other &&
-        !QFileInfo(path).fileName().contains(name.student + QStringLiteral(".txt"), Qt::CaseInsensitive);
+    const bool copySuffix = name.role != FileRole::Other && name.copySuffix;
     const QString folded = name.student.toCaseFolded();
     m_names[folded].push_back({name.student, path, copySuffix});
     name.student = folded;
@@ -275,14 +273,35 @@ ClassRecords ClassReader::finish() {
         }
         const QString key = p.student + QChar(0) + matchForm(p.run.filler) + QChar(0) + p.run.assignmentNbr + QChar(0) +
                             QString::number(p.run.date.isValid() ? p.run.date.toJulianDay() : 0);
+        // of the runs this one may be a copy of, the one that holds most of its blocks
         std::vector<std::size_t>& alike = runAt[key];
-        const auto same = std::find_if(alike.begin(), alike.end(),
-                                       [&](std::size_t r) { return sameText(s.runs[r].filler, p.run.filler); });
-        if (same == alike.end()) {
+        std::size_t same = s.runs.size();
+        std::size_t held = 0;
+        const auto fillers = std::count_if(alike.begin(), alike.end(),
+                                           [&](std::size_t r) { return sameText(s.runs[r].filler, p.run.filler); });
+        for (const std::size_t r : alike) {
+            if (!sameText(s.runs[r].filler, p.run.filler)) {
+                continue;
+            }
+            if (fillers == 1) {
+                same = r;
+                break;
+            }
+            const auto count = static_cast<std::size_t>(
+                std::count_if(p.run.records.begin(), p.run.records.end(), [&](const Record& x) {
+                    return std::any_of(s.runs[r].records.begin(), s.runs[r].records.end(),
+                                       [&](const Record& y) { return closeInTime(x, y) && sameCopy(x, y); });
+                }));
+            if (same == s.runs.size() || count > held) {
+                same = r;
+                held = count;
+            }
+        }
+        if (same == s.runs.size()) {
             alike.push_back(s.runs.size());
             s.runs.push_back(std::move(p.run));
         } else {
-            mergeInto(s.runs[*same].records, p.run.records, m_records);
+            mergeInto(s.runs[same].records, p.run.records, m_records);
         }
     }
     // blocks found before any header: each is kept unless a run of the student holds it already

@@ -69,8 +69,9 @@ enum class FileRole { Master, Send, Notes, Other };
 
 struct FileName {
     FileRole role = FileRole::Other;
-    QString student; // the name part, without a copy suffix such as " (1)"
-    int month = 0;   // a send file's day, 0 for the others
+    QString student;         // the name part, without a copy suffix such as " (1)"
+    bool copySuffix = false; // the name had one
+    int month = 0;           // a send file's day, 0 for the others
     int day = 0;
 };
 

@@ -91,7 +91,9 @@ FileName classify(const QString& fileName) {
         f.day = name.mid(7, 2).toInt();
         f.student = name.mid(9).toString();
     }
+    const qsizetype size = f.student.size();
     f.student = withoutCopySuffix(f.student);
+    f.copySuffix = f.student.size() != size;
     return f;
 }
 

@@ -140,6 +140,12 @@ QStringList smallDocument() {
         "`q001.  What is 2 + 3?",
         "`a5",
         "end program",
+        "",
+        "003.  Geometry",
+        QStringLiteral("`q001.  A rectangle 2 \u00d7 3 cm, the side of a square of the same area: \u221a6 cm? Why is "
+                       "it so, and what is the square\u2019s diagonal?"),
+        QStringLiteral("`a6 cm\u00b2; the diagonal, 2\u221a3 cm"),
+        "end program",
     };
 }
 
@@ -435,35 +441,39 @@ void TestReport::classRecords_eachRecordOnce_data() {
     QTest::addColumn<int>("records");
     QTest::addColumn<int>("withNumber");     // records that know their question number from a master file
     QTest::addColumn<QStringList>("issues"); // file:line of each problem
+    // per student, each run's records in order, by their rating ("c2", "s3", "-" for none, "n" for a note);
+    // empty: not compared
+    QTest::addColumn<QString>("runs");
     const QString f1 = "[v\xba\xba\xba";
     const QString f2 = "[v\xbb\xbb";
     const QByteArray masterA = runFile(true, f1, "001", runA);
     const QByteArray sendA = runFile(false, f1, "001", runA);
     using Files = QList<QPair<QString, QByteArray>>;
     QTest::newRow("master and send of one run")
-        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", sendA}} << 1 << 4 << 3 << QStringList{};
+        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", sendA}} << 1 << 4 << 3 << QStringList{} << "";
     QTest::newRow("send read before master")
-        << Files{{"send_0107Ann.txt", sendA}, {"masterFile_Ann.txt", masterA}} << 1 << 4 << 3 << QStringList{};
+        << Files{{"send_0107Ann.txt", sendA}, {"masterFile_Ann.txt", masterA}} << 1 << 4 << 3 << QStringList{} << "";
     QTest::newRow("a copy of a send file")
-        << Files{{"send_0107Ann.txt", sendA}, {"copy/send_0107Ann.txt", sendA}} << 1 << 4 << 0 << QStringList{};
+        << Files{{"send_0107Ann.txt", sendA}, {"copy/send_0107Ann.txt", sendA}} << 1 << 4 << 0 << QStringList{} << "";
     QTest::newRow("send file a second later than the master")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, f1, "001", shifted(runA, 1))}}
-        << 1 << 4 << 3 << QStringList{};
+        << 1 << 4 << 3 << QStringList{} << "";
     QTest::newRow("send file without its header")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", runA)}} << 1
-        << 4 << 3 << QStringList{};
+        << 4 << 3 << QStringList{} << "";
     QTest::newRow("a block only in the send file")
         << Files{{"masterFile_Ann.txt", runFile(true, f1, "001", runA.mid(0, 3))}, {"send_0107Ann.txt", sendA}} << 1
-        << 4 << 2 << QStringList{};
+        << 4 << 2 << QStringList{} << "";
     QTest::newRow("two runs on two days, master and send files")
         << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runB, "01-08-2026")},
                  {"send_0107Ann.txt", sendA},
                  {"send_0108Ann.txt", runFile(false, f2, "001", runB, "01-08-2026")}}
-        << 1 << 5 << 4 << QStringList{};
+        << 1 << 5 << 4 << QStringList{} << "";
     QTest::newRow("the same presses in two runs count twice")
-        << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runA)}} << 1 << 8 << 6 << QStringList{};
+        << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runA)}} << 1 << 8 << 6 << QStringList{}
+        << "";
     QTest::newRow("two students with the same run")
-        << Files{{"send_0107Ann.txt", sendA}, {"send_0107Bo.txt", sendA}} << 2 << 8 << 0 << QStringList{};
+        << Files{{"send_0107Ann.txt", sendA}, {"send_0107Bo.txt", sendA}} << 2 << 8 << 0 << QStringList{} << "";
     QList<Press> accented = runA;
     accented[0].text = QStringLiteral("5, d\u00e9j\u00e0 vu  ");
     const QByteArray masterX = runFile(true, f1, "001", accented);
@@ -485,28 +495,90 @@ void TestReport::classRecords_eachRecordOnce_data() {
     accentedB[0].text = QStringLiteral("d\u00e9j\u00e0");
     const QByteArray sendB = runFile(false, f2, "001", accentedB, "01-08-2026");
     QTest::newRow("a copy saved in ASCII, letters lost to ?")
-        << Files{{"masterFile_Ann.txt", masterX}, {"send_0107Ann.txt", sendAscii}} << 1 << 4 << 3 << QStringList{};
+        << Files{{"masterFile_Ann.txt", masterX}, {"send_0107Ann.txt", sendAscii}} << 1 << 4 << 3 << QStringList{}
+        << "";
     QTest::newRow("a copy without trailing blanks, with LF ends")
         << Files{{"send_0107Ann.txt", sendStripped}, {"masterFile_Ann.txt", masterX}} << 1 << 4 << 3
-        << QStringList{"send_0107Ann.txt:1"};
+        << QStringList{"send_0107Ann.txt:1"} << "";
     QTest::newRow("re-saved as UTF-8, a later run appended in Windows-1252")
         << Files{{"masterFile_Ann.txt", masterX + runFile(true, f2, "001", accentedB, "01-08-2026")},
                  {"send_0107Ann.txt", codepage::decode(runFile(false, f1, "001", accented)).toUtf8() + sendB}}
         << 1 << 5 << 4
         << QStringList{"send_0107Ann.txt:11", // where the letters beyond ASCII are
-                       QStringLiteral("send_0107Ann.txt:%1").arg(sendAscii.count('\n') + 11)};
+                       QStringLiteral("send_0107Ann.txt:%1").arg(sendAscii.count('\n') + 11)}
+        << "";
     QTest::newRow("copies that differ otherwise: both kept, both named")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, f1, "001", changed)}} << 1 << 5
-        << 3 << QStringList{"send_0107Ann.txt:14", "masterFile_Ann.txt:17"};
+        << 3 << QStringList{"send_0107Ann.txt:14", "masterFile_Ann.txt:17"} << "";
     QTest::newRow("copies that differ otherwise, one without its header")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", changed)}} << 1
-        << 5 << 3 << QStringList{"send_0107Ann.txt:9", "masterFile_Ann.txt:17"};
+        << 5 << 3 << QStringList{"send_0107Ann.txt:9", "masterFile_Ann.txt:17"} << "";
     QTest::newRow("names in another case and with a copy suffix are one student")
         << Files{{"send_0107Ann.txt", sendA}, {"send_0107ANN (1).txt", sendA}} << 1 << 4 << 0
-        << QStringList{"send_0107ANN (1).txt:0"};
+        << QStringList{"send_0107ANN (1).txt:0"} << "";
     QTest::newRow("a name a course platform prefixed")
         << Files{{"Ann_1234_assignsubmission_file_send_0107Ann.txt", sendA}, {"masterFile_Ann.txt", masterA}} << 1 << 4
-        << 3 << QStringList{};
+        << 3 << QStringList{} << "";
+
+    // one student, one run: the names a copy or a resubmission gets
+    const QByteArray sendB2 = runFile(false, f2, "001", runB, "01-08-2026");
+    for (const char* copy : {"-1", " - Copy", " copy", " copy 2", " 2", "_v2", ".txt", " (1) - Copy",
+                             " (Ann_Lee's conflicted copy 2026-01-08)"}) {
+        const QString name = QStringLiteral("send_0108Ann_Lee%1.txt").arg(copy);
+        QTest::newRow(qPrintable(QStringLiteral("a resubmission named \"%1\"").arg(name)))
+            << Files{{"send_0107Ann_Lee.txt", sendA}, {name, sendB2}} << 1 << 5 << 0 << QStringList{name + ":0"}
+            << "Ann Lee: c2 s3 n c3 | c1";
+    }
+    for (const char* late : {"LATE_", "LATE", "late "}) {
+        const QString name = QStringLiteral("%1send_0108Ann_Lee.txt").arg(late);
+        QTest::newRow(qPrintable(QStringLiteral("a resubmission named \"%1\"").arg(name)))
+            << Files{{"send_0107Ann_Lee.txt", sendA}, {name, sendB2}} << 1 << 5 << 0 << QStringList{}
+            << "Ann Lee: c2 s3 n c3 | c1";
+    }
+    // a run is its day and its exact filler
+    const QString g1 = QStringLiteral("[v\u00ba\u00ba\u00ba");
+    const QString g2 = QStringLiteral("[v\u00bb\u00bb\u00bb");
+    const QByteArray masterG = runFile(true, g1, "001", runA);
+    QTest::newRow("two runs whose fillers fold alike, on two days")
+        << Files{{"masterFile_Ann.txt", masterG + runFile(true, g2, "001", runB, "01-08-2026")}} << 1 << 5 << 4
+        << QStringList{} << "Ann: c2 s3 n c3 | c1";
+    QTest::newRow("two runs whose fillers fold alike, on one day")
+        << Files{{"masterFile_Ann.txt", masterG + runFile(true, g2, "001", runB)}} << 1 << 5 << 4 << QStringList{}
+        << "Ann: c2 s3 n c3 | c1";
+    QTest::newRow("an ASCII copy of the second of two such runs joins the run it copies")
+        << Files{{"masterFile_Ann.txt", masterG + runFile(true, g2, "001", runB)},
+                 {"send_0107Ann.txt", runFile(false, "[v???", "001", runB)}}
+        << 1 << 5 << 4 << QStringList{} << "Ann: c2 s3 n c3 | c1";
+    // damage: each told with its file and line, every record kept
+    QByteArray cut = sendA;
+    cut.remove(cut.indexOf("confidence assessment:  2"), cut.indexOf("\r\n", cut.indexOf(closingSeparator.toLatin1())) +
+                                                             2 - cut.indexOf("confidence assessment:  2"));
+    QTest::newRow("a block cut short, the next given answer's block right after it")
+        << Files{{"send_0107Ann.txt", cut}} << 1 << 4 << 0 << QStringList{"send_0107Ann.txt:6"} << "Ann: - s3 n c3";
+    QByteArray cutInLine = sendA;
+    cutInLine.remove(cutInLine.indexOf("\r\nconfidence assessment:  2"),
+                     cutInLine.indexOf("\r\n", cutInLine.indexOf(closingSeparator.toLatin1())) + 2 -
+                         cutInLine.indexOf("\r\nconfidence assessment:  2"));
+    QTest::newRow("a block cut short within a line, the next block written on in that line")
+        << Files{{"send_0107Ann.txt", cutInLine}} << 1 << 4 << 0
+        << QStringList{"send_0107Ann.txt:6", "send_0107Ann.txt:12"} << "Ann: - s3 n c3";
+    const QByteArray later = runFile(true, QString(), "001", shifted(runB, -3600));
+    QTest::newRow("a second header deleted: the time goes back")
+        << Files{{"masterFile_Ann.txt", masterA + later}} << 1 << 5 << 4
+        << QStringList{QStringLiteral("masterFile_Ann.txt:%1").arg(masterA.count('\n') + 1)} << "Ann: c2 s3 n c3 c1";
+    QTest::newRow("a run past midnight is no deleted header")
+        << Files{{"masterFile_Ann.txt", runFile(true, f1, "001", shifted(runA, 14 * 3600) + shifted(runB, 15 * 3600))}}
+        << 1 << 5 << 4 << QStringList{} << "Ann: c2 s3 n c3 c1";
+    QByteArray retyped = sendA;
+    retyped.replace("confidence assessment:  3", "Confidence Assessment:  3");
+    retyped.replace("self critique assessment: ", "SELF CRITIQUE assessment:");
+    QTest::newRow("rating labels retyped in other letter case")
+        << Files{{"send_0107Ann.txt", retyped}} << 1 << 4 << 0
+        << QStringList{"send_0107Ann.txt:20", "send_0107Ann.txt:35"} << "Ann: c2 s3 n c3";
+    const QList<Press> impossible = {{"24:00:00", "`q001.  What is 2 + 3?", "5", "c2", false, 10001}};
+    QTest::newRow("an impossible date and time")
+        << Files{{"send_0230Ann.txt", runFile(false, f1, "001", impossible, "02-30-2026")}} << 1 << 1 << 0
+        << QStringList{"send_0230Ann.txt:5", "send_0230Ann.txt:7"} << "Ann: c2";
 }
 
 void TestReport::classRecords_eachRecordOnce() {
@@ -516,6 +588,7 @@ void TestReport::classRecords_eachRecordOnce() {
     QFETCH(int, records);
     QFETCH(int, withNumber);
     QFETCH(QStringList, issues);
+    QFETCH(QString, runs);
     report::ClassReader reader;
     for (const auto& [name, bytes] : files) {
         QVERIFY(reader.add("/class/" + name, bytes));
@@ -529,14 +602,27 @@ void TestReport::classRecords_eachRecordOnce() {
     QCOMPARE(static_cast<int>(read.students.size()), students);
     int total = 0;
     int numbered = 0;
+    QStringList shape;
     for (const report::Student& s : read.students) {
+        QStringList shapes;
         for (const report::Run& run : s.runs) {
+            QStringList shown;
             for (const report::Record& r : run.records) {
                 ++total;
                 numbered += r.questionNumber ? 1 : 0;
-                QCOMPARE(r.date.isValid(), !run.filler.isEmpty() || r.kind == recordreader::BlockKind::Note);
+                QCOMPARE(r.date.isValid(), run.date.isValid() || r.kind == recordreader::BlockKind::Note);
+                QVERIFY(!r.entry.isEmpty()); // each keeps the line it was written after, so its question
+                shown << (r.kind == recordreader::BlockKind::Note          ? QStringLiteral("n")
+                          : r.rating == recordreader::Rating::Confidence   ? "c" + r.ratingText.trimmed()
+                          : r.rating == recordreader::Rating::SelfCritique ? "s" + r.ratingText.trimmed()
+                                                                           : QStringLiteral("-"));
             }
+            shapes << shown.join(' ');
         }
+        shape << s.name + ": " + shapes.join(" | ");
+    }
+    if (!runs.isEmpty()) {
+        QCOMPARE(shape.join("; "), runs);
     }
     QCOMPARE(total, records);
     QCOMPARE(numbered, withNumber);
@@ -577,7 +663,7 @@ void TestReport::placement_byEntryThenQuestionNumber_data() {
                                                          << "c2" << 0.0 << "001 q002";
     QTest::newRow("no header, a line of two assignments") << ""
                                                           << "`q001.  What is 2 + 3?"
-                                                          << "c2" << 0.0 << "unknown unplaced";
+                                                          << "c2" << 0.0 << "unknown unplaced, told at 1";
     QTest::newRow("no header, the master's number decides") << ""
                                                             << "`q001.  What is 2 + 3?"
                                                             << "c2" << 20001.0 << "002 q001";
@@ -590,10 +676,43 @@ void TestReport::placement_byEntryThenQuestionNumber_data() {
         << "s1" << 10002.0 << "001 q002 after the answer by number";
     QTest::newRow("line not in the document, no number") << "001"
                                                          << "`q009.  Gone."
-                                                         << "c1" << 0.0 << "001 unplaced";
+                                                         << "c1" << 0.0 << "001 unplaced, told at 6";
     QTest::newRow("assignment not in the document") << "009"
                                                     << "`q001.  What is 2 + 3?"
-                                                    << "c1" << 0.0 << "009 unplaced";
+                                                    << "c1" << 0.0 << "009 unplaced, told at 6";
+    // as an editor or a transport left the line
+    QTest::newRow("trailing blanks") << "001"
+                                     << "`q001.  What is 2 + 3?  \t"
+                                     << "c2" << 0.0 << "001 q001";
+    QTest::newRow("the given answer with trailing blanks") << "001"
+                                                           << "5. "
+                                                           << "s2" << 0.0 << "001 q001 after the answer";
+    const QString square = smallDocument().filter("rectangle").first();
+    QTest::newRow("a long line wrapped by an editor")
+        << "003" << QString(square).replace("square of", "square\r\nof").replace(" Why", "\r\nWhy") << "c2" << 0.0
+        << "003 q001";
+    QTest::newRow("wrapped with trailing blanks, LF ends")
+        << "003" << QString(square).replace("square of", "square \nof ").replace(" Why", "   \n Why") << "c2" << 0.0
+        << "003 q001";
+    // a copy saved in ASCII: the letters of the code page lost, what it spells out kept
+    QTest::newRow("letters lost to ?") << "003"
+                                       << QString(square).replace(QChar(0x2019), u'?').replace(QChar(0xd7), u'?')
+                                       << "c2" << 0.0 << "003 q001";
+    QTest::newRow("letters lost to ? in a line no header names")
+        << ""
+        << codepage::decode(codepage::encode(smallDocument().filter("diagonal,").first().mid(2)))
+               .replace(QChar(0xb2), u'?')
+        << "s1" << 0.0 << "003 q001 after the answer";
+    QTest::newRow("another line of the assignment is not taken for it") << "001"
+                                                                        << "`q002.  Double it twice."
+                                                                        << "c1" << 0.0 << "001 unplaced, told at 6";
+    QTest::newRow("a line of another assignment: a header may be missing") << "002"
+                                                                           << "`q002.  Double it."
+                                                                           << "c1" << 0.0 << "002 unplaced, told at 6";
+    // a response to a text line has no rating; after the given answer it is no self-critique
+    QTest::newRow("a response to a text line after the given answer") << "001"
+                                                                      << "Keep this in mind."
+                                                                      << "" << 0.0 << "001 q001";
 }
 
 void TestReport::placement_byEntryThenQuestionNumber() {
@@ -608,8 +727,10 @@ void TestReport::placement_byEntryThenQuestionNumber() {
     QVERIFY(reader.add(master ? "/c/masterFile_Ann.txt" : "/c/send_0107Ann.txt",
                        runFile(master, assignment.isEmpty() ? QString() : "[v", assignment, {press})));
     const report::ClassRecords records = reader.finish();
+    report::ClassRecords told = records;
     const report::Document document(smallDocument());
     const report::ClassView view = report::buildView(records, document);
+    report::tellUnplaced(told, view, document);
 
     QStringList found;
     for (const report::AssignmentView& a : view.assignments) {
@@ -624,8 +745,15 @@ void TestReport::placement_byEntryThenQuestionNumber() {
                              (it.entryDiffers ? " by number" : "");
             }
         }
-        for (std::size_t i = 0; i < a.unplaced.size(); ++i) {
-            found << nbr + " unplaced";
+        for (const report::Item& it : a.unplaced) {
+            // told with its file and line
+            QString where;
+            for (const report::Issue& issue : told.issues) {
+                if (issue.file == told.files[it.record->file] && issue.line == it.record->line) {
+                    where = QStringLiteral(", told at %1").arg(issue.line);
+                }
+            }
+            found << nbr + " unplaced" + where;
         }
     }
     QCOMPARE(found, QStringList{place});
