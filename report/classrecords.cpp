@@ -89,9 +89,19 @@ bool isPlainRating(QStringView typed) {
 }
 
 int ratingNumber(QStringView typed) {
-    const QStringView t = withoutBlanks(typed);
+    QStringView t = withoutBlanks(typed);
     if (t.size() == 1) {
         return t[0] >= u'0' && t[0] <= u'3' ? t[0].unicode() - u'0' : -1;
+    }
+    // the code page holds no full-width digit: the writer spells one out as "[U+FF13]"
+    QString spelled;
+    if (t.contains(u"[U+FF", Qt::CaseInsensitive)) {
+        spelled = t.toString();
+        for (char16_t c = 0xFF01; c <= 0xFF5E; ++c) {
+            spelled.replace(QStringLiteral("[U+%1]").arg(static_cast<uint>(c), 4, 16).toUpper(),
+                            QString(QChar(static_cast<char16_t>(c - 0xFEE0))), Qt::CaseInsensitive);
+        }
+        t = spelled;
     }
     // the full-width forms of ASCII, as an East Asian input method types them, stand for the ASCII characters
     const auto ascii = [&](qsizetype i) -> char16_t {

@@ -335,26 +335,54 @@ void TestReport::page_hostileFile_givesNoMarkupOfItsOwn() {
     // the name is isolated from the words around it and its override shown
     QVERIFY(page.contains("<bdi>Eve[U+202E]evil</bdi>"));
     QVERIFY(page.contains("<bdi>send_0107Eve[U+202E]evil.txt</bdi>"));
+    // the table shows the name as standard error does
+    const QString csv = QString::fromUtf8(report::csvReport(records, view));
+    QVERIFY2(
+        csv.contains(
+            "\r\nEve<U+202E>evil,009,not placed in a question,2,3,2026-01-07 09:33:00,1,3,2026-01-07 09:31:00,1\r\n"),
+        qPrintable(csv));
+    QVERIFY(!csv.contains(QChar(0x202E)));
 }
 
 void TestReport::pages_gridMarksAndLinksHold_data() {
-    QTest::addColumn<int>("responses");     // to question 001 by each of two students
-    QTest::addColumn<QStringList>("names"); // pages that must be among those written
-    QTest::newRow("a small class: one page per assignment")
-        << 1 << QStringList{"index.html", "assignment-1.html", "student-1.html", "student-2.html"};
+    QTest::addColumn<int>("responses");      // to question 001 by each of two students
+    QTest::addColumn<QStringList>("names");  // pages that must be among those written
+    QTest::addColumn<QString>("confidence"); // as typed for question 001
+    QTest::addColumn<int>("value");          // what it counts as; -1: not a rating
+    QTest::addColumn<bool>("notPlaced");     // each student also wrote after a line the document does not hold
+    const QStringList small = {"index.html", "assignment-1.html", "student-1.html", "student-2.html"};
+    QTest::newRow("a small class: one page per assignment") << 1 << small << "3" << 3 << false;
     QTest::newRow("a large question: a page per question, in parts of the class")
-        << 300 << QStringList{"index.html", "assignment-1.html", "assignment-1-q1.html", "assignment-1-q1-2.html"};
+        << 300 << QStringList{"index.html", "assignment-1.html", "assignment-1-q1.html", "assignment-1-q1-2.html"}
+        << "3" << 3 << false;
+    QTest::newRow("a record not placed: the question without a response says so") << 1 << small << "3" << 3 << true;
+    // the rating box takes any text
+    for (const QString& typed : {QStringLiteral("3.0"), QStringLiteral("03"), QStringLiteral("+3"),
+                                 QStringLiteral("\uff13"), QStringLiteral("+03.00")}) {
+        QTest::newRow(qPrintable("read as 3: " + typed)) << 1 << small << typed << 3 << false;
+    }
+    for (const QString& typed : {QStringLiteral("three"), QStringLiteral("2.5"), QStringLiteral("4"),
+                                 QStringLiteral("-1"), QStringLiteral("3 or 2")}) {
+        QTest::newRow(qPrintable("not a rating: " + typed)) << 1 << small << typed << -1 << false;
+    }
 }
 
 void TestReport::pages_gridMarksAndLinksHold() {
     QFETCH(int, responses);
     QFETCH(QStringList, names);
+    QFETCH(QString, confidence);
+    QFETCH(int, value);
+    QFETCH(bool, notPlaced);
     // sure of question 001 and then judging it poor; question 002 never answered
     QList<Press> presses;
     for (int i = 0; i < responses; ++i) {
-        presses.append({"09:30:05", "`q001.  What is 2 + 3?", QStringLiteral("try %1").arg(i), "c3", false, 10001});
+        presses.append(
+            {"09:30:05", "`q001.  What is 2 + 3?", QStringLiteral("try %1").arg(i), "c" + confidence, false, 10001});
     }
     presses.append({"09:40:00", "5.", "wrong after all", "s0", false, 10001});
+    if (notPlaced) {
+        presses.append({"09:45:00", "`q002.  Double it, as an older document put it.", "10", "c3", false, 10002});
+    }
     report::ClassReader reader;
     QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", presses)));
     QVERIFY(reader.add("/class/send_0107Bo_Ek.txt", runFile(false, "[v\xbb", "001", presses)));
@@ -364,6 +392,7 @@ void TestReport::pages_gridMarksAndLinksHold() {
     records.notRead.push_back(records.issues.size() - 1);
     const report::Document document(smallDocument());
     const report::ClassView view = report::buildView(records, document);
+    report::tellUnplaced(records, view, document);
     QMap<QString, QString> pages;
     for (const report::ReportPage& p : report::reportPages(records, view)) {
         QBuffer buffer;
@@ -377,15 +406,42 @@ void TestReport::pages_gridMarksAndLinksHold() {
     pages["one.html"] = report::htmlReport(records, view); // the one page, linked within itself
     const QString index = pages["index.html"];
     const qsizetype notRead = index.indexOf("<section id=\"not-read\">");
-    QVERIFY(notRead > 0 && index.indexOf("send_0108Cy.txt") > notRead && !index.contains("id=\"problems\""));
+    QVERIFY(notRead > 0 && index.indexOf("send_0108Cy.txt") > notRead);
+    QCOMPARE(index.contains("id=\"problems\""), confidence != u"3" || notPlaced);
     QVERIFY(index.contains("1 file not read</a>"));
     // the grid: 001 marked, its ratings written; 002 marked as left without a response; 003 is optional
     const QRegularExpression row("<tr><th><a href=\"student-1.html\"><bdi>Ann Lee</bdi></a></th>(.*)</tr>");
     const QString cells = row.match(index, index.indexOf("id=\"a1-grid\"")).captured(1);
-    QVERIFY2(cells.contains(QRegularExpression("^<td class=\"alert\"><a href=\"student-1.html#s1-a1-q1\">"
-                                               "<span class=\"v3\">3</span><span class=\"v0\">0</span></a></td>"
-                                               "<td class=\"missing\"><a href=\"[^\"]*\">none</a></td><td><a ")),
+    // the code page holds no full-width digit: the writer spells it out
+    confidence = codepage::decode(codepage::encode(confidence));
+    const QString shown = value >= 0 ? "<span class=\"v3\">3</span>"
+                                     : "<span class=\"v\"><bdi>" + confidence.left(4).toHtmlEscaped() +
+                                           (confidence.size() > 4 ? "\u2026" : "") + "</bdi></span>";
+    const QString q002 = notPlaced ? "<td class=\"missing\"><a href=\"student-1.html#s1-a1-q5\">not placed</a></td>"
+                                   : "<td class=\"missing\"><a href=\"student-1.html#s1-a1-q2\">none</a></td>";
+    QVERIFY2(cells.startsWith((value >= 0 ? "<td class=\"alert\">" : "<td>") +
+                              QStringLiteral("<a href=\"student-1.html#s1-a1-q1\">") + shown +
+                              "<span class=\"v0\">0</span></a></td>" + q002),
              qPrintable(cells));
+    // the spread counts a rating it reads, and says how many it could not
+    QVERIFY2(index.contains(value >= 0 ? "<span class=\"v2\">0</span><span class=\"v3\">2</span></td>"
+                                       : "<span class=\"v3\">0</span> 2 not read</td>"),
+             qPrintable(index));
+    // the table keeps every row's ratings as typed, those of records not placed too
+    const QString csv = QString::fromUtf8(report::csvReport(records, view));
+    QVERIFY2(csv.contains("\r\nAnn Lee,001,001,") &&
+                 csv.contains("," + report::csvField(confidence) + ",2026-01-07 09:30:05,1,0,"),
+             qPrintable(csv));
+    QCOMPARE(csv.contains("\r\nAnn Lee,001,not placed in a question,1,3,2026-01-07 09:45:00,0,,,0\r\n"), notPlaced);
+    // a rating not typed as one digit is told, with its file and line, however it is read
+    int told = 0;
+    for (const report::Issue& issue : records.issues) {
+        told += issue.line == 6 && issue.message.contains("\"" + confidence + "\"") &&
+                        issue.message.contains(value >= 0 ? "is read as 3" : "is not a number from 0 to 3")
+                    ? 1
+                    : 0;
+    }
+    QCOMPARE(told, confidence == u"3" ? 0 : 2);
     // every link leads to a page of the folder and to a place on it, which is there once
     for (auto page = pages.cbegin(); page != pages.cend(); ++page) {
         std::set<QString> ids;
