@@ -120,17 +120,18 @@ bool isQuestionNumberLine(QStringView v) {
 
 // The text after a label: after the label with its blanks, or after the label an editor stripped of them.
 QStringView afterLabel(QStringView line, const QString& label, const QString& labelText) {
-    if (line.startsWith(label)) {
+    if (line.startsWith(label, Qt::CaseInsensitive)) {
         return line.mid(label.size());
     }
     return line.mid(labelText.size());
 }
 
+// A rating label retyped in other letter case is still the label; the reader says so.
 Rating ratingOf(QStringView v) {
-    if (v.startsWith(confidenceLabelText)) {
+    if (v.startsWith(confidenceLabelText, Qt::CaseInsensitive)) {
         return Rating::Confidence;
     }
-    if (v.startsWith(selfCritiqueLabelText)) {
+    if (v.startsWith(selfCritiqueLabelText, Qt::CaseInsensitive)) {
         return Rating::SelfCritique;
     }
     return Rating::None;

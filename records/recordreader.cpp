@@ -4,6 +4,8 @@
 #include "records/recordblocks.h"
 #include "records/recordlines.h"
 
+#include <QDate>
+
 // How a file is read. A block's lines are recognised by their fixed texts: the record separator followed by a time
 // line opens a response or note block; a line followed by "assignment #" and the heading that number opens is a
 // header. The entry runs to the record separator that stands right before the RESPONSE or NOTES label.
@@ -36,6 +38,15 @@ namespace recordreader {
 namespace {
 
 using namespace recordlines;
+
+// "mm-dd-yyyy" or "hh:mm:ss" as the reader found them: digits in place, but maybe not a day or a time of day.
+bool isPossibleDate(QStringView mmddyyyy) {
+    return QDate(mmddyyyy.sliced(6, 4).toInt(), mmddyyyy.sliced(0, 2).toInt(), mmddyyyy.sliced(3, 2).toInt()).isValid();
+}
+
+bool isPossibleTime(QStringView hhmmss) {
+    return hhmmss.sliced(0, 2).toInt() < 24 && hhmmss.sliced(3, 2).toInt() < 60 && hhmmss.sliced(6, 2).toInt() < 60;
+}
 
 class Parser {
 public:
@@ -112,7 +123,9 @@ private:
 
     // Where a block plainly starts although its opening is damaged: a record separator followed, within a few lines
     // and with no other fixed separator or time line between, by the record separator and label that end an entry
-    // (the block lost its time line); or that record separator and label alone (the block lost all before them).
+    // (the block lost its time line); a time line followed so (it lost its record separator, as when the block before
+    // it was cut short within a line and the next one written on); or that record separator and label alone (the
+    // block lost all before them).
     void findOpenings() {
         m_opens.assign(m_lines.size(), 0);
         qsizetype ahead = -1; // the record separator before a label, with nothing fixed between it and here
@@ -126,6 +139,10 @@ private:
                     m_opens[static_cast<std::size_t>(i)] = withoutTime;
                 }
                 ahead = beforeLabel ? i : -1;
+            } else if (k == Line::Time && ahead > i + 1 && ahead - i <= 64) {
+                // the time line is there, the record separator before it gone: a line cut short ran into it
+                m_opens[static_cast<std::size_t>(i)] = withoutSeparator;
+                ahead = -1;
             } else if (k == Line::ClosingSeparator || k == Line::Time || k == Line::DateTime || k == Line::Assignment) {
                 ahead = -1;
             }
@@ -176,6 +193,7 @@ private:
 
     static constexpr unsigned char withoutTime = 1;
     static constexpr unsigned char withoutEntry = 2;
+    static constexpr unsigned char withoutSeparator = 4;
 
     bool isLabel(qsizetype i) const { return i < n() && (is(i, Line::ResponseLabel) || is(i, Line::NotesLabel)); }
     unsigned char opens(qsizetype i) const { return i < n() ? m_opens[static_cast<std::size_t>(i)] : 0; }
@@ -252,6 +270,9 @@ private:
             b.headingLine = join(k, titleAt);
             b.title = titleAt < dateAt ? m_lines[titleAt].toString() : QString();
             b.date = trimmedRight(m_lines[dateAt]).toString();
+            if (!isPossibleDate(b.date)) {
+                problem(dateAt, QStringLiteral("an impossible date \"%1\": the run's day is not known").arg(b.date));
+            }
             end = dateAt + 1;
         } else {
             // cut short: the heading and the title as far as they go
@@ -276,6 +297,9 @@ private:
         qsizetype k = opening == Opening::Whole || opening == Opening::NoTime ? i + 1 : i;
         if (opening == Opening::Whole || opening == Opening::NoSeparator) {
             b.time = m_lines[k].sliced(indentOf(m_lines[k]), 8).toString();
+            if (!isPossibleTime(b.time)) {
+                problem(k, QStringLiteral("an impossible time \"%1\": the block's time is not known").arg(b.time));
+            }
             ++k;
         } else {
             b.complete = false;
@@ -284,6 +308,11 @@ private:
         bool noteDate = false;
         if (k < limit && is(k, Line::DateTime)) {
             b.noteDateTime = m_lines[k].sliced(indentOf(m_lines[k]), 18).toString();
+            if (!isPossibleDate(QStringView(b.noteDateTime).first(10)) ||
+                !isPossibleTime(QStringView(b.noteDateTime).sliced(10))) {
+                problem(k, QStringLiteral("an impossible date or time \"%1\": the note's day is not known")
+                               .arg(b.noteDateTime));
+            }
             noteDate = true;
             ++k;
         } else if (k + 2 < limit && is(k, Line::Blank) && is(k + 1, Line::Blank) && is(k + 2, Line::QuestionNumber)) {
@@ -332,7 +361,7 @@ private:
         b.kind = note ? BlockKind::Note : BlockKind::Response;
         const qsizetype textStart = note ? labelAt : labelAt + 1;
         const qsizetype firstClosing = note ? labelAt + 1 : labelAt + 2; // a response has at least one line
-        const qsizetype textLimit = nextStart(textStart, withoutTime | withoutEntry);
+        const qsizetype textLimit = nextStart(textStart, withoutTime | withoutEntry | withoutSeparator);
 
         qsizetype closingAt = -1;
         qsizetype lastClosing = -1;
@@ -376,6 +405,14 @@ private:
                 b.ratingText = shared(afterLabel(last, recordblocks::selfCritiqueLabel, selfCritiqueLabelText));
             }
             if (b.rating != Rating::None) {
+                const QString& label = b.rating == Rating::Confidence ? confidenceLabelText : selfCritiqueLabelText;
+                if (!last.startsWith(label)) {
+                    problem(textEnd - 1, QStringLiteral("the rating label is typed \"%1\", in other letter case: read "
+                                                        "as the %2 rating")
+                                             .arg(last.first(label.size()), b.rating == Rating::Confidence
+                                                                                ? QStringLiteral("confidence")
+                                                                                : QStringLiteral("self-critique")));
+                }
                 --textEnd;
             }
         }

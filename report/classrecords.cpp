@@ -4,9 +4,11 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QTime>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace report {
 
@@ -92,9 +94,7 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
         m_records.issues.push_back({path, p.line, std::move(p.message), std::move(p.text)});
     }
     // names that differ only in letter case (or in a copy suffix, already gone) are one student's
-    const bool copySuffix =
-        name.role != FileRole::Other &&
-        !QFileInfo(path).fileName().contains(name.student + QStringLiteral(".txt"), Qt::CaseInsensitive);
+    const bool copySuffix = name.role != FileRole::Other && name.copySuffix;
     const QString folded = name.student.toCaseFolded();
     m_names[folded].push_back({name.student, path, copySuffix});
     name.student = folded;
@@ -147,8 +147,18 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
             if (noteDay.isValid()) {
                 day = noteDay;
             }
-        } else if (day.isValid() && r.seconds >= 0 && lastSeconds >= 0 && r.seconds < lastSeconds) {
-            day = day.addDays(1); // a run that goes on past midnight
+        } else if (r.seconds >= 0 && lastSeconds >= 0 && r.seconds < lastSeconds) {
+            if (lastSeconds >= 18 * 3600 && r.seconds + 86400 - lastSeconds <= 6 * 3600) {
+                day = day.isValid() ? day.addDays(1) : day; // a run that goes on past midnight
+            } else {
+                // a run does not go back in time: the header of the next run is likely gone
+                m_records.issues.push_back(
+                    {path, b.firstLine,
+                     QStringLiteral("the time goes back from %1 to %2 within one run: the header of a later run may "
+                                    "be missing before this block; the blocks from here on are kept in the run above")
+                         .arg(QTime(0, 0).addSecs(lastSeconds).toString(u"hh:mm:ss"), b.time),
+                     QString()});
+            }
         }
         if (r.seconds >= 0) {
             lastSeconds = r.seconds;
@@ -194,8 +204,9 @@ ClassRecords ClassReader::finish() {
         return m_records.students[*it];
     };
 
-    // runs with a header first: copies of one run share its filler line and assignment
-    QHash<QString, std::size_t> runAt; // student, filler, assignment
+    // runs with a header first: copies of one run share its filler line, assignment and date; two runs whose fillers
+    // differ only where a copy saved in ASCII has "?" are one run only when one of them has the "?"
+    QHash<QString, std::vector<std::size_t>> runAt; // student, filler in its matching form, assignment, date
     for (PendingRun& p : m_runs) {
         Student& s = studentOf(p.student);
         if (std::find(s.files.begin(), s.files.end(), p.run.file) == s.files.end()) {
@@ -208,17 +219,37 @@ ClassRecords ClassReader::finish() {
             s.runs.push_back(std::move(p.run));
             continue;
         }
-        const QString key = p.student + QChar(0) + matchForm(p.run.filler) + QChar(0) + p.run.assignmentNbr;
-        const auto it = runAt.constFind(key);
-        if (it == runAt.constEnd()) {
-            runAt.insert(key, s.runs.size());
+        const QString key = p.student + QChar(0) + matchForm(p.run.filler) + QChar(0) + p.run.assignmentNbr + QChar(0) +
+                            QString::number(p.run.date.isValid() ? p.run.date.toJulianDay() : 0);
+        // of the runs this one may be a copy of, the one that holds most of its blocks
+        std::vector<std::size_t>& alike = runAt[key];
+        std::size_t same = s.runs.size();
+        std::size_t held = 0;
+        const auto fillers = std::count_if(alike.begin(), alike.end(),
+                                           [&](std::size_t r) { return sameText(s.runs[r].filler, p.run.filler); });
+        for (const std::size_t r : alike) {
+            if (!sameText(s.runs[r].filler, p.run.filler)) {
+                continue;
+            }
+            if (fillers == 1) {
+                same = r;
+                break;
+            }
+            const auto count = static_cast<std::size_t>(
+                std::count_if(p.run.records.begin(), p.run.records.end(), [&](const Record& x) {
+                    return std::any_of(s.runs[r].records.begin(), s.runs[r].records.end(),
+                                       [&](const Record& y) { return closeInTime(x, y) && sameCopy(x, y); });
+                }));
+            if (same == s.runs.size() || count > held) {
+                same = r;
+                held = count;
+            }
+        }
+        if (same == s.runs.size()) {
+            alike.push_back(s.runs.size());
             s.runs.push_back(std::move(p.run));
         } else {
-            Run& same = s.runs[*it];
-            mergeInto(same.records, p.run.records, m_records);
-            if (!same.date.isValid()) {
-                same.date = p.run.date;
-            }
+            mergeInto(s.runs[same].records, p.run.records, m_records);
         }
     }
     // blocks found before any header: each is kept unless a run of the student holds it already
@@ -278,14 +309,36 @@ ClassRecords ClassReader::finish() {
 
     for (Student& s : m_records.students) {
         std::sort(s.files.begin(), s.files.end());
+        // a run of no known day (its header lost) stays after those of known days, in the order it was read
         auto startOf = [](const Run& run) {
-            if (!run.records.empty()) {
+            if (!run.records.empty() && run.records.front().date.isValid()) {
                 return stampOf(run.records.front());
             }
-            return (run.date.isValid() ? run.date.toJulianDay() : 0) * 86400;
+            return run.date.isValid() ? run.date.toJulianDay() * 86400 : std::numeric_limits<qint64>::max();
         };
         std::stable_sort(s.runs.begin(), s.runs.end(),
                          [&](const Run& a, const Run& b) { return startOf(a) < startOf(b); });
+    }
+    // ratings that are not one digit from 0 to 3: what is read of each is said, once for all copies of its block
+    for (const Student& s : m_records.students) {
+        for (const Run& run : s.runs) {
+            for (const Record& r : run.records) {
+                if (r.rating == recordreader::Rating::None || r.ratingText.trimmed().isEmpty() ||
+                    isPlainRating(r.ratingText)) {
+                    continue;
+                }
+                const QString which = r.rating == recordreader::Rating::Confidence
+                                          ? QStringLiteral("the confidence rating")
+                                          : QStringLiteral("the self-critique rating");
+                const int value = ratingNumber(r.ratingText);
+                addIssue(m_records.files[r.file],
+                         value >= 0 ? QStringLiteral("%1 \"%2\" is read as %3").arg(which, r.ratingText).arg(value)
+                                    : QStringLiteral("%1 \"%2\" is not a number from 0 to 3: shown as typed, not "
+                                                     "counted")
+                                          .arg(which, r.ratingText));
+                m_records.issues.back().line = r.line;
+            }
+        }
     }
     std::sort(m_records.students.begin(), m_records.students.end(), [](const Student& a, const Student& b) {
         const int byName = QString::compare(a.name, b.name, Qt::CaseInsensitive);

@@ -69,8 +69,9 @@ enum class FileRole { Master, Send, Notes, Other };
 
 struct FileName {
     FileRole role = FileRole::Other;
-    QString student; // the name part, without a copy suffix such as " (1)"
-    int month = 0;   // a send file's day, 0 for the others
+    QString student;         // the name part, without a copy suffix such as " (1)"
+    bool copySuffix = false; // the name had one
+    int month = 0;           // a send file's day, 0 for the others
     int day = 0;
 };
 
@@ -110,5 +111,11 @@ private:
 
 // Seconds since midnight from "hh:mm:ss"; -1 when it is not a time.
 int secondsOf(QStringView time);
+
+// A rating as the number it reads as, 0 to 3; -1 for any other text. The rating box takes any text: "3", and also
+// "3.0", "03", "+3" and full-width digits, read as the number they plainly are.
+int ratingNumber(QStringView typed);
+// The rating is one digit from 0 to 3, blanks around it aside, as the rating box asks for.
+bool isPlainRating(QStringView typed);
 
 } // namespace report

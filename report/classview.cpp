@@ -48,9 +48,11 @@ QString questionOfNumber(double questionNumber) {
 
 Document::Document(const QStringList& storeLines) {
     DocAssignment* current = nullptr;
-    auto add = [&](const QString& entry, int group, bool afterAnswer) {
+    auto add = [&](const QString& entry, int group, bool afterAnswer, bool text = false) {
         const int a = static_cast<int>(m_assignments.size()) - 1;
-        m_entries[asRecorded(entry)].push_back({a, group, afterAnswer});
+        const QString recorded = asRecorded(entry);
+        m_entries[recorded].push_back({a, group, afterAnswer, text});
+        m_folded[foldedEntry(recorded)].push_back({a, group, afterAnswer, text});
     };
     for (const QString& line : storeLines) {
         const markup::LineKind kind = markup::kindOf(line);
@@ -91,7 +93,7 @@ Document::Document(const QStringList& storeLines) {
             const int g = static_cast<int>(current->groups.size()) - 1;
             const bool afterAnswer = !current->groups[g].answers.isEmpty();
             (afterAnswer ? current->groups[g].textsAfter : current->groups[g].textsBefore) << line;
-            add(line, g, afterAnswer);
+            add(line, g, afterAnswer, true);
         }
     }
 }
@@ -109,23 +111,45 @@ int Document::assignmentIndex(QStringView nbr) const {
     return -1;
 }
 
-Placement Document::place(QStringView assignmentNbr, const QString& entry) const {
-    const auto it = m_entries.constFind(entry);
-    if (it == m_entries.constEnd()) {
-        return {};
+QString foldedEntry(QStringView entry) {
+    QString folded;
+    folded.reserve(entry.size());
+    for (const QChar c : entry) {
+        if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n') {
+            continue;
+        }
+        folded += c.unicode() >= 0x80 ? QChar(u'?') : c;
     }
+    return folded;
+}
+
+Placement Document::placeIn(const std::vector<Placement>& found, QStringView assignmentNbr) const {
     if (!assignmentNbr.isEmpty()) {
         const int a = assignmentIndex(assignmentNbr);
-        for (const Placement& p : *it) {
+        for (const Placement& p : found) {
             if (p.assignment == a) {
                 return p;
             }
         }
         return {};
     }
-    const int a = it->front().assignment;
-    const bool one = std::all_of(it->begin(), it->end(), [&](const Placement& p) { return p.assignment == a; });
-    return one ? it->front() : Placement{};
+    const int a = found.front().assignment;
+    const bool one = std::all_of(found.begin(), found.end(), [&](const Placement& p) { return p.assignment == a; });
+    return one ? found.front() : Placement{};
+}
+
+Placement Document::place(QStringView assignmentNbr, const QString& entry) const {
+    if (const auto it = m_entries.constFind(entry); it != m_entries.constEnd()) {
+        const Placement p = placeIn(*it, assignmentNbr);
+        if (p.assignment >= 0) {
+            return p;
+        }
+    }
+    // as an editor or a transport left it; lines that fold alike in one assignment are told apart by none of it, and
+    // the first of them is taken: they read alike to the student too
+    const QString key = foldedEntry(entry);
+    const auto folded = key.isEmpty() ? m_folded.constEnd() : m_folded.constFind(key);
+    return folded == m_folded.constEnd() ? Placement{} : placeIn(*folded, assignmentNbr);
 }
 
 void appendTimeText(std::string& out, const Record& record) {
@@ -209,6 +233,7 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         int group; // -1: not placed in the document
         bool critique;
         bool byNumber;
+        bool toText; // a response to a text line after the given answer: neither a response nor a self-critique
     };
     std::vector<Placed> placed;
     // the class's entries are held once (see ClassReader), so an entry already placed is known by where it lies
@@ -252,7 +277,10 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
                         }
                     }
                 }
-                placed.push_back({s, a, &r, p.group, p.afterAnswer, byNumber});
+                // a rating says what was asked after the line, whatever the document now holds
+                const bool toText = p.afterAnswer && p.text && r.rating != recordreader::Rating::SelfCritique &&
+                                    r.kind == recordreader::BlockKind::Response;
+                placed.push_back({s, a, &r, p.group, p.afterAnswer && !toText, byNumber, toText});
             }
         }
     }
@@ -315,7 +343,7 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
             ++q.notes;
         } else if (p.critique) {
             ++q.critiques;
-        } else {
+        } else if (!p.toText) {
             ++q.responses;
         }
         if (!note && p.record->rating == recordreader::Rating::Confidence) {

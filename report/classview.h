@@ -37,6 +37,7 @@ struct Placement {
     int assignment = -1; // -1: the document does not hold the entry
     int group = -1;
     bool afterAnswer = false;
+    bool text = false; // a text line: no rating is asked after it, and a response to it is no self-critique
 };
 
 class Document {
@@ -46,13 +47,22 @@ public:
 
     const std::vector<DocAssignment>& assignments() const { return m_assignments; }
     int assignmentIndex(QStringView nbr) const;
-    // Where an entry stands: within the named assignment, or, with no name, in the one assignment that holds it.
+    // Where an entry stands: within the named assignment, or, with no name, in the one assignment that holds it. An
+    // entry that an editor or a transport changed is found too: its line ends, its blanks (a long line wrapped over
+    // several, trailing blanks added) and letters lost to "?" do not count.
     Placement place(QStringView assignmentNbr, const QString& entry) const;
 
 private:
+    Placement placeIn(const std::vector<Placement>& found, QStringView assignmentNbr) const;
+
     std::vector<DocAssignment> m_assignments;
     QHash<QString, std::vector<Placement>> m_entries; // by the entry as a record file holds it
+    QHash<QString, std::vector<Placement>> m_folded;  // by its folded form, see foldedEntry
 };
+
+// The form in which copies of one document line are alike: without any blank, tab or line end, and "?" for every
+// character beyond ASCII.
+QString foldedEntry(QStringView entry);
 
 // A record in its place.
 struct Item {
@@ -96,6 +106,10 @@ struct ClassView {
 };
 
 ClassView buildView(const ClassRecords& records, const Document& document);
+
+// Every record that could not be placed in the document is a problem, with its file and line; a record of an
+// assignment the document does not hold is told once per student and assignment.
+void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& document);
 
 // The time of a record as the report shows it: "2026-01-07 09:30:05", or what is known of it; ASCII only.
 QString timeText(const Record& record);

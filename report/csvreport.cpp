@@ -1,5 +1,7 @@
 #include "report/csvreport.h"
 
+#include "report/terminaltext.h"
+
 #include <charconv>
 #include <string>
 
@@ -114,7 +116,8 @@ QByteArray csvReport(const ClassRecords& records, const ClassView& view) {
     }
     table.endRow();
     for (std::size_t s = 0; s < records.students.size(); ++s) {
-        const QString& name = records.students[s].name;
+        // a name holds what its file name held: control characters as standard error shows them
+        const QString name = terminalText(records.students[s].name);
         for (std::size_t a = 0; a < view.assignments.size(); ++a) {
             const Cell& c = view.cells[s][a];
             const AssignmentView& av = view.assignments[a];
@@ -142,20 +145,36 @@ QByteArray csvReport(const ClassRecords& records, const ClassView& view) {
                 table.endRow();
             }
             if (c.unplaced > 0) {
+                // the records not placed in a question, with the last rating of each kind among them
                 int responses = 0;
+                int critiques = 0;
                 int notes = 0;
+                const Record* confidence = nullptr;
+                const Record* critique = nullptr;
                 for (const Item& it : av.unplaced) {
-                    if (it.student == static_cast<int>(s)) {
-                        (it.record->kind == recordreader::BlockKind::Note ? notes : responses) += 1;
+                    if (it.student != static_cast<int>(s)) {
+                        continue;
+                    }
+                    const Record& r = *it.record;
+                    if (r.kind == recordreader::BlockKind::Note) {
+                        ++notes;
+                    } else if (r.rating == recordreader::Rating::SelfCritique) {
+                        ++critiques;
+                        critique = &r;
+                    } else {
+                        ++responses;
+                        confidence = r.rating == recordreader::Rating::Confidence ? &r : confidence;
                     }
                 }
                 table.text(name);
                 table.text(av.nbr);
-                table.text(u"not in the problem document");
+                table.text(u"not placed in a question");
                 table.count(responses);
-                for (int empty = 0; empty < 5; ++empty) {
-                    table.text({});
-                }
+                table.text(confidence ? QStringView(confidence->ratingText) : QStringView());
+                table.time(confidence);
+                table.count(critiques);
+                table.text(critique ? QStringView(critique->ratingText) : QStringView());
+                table.time(critique);
                 table.count(notes);
                 table.endRow();
             }

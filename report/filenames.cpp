@@ -1,6 +1,7 @@
 #include "report/classrecords.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -13,39 +14,49 @@ bool startsWithNoCase(QStringView text, QStringView prefix) {
     return text.startsWith(prefix, Qt::CaseInsensitive);
 }
 
-// The student part as several files may give it: without a copy suffix (" (1)") that a download added.
+// The student part as several files may give it: without the suffixes that a download, an editor, a file manager, a
+// synchronising service or a course platform add to a copy or a resubmission, however many of them: " (1)", "-1",
+// " - Copy", " copy", " copy 2", " 2", "_v2", ".txt" (a ".txt.txt" file), "(Ann's conflicted copy 2026-01-07)".
 QString withoutCopySuffix(QString name) {
-    if (name.endsWith(u')')) {
-        const qsizetype open = name.lastIndexOf(u'(');
-        bool digits = open > 0 && open + 2 < name.size();
-        for (qsizetype i = open + 1; digits && i + 1 < name.size(); ++i) {
-            digits = name[i].isDigit();
+    static const QRegularExpression suffix(
+        QStringLiteral("(?:[ _]*\\(\\d{1,3}\\)"                  // " (1)"
+                       "|[ _]*\\([^()]*conflicted copy[^()]*\\)" // "(Ann's conflicted copy 2026-01-07)"
+                       "|[ _]+-[ _]+copy"                        // " - Copy"
+                       "|[ _]+copy(?:[ _]+\\d{1,3})?"            // " copy", " copy 2"
+                       "|-\\d{1,2}"                              // "-1"
+                       "| \\d{1,2}"                              // " 2"
+                       "|[_-]v\\d{1,2}"                          // "_v2"
+                       "|\\.txt)$"),                             // ".txt.txt"
+        QRegularExpression::CaseInsensitiveOption);
+    for (;;) {
+        const QRegularExpressionMatch m = suffix.match(name);
+        if (!m.hasMatch() || m.capturedStart() == 0) {
+            return name;
         }
-        if (digits) {
-            name.truncate(open);
-            while (name.endsWith(u' ') || name.endsWith(u'_')) {
-                name.chop(1);
-            }
+        name.truncate(m.capturedStart());
+        while (name.endsWith(u' ') || name.endsWith(u'_')) {
+            name.chop(1);
         }
     }
-    return name;
 }
 
-// Where a record file's name starts within a longer one: at the start, or after a blank, "_" or "-" that a course
-// platform put before it. The last such place is taken; -1 when there is none.
+// Where a record file's name starts within a longer one: at the start, or after what a course platform put before it
+// ("Ann Lee_1234_assignsubmission_file_", "LATE_", "LATE"). A notes file's name, short and plain, is recognised only
+// after a blank, "_" or "-". The last such place is taken; -1 when there is none.
 qsizetype recordNameAt(QStringView name) {
-    const auto at = [&](qsizetype i) {
+    const auto sendOrMaster = [&](qsizetype i) {
         const QStringView rest = name.mid(i);
-        return startsWithNoCase(rest, u"masterFile_") || startsWithNoCase(rest, u"notes_") ||
+        return startsWithNoCase(rest, u"masterFile_") ||
                (startsWithNoCase(rest, u"send_") && rest.size() >= 9 &&
                 std::all_of(rest.begin() + 5, rest.begin() + 9, [](QChar c) { return c >= u'0' && c <= u'9'; }));
     };
-    if (at(0)) {
+    const auto notes = [&](qsizetype i) { return startsWithNoCase(name.mid(i), u"notes_"); };
+    if (sendOrMaster(0) || notes(0)) {
         return 0;
     }
     for (qsizetype i = name.size() - 5; i > 0; --i) {
         const QChar before = name[i - 1];
-        if ((before == u'_' || before == u' ' || before == u'-') && at(i)) {
+        if (sendOrMaster(i) || ((before == u'_' || before == u' ' || before == u'-') && notes(i))) {
             return i;
         }
     }
@@ -80,7 +91,9 @@ FileName classify(const QString& fileName) {
         f.day = name.mid(7, 2).toInt();
         f.student = name.mid(9).toString();
     }
+    const qsizetype size = f.student.size();
     f.student = withoutCopySuffix(f.student);
+    f.copySuffix = f.student.size() != size;
     return f;
 }
 

@@ -86,7 +86,8 @@ void overviewCell(Out& out, const Context& context, std::size_t s, std::size_t a
 }
 
 // How many of the class gave each rating, 0 to 3, in the scale's shades.
-void spread(Out& out, const std::array<int, 4>& counts) {
+// How many gave each rating, and how many typed one that reads as none of them.
+void spread(Out& out, const std::array<int, 4>& counts, int unread) {
     out.put("<td class=\"spread\">");
     for (int v = 0; v < 4; ++v) {
         out.put("<span class=\"v");
@@ -95,7 +96,17 @@ void spread(Out& out, const std::array<int, 4>& counts) {
         out.num(counts[static_cast<std::size_t>(v)]);
         out.put("</span>");
     }
+    if (unread > 0) {
+        out.put(" ");
+        out.num(unread);
+        out.put(" not read");
+    }
     out.put("</td>");
+}
+
+// A rating typed that is not a number from 0 to 3.
+bool unreadable(const Record* r, int value) {
+    return r && value < 0 && !r->ratingText.trimmed().isEmpty();
 }
 
 } // namespace
@@ -194,6 +205,8 @@ void assignmentSummary(Out& out, const Context& context, std::size_t a) {
         }
         std::array<int, 4> confidence{};
         std::array<int, 4> critique{};
+        int unreadConfidence = 0;
+        int unreadCritique = 0;
         int marked = 0;
         int missing = 0;
         for (std::size_t s = 0; s < context.records.students.size(); ++s) {
@@ -206,6 +219,8 @@ void assignmentSummary(Out& out, const Context& context, std::size_t a) {
             const int k = q.critique ? ratingValue(q.critique->ratingText) : -1;
             confidence[static_cast<std::size_t>(std::max(c, 0))] += c >= 0 ? 1 : 0;
             critique[static_cast<std::size_t>(std::max(k, 0))] += k >= 0 ? 1 : 0;
+            unreadConfidence += unreadable(q.confidence, c) ? 1 : 0;
+            unreadCritique += unreadable(q.critique, k) ? 1 : 0;
             marked += overConfident(c, k) ? 1 : 0;
             missing += q.responses == 0 && dg.kind == DocGroup::Kind::Question ? 1 : 0;
         }
@@ -214,8 +229,8 @@ void assignmentSummary(Out& out, const Context& context, std::size_t a) {
         out.put("\">");
         out.put(groupTitle(dg));
         out.put("</a></th>");
-        spread(out, confidence);
-        spread(out, critique);
+        spread(out, confidence, unreadConfidence);
+        spread(out, critique, unreadCritique);
         out.put("<td>");
         out.num(marked);
         out.put("</td><td>");
@@ -273,16 +288,20 @@ void grid(Out& out, const Context& context, std::size_t a, std::size_t part) {
             const int k = q.critique ? ratingValue(q.critique->ratingText) : -1;
             const bool missing = q.responses == 0 && av.doc->groups[g].kind == DocGroup::Kind::Question;
             const bool marked = !missing && overConfident(c, k);
+            // a record the document could not place may be this question's response: the cell leads to it
+            const bool unplaced = missing && cell.unplaced > 0;
             out.put(missing ? "<td class=\"missing\"><a href=\""
                             : (marked ? "<td class=\"alert\"><a href=\"" : "<td><a href=\""));
-            context.studentQuestionHref(out, s, a, g);
+            context.studentQuestionHref(out, s, a, unplaced ? av.doc->groups.size() : g);
             // what the cell means, read out in words: the shades and the stacked numbers say nothing to a screen reader
             out.put("\" aria-label=\"");
             appendEscaped(out.raw(), context.records.students[s].name);
             out.put(", question ");
             out.esc(av.doc->groups[g].number);
             if (missing) {
-                out.put(": none, no response\">none");
+                out.put(unplaced ? ": not placed, a record the problem document could not place may be its response\">"
+                                   "not placed"
+                                 : ": none, no response\">none");
             } else {
                 ratingWords(out, ": confidence ", q.confidence);
                 ratingWords(out, ", self-critique ", q.critique);

@@ -5,6 +5,7 @@
 #include "report/csvreport.h"
 #include "report/htmlreport.h"
 #include "report/interruption.h"
+#include "report/issuelines.h"
 #include "report/reportfile.h"
 #include "report/reportfolder.h"
 #include "report/terminaltext.h"
@@ -35,7 +36,8 @@ const char* const help =
     "those files are read, also under a name that a course platform put something before. Every other file met\n"
     "is listed as not read, with the reason; under -r, hidden and trash folders are not entered. A student's master\n"
     "file and send files hold the same runs: each response and note is shown once. The student is known by the\n"
-    "name in the file name; names that differ only in letter case or a copy suffix such as \" (1)\" are one.\n"
+    "name in the file name; names that differ only in letter case or a copy or resubmission suffix such as\n"
+    "\" (1)\", \"-1\" or \" - Copy\" are one. Ratings that read as a number from 0 to 3 (\"3.0\", \"+3\") count.\n"
     "A file larger than 64 MB is not read: a master file holding a whole course is about 22 MB.\n"
     "\n"
     "Options:\n"
@@ -212,10 +214,12 @@ int main(int argc, char* argv[]) {
             ++filesRead;
         }
     }
-    const report::ClassRecords records = reader.finish();
-    for (const report::Issue& issue : records.issues) {
-        say(issue.line > 0 ? QStringLiteral("%1:%2: %3").arg(issue.file).arg(issue.line).arg(issue.message)
-                           : QStringLiteral("%1: %2").arg(issue.file, issue.message));
+    report::ClassRecords records = reader.finish();
+    const report::Document document = report::Document::carried();
+    const report::ClassView view = report::buildView(records, document);
+    report::tellUnplaced(records, view, document);
+    for (const QString& line : report::issueLines(records)) {
+        say(line);
     }
     if (filesRead > 100 || !records.notRead.empty()) {
         say(QStringLiteral("qadrill-report: read %1 files, %2 of them with records, of %3 students; %4 not read")
@@ -229,8 +233,6 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    const report::Document document = report::Document::carried();
-    const report::ClassView view = report::buildView(records, document);
     if (onePage(options.output)) {
         if (!writeFile(options.output,
                        [&](QIODevice& device) { return report::writeHtmlReport(records, view, device); })) {

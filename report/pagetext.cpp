@@ -1,5 +1,7 @@
 #include "report/pagetext.h"
 
+#include "report/classrecords.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -183,11 +185,7 @@ QString escaped(QStringView text) {
 }
 
 int ratingValue(QStringView typed) {
-    const QStringView t = typed.trimmed();
-    if (t.size() == 1 && t[0] >= u'0' && t[0] <= u'3') {
-        return t[0].unicode() - u'0';
-    }
-    return -1;
+    return ratingNumber(typed);
 }
 
 } // namespace report

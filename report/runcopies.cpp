@@ -27,6 +27,12 @@ QString plainForm(QStringView text) {
     return out;
 }
 
+qsizetype lostCharacters(const Record& r) {
+    return r.entry.count(u'?') + r.text.count(u'?') + r.ratingText.count(u'?');
+}
+
+} // namespace
+
 // Two copies of one text: alike but for line ends, trailing blanks, and characters a copy saved in ASCII lost to "?".
 bool sameText(QStringView a, QStringView b) {
     if (a == b) {
@@ -44,12 +50,6 @@ bool sameText(QStringView a, QStringView b) {
     }
     return true;
 }
-
-qsizetype lostCharacters(const Record& r) {
-    return r.entry.count(u'?') + r.text.count(u'?') + r.ratingText.count(u'?');
-}
-
-} // namespace
 
 bool sameContent(const Record& a, const Record& b) {
     return a.kind == b.kind && a.rating == b.rating && a.entry == b.entry && a.text == b.text &&

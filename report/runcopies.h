@@ -12,6 +12,8 @@
 // not make two blocks; anything else does, and is said.
 namespace report {
 
+// Two copies of one text: alike but for line ends, trailing blanks and letters one of them lost to "?".
+bool sameText(QStringView a, QStringView b);
 // The two blocks are alike to the character.
 bool sameContent(const Record& a, const Record& b);
 // The two blocks are copies of one: alike but for line ends, trailing blanks and letters one of them lost to "?".

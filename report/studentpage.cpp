@@ -65,7 +65,14 @@ void question(Out& out, const Context& context, std::size_t s, std::size_t a, st
         docText(out, questionText(dg.question), false);
     }
     out.put("<div class=\"pair\"><div><h5>Response and confidence</h5>\n");
-    records(out, context, responses, false, "No response.");
+    if (responses.empty() && dg.kind == DocGroup::Kind::Question && context.view.cells[s][a].unplaced > 0) {
+        // a record the document could not place may be this question's response
+        out.put("<p class=\"none\">Not placed: <a href=\"");
+        context.studentQuestionHref(out, s, a, context.view.assignments[a].doc->groups.size());
+        out.put("\">the records not placed in a question</a> may hold the response.</p>\n");
+    } else {
+        records(out, context, responses, false, "No response.");
+    }
     out.put("</div><div><h5>Self-critique, its rating, and notes</h5>\n");
     records(out, context, afterwards, false, "None.");
     out.put("</div></div></section>\n");
@@ -149,7 +156,11 @@ void student(Out& out, const Context& context, std::size_t s, std::size_t part) 
         const std::size_t last = context.studentItems(s, a).size() - 1;
         const Shown shown = shownOf(unplaced.size(), a, last, start, end);
         if (shown.first < shown.end) {
-            out.put("<h4>");
+            out.put("<h4 id=\"");
+            putCellId(out, s, a);
+            out.put("-q");
+            out.num(static_cast<long long>(last));
+            out.put("\">");
             out.put(av.doc ? "Entries the problem document does not hold" : "Records");
             out.put("</h4>\n<ol class=\"records\">\n");
             for (std::size_t i = shown.first; i < shown.end; ++i) {

@@ -152,6 +152,12 @@ QStringList smallDocument() {
         "`q001.  What is 2 + 3?",
         "`a5",
         "end program",
+        "",
+        "003.  Geometry",
+        QStringLiteral("`q001.  A rectangle 2 \u00d7 3 cm, the side of a square of the same area: \u221a6 cm? Why is "
+                       "it so, and what is the square\u2019s diagonal?"),
+        QStringLiteral("`a6 cm\u00b2; the diagonal, 2\u221a3 cm"),
+        "end program",
     };
 }
 
@@ -346,13 +352,23 @@ void TestReport::page_hostileFile_givesNoMarkupOfItsOwn() {
     // the name is isolated from the words around it and its override shown
     QVERIFY(page.contains("<bdi>Eve[U+202E]evil</bdi>"));
     QVERIFY(page.contains("<bdi>send_0107Eve[U+202E]evil.txt</bdi>"));
+    // the table shows the name as standard error does
+    const QString csv = QString::fromUtf8(report::csvReport(records, view));
+    QVERIFY2(
+        csv.contains(
+            "\r\nEve<U+202E>evil,009,not placed in a question,2,3,2026-01-07 09:33:00,1,3,2026-01-07 09:31:00,1\r\n"),
+        qPrintable(csv));
+    QVERIFY(!csv.contains(QChar(0x202E)));
 }
 
 void TestReport::pages_gridMarksAndLinksHold_data() {
-    QTest::addColumn<int>("responses");     // to question 001 by each of two students
-    QTest::addColumn<int>("length");        // of each response
-    QTest::addColumn<QStringList>("names"); // pages that must be among those written
-    QTest::addColumn<QStringList>("holds"); // "page: pattern" that the page matches; "page: !pattern", does not
+    QTest::addColumn<int>("responses");      // to question 001 by each of two students
+    QTest::addColumn<int>("length");         // of each response
+    QTest::addColumn<QStringList>("names");  // pages that must be among those written
+    QTest::addColumn<QStringList>("holds");  // "page: pattern" that the page matches; "page: !pattern", does not
+    QTest::addColumn<QString>("confidence"); // as typed for question 001
+    QTest::addColumn<int>("value");          // what it counts as; -1: not a rating
+    QTest::addColumn<bool>("notPlaced");     // each student also wrote after a line the document does not hold
     const QString sure = "Ann Lee</bdi></a></h5>\n<div class=\"pair\"><div>\n<ol class=\"records\">\n<li>.*try 0";
     QTest::newRow("a small class: one page per assignment")
         << 1 << 1 << QStringList{"index.html", "assignment-1.html", "student-1.html", "student-2.html"}
@@ -374,24 +390,41 @@ void TestReport::pages_gridMarksAndLinksHold_data() {
                "index.html: <tr><td><bdi>a FIFO</bdi></td><td>1</td></tr>",
                "index.html: !send_0108Cy",
                "not-read.html: <li><code><bdi>/class/send_0108Cy.txt</bdi></code>: <bdi>not read: a FIFO</bdi></li>",
-           };
+           }
+        << "3" << 3 << false;
     QTest::newRow("a large question: a page per question, in parts of the class")
         << 300 << 1 << QStringList{"index.html", "assignment-1.html", "assignment-1-q1.html", "assignment-1-q1-2.html"}
         << QStringList{"assignment-1-q1.html: <h4>Given answer</h4>.*" + sure + ".*try 299.*wrong after all",
                        "assignment-1-q1.html: !Bo Ek</bdi></a></h5>",
-                       "assignment-1-q1-2.html: <h4>Given answer</h4>.*Bo Ek</bdi></a></h5>.*wrong after all"};
+                       "assignment-1-q1-2.html: <h4>Given answer</h4>.*Bo Ek</bdi></a></h5>.*wrong after all"}
+        << "3" << 3 << false;
     QTest::newRow("a long response: shown cut, with its length and where the whole is")
         << 1 << 25000 << QStringList{"index.html", "student-1.html"}
         << QStringList{"student-1.html: x{9994}</div><p class=\"flag\">Cut: the text is 25006 characters long; the "
                        "whole of it is in <code><bdi>/class/send_0107Ann_Lee.txt</bdi>:[0-9]+</code>.</p>",
                        "assignment-1.html: x{9994}</div><p class=\"flag\">Cut: the text is 25006",
-                       "student-1.html: !x{10001}", "assignment-1.html: !x{10001}"};
+                       "student-1.html: !x{10001}", "assignment-1.html: !x{10001}"}
+        << "3" << 3 << false;
     QTest::newRow("a student's page in parts")
         << 100 << 5000 << QStringList{"index.html", "student-1.html", "student-1-2.html", "student-2-2.html"}
-        << QStringList{
-               "student-1.html: <figure", "student-1-2.html: !<figure",
-               "student-1-2.html: Part 2 of 2 of this student's page; the others: <a href=\"student-1.html\">part 1",
-               "student-1-2.html: Question 001</a>, continued</h4>", "index.html: href=\"student-1-2.html#s1-a1-q2\""};
+        << QStringList{"student-1.html: <figure", "student-1-2.html: !<figure",
+                       "student-1-2.html: Part 2 of 2 of this student's page; the others: <a "
+                       "href=\"student-1.html\">part 1",
+                       "student-1-2.html: Question 001</a>, continued</h4>",
+                       "index.html: href=\"student-1-2.html#s1-a1-q2\""}
+        << "3" << 3 << false;
+    const QStringList small = {"index.html", "assignment-1.html", "student-1.html", "student-2.html"};
+    QTest::newRow("a record not placed: the question without a response says so")
+        << 1 << 1 << small << QStringList() << "3" << 3 << true;
+    // the rating box takes any text
+    for (const QString& typed : {QStringLiteral("3.0"), QStringLiteral("03"), QStringLiteral("+3"),
+                                 QStringLiteral("\uff13"), QStringLiteral("+03.00")}) {
+        QTest::newRow(qPrintable("read as 3: " + typed)) << 1 << 1 << small << QStringList() << typed << 3 << false;
+    }
+    for (const QString& typed : {QStringLiteral("three"), QStringLiteral("2.5"), QStringLiteral("4"),
+                                 QStringLiteral("-1"), QStringLiteral("3 or 2")}) {
+        QTest::newRow(qPrintable("not a rating: " + typed)) << 1 << 1 << small << QStringList() << typed << -1 << false;
+    }
 }
 
 void TestReport::pages_gridMarksAndLinksHold() {
@@ -399,13 +432,19 @@ void TestReport::pages_gridMarksAndLinksHold() {
     QFETCH(int, length);
     QFETCH(QStringList, names);
     QFETCH(QStringList, holds);
+    QFETCH(QString, confidence);
+    QFETCH(int, value);
+    QFETCH(bool, notPlaced);
     // sure of question 001 and then judging it poor; question 002 never answered
     QList<Press> presses;
     for (int i = 0; i < responses; ++i) {
         presses.append({"09:30:05", "`q001.  What is 2 + 3?", QStringLiteral("try %1 ").arg(i) + QString(length, 'x'),
-                        "c3", false, 10001});
+                        "c" + confidence, false, 10001});
     }
     presses.append({"09:40:00", "5.", "wrong after all", "s0", false, 10001});
+    if (notPlaced) {
+        presses.append({"09:45:00", "`q002.  Double it, as an older document put it.", "10", "c3", false, 10002});
+    }
     report::ClassReader reader;
     QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", presses)));
     QVERIFY(reader.add("/class/send_0107Bo_Ek.txt", runFile(false, "[v\xbb", "001", presses)));
@@ -415,6 +454,7 @@ void TestReport::pages_gridMarksAndLinksHold() {
     records.notRead.push_back(records.issues.size() - 1);
     const report::Document document(smallDocument());
     const report::ClassView view = report::buildView(records, document);
+    report::tellUnplaced(records, view, document);
     QMap<QString, QString> pages;
     for (const report::ReportPage& p : report::reportPages(records, view)) {
         QBuffer buffer;
@@ -427,7 +467,8 @@ void TestReport::pages_gridMarksAndLinksHold() {
     }
     pages["one.html"] = report::htmlReport(records, view); // the one page, linked within itself
     const QString index = pages["index.html"];
-    QVERIFY(index.contains("<section id=\"not-read\">") && !index.contains("id=\"problems\""));
+    QVERIFY(index.contains("<section id=\"not-read\">") && !index.contains("send_0108Cy.txt"));
+    QCOMPARE(index.contains("id=\"problems\""), confidence != u"3" || notPlaced);
     QVERIFY(index.contains("1 file not read</a>"));
     for (const QString& hold : holds) {
         const QString page = hold.section(": ", 0, 0);
@@ -442,14 +483,47 @@ void TestReport::pages_gridMarksAndLinksHold() {
     // the grid: 001 marked, its ratings written; 002 marked as left without a response; 003 is optional
     const QRegularExpression row("<tr><th><a href=\"student-1.html\"><bdi>Ann Lee</bdi></a></th>(.*)</tr>");
     const QString cells = row.match(index, index.indexOf("id=\"a1-grid\"")).captured(1);
+    // the code page holds no full-width digit: the writer spells it out
+    confidence = codepage::decode(codepage::encode(confidence));
+    const QString shown = value >= 0 ? "<span class=\"v3\">3</span>"
+                                     : "<span class=\"v\"><bdi>" + confidence.left(4).toHtmlEscaped() +
+                                           (confidence.size() > 4 ? "\u2026" : "") + "</bdi></span>";
+    const bool marked = value >= 0; // sure, then judging it poor
     // the mark and the cell's meaning in words, for the browser's find and for a screen reader
-    QVERIFY2(
-        cells.contains(QRegularExpression(
-            "^<td class=\"alert\"><a href=\"student-1.html#s1-a1-q1\" aria-label=\"Ann Lee, question 001: "
-            "confidence 3, self-critique 0, over-confident\"><span class=\"v3\">3</span><span class=\"v0\">0</span>"
-            "<span class=\"mark\">over-confident</span></a></td><td class=\"missing\"><a href=\"[^\"]*\" "
-            "aria-label=\"Ann Lee, question 002: none, no response\">none</a></td><td><a ")),
-        qPrintable(cells));
+    const QString q001 = (marked ? "<td class=\"alert\">" : "<td>") +
+                         QStringLiteral("<a href=\"student-1.html#s1-a1-q1\" aria-label=\"Ann Lee, question 001: "
+                                        "confidence ") +
+                         (marked ? QStringLiteral("3") : "typed as " + confidence.toHtmlEscaped()) +
+                         ", self-critique 0" + (marked ? ", over-confident" : "") + "\">" + shown +
+                         "<span class=\"v0\">0</span>" + (marked ? "<span class=\"mark\">over-confident</span>" : "") +
+                         "</a></td>";
+    const QString q002 = notPlaced ? "<td class=\"missing\"><a href=\"student-1.html#s1-a1-q5\" aria-label=\"Ann Lee, "
+                                     "question 002: not placed, a record the problem document could not place may be "
+                                     "its response\">not placed</a></td>"
+                                   : "<td class=\"missing\"><a href=\"[^\"]*\" aria-label=\"Ann Lee, question 002: "
+                                     "none, no response\">none</a></td>";
+    QVERIFY2(cells.contains(QRegularExpression("^" + QRegularExpression::escape(q001) +
+                                               (notPlaced ? QRegularExpression::escape(q002) : q002))),
+             qPrintable(cells));
+    // the spread counts a rating it reads, and says how many it could not
+    QVERIFY2(index.contains(value >= 0 ? "<span class=\"v2\">0</span><span class=\"v3\">2</span></td>"
+                                       : "<span class=\"v3\">0</span> 2 not read</td>"),
+             qPrintable(index));
+    // the table keeps every row's ratings as typed, those of records not placed too
+    const QString csv = QString::fromUtf8(report::csvReport(records, view));
+    QVERIFY2(csv.contains("\r\nAnn Lee,001,001,") &&
+                 csv.contains("," + report::csvField(confidence) + ",2026-01-07 09:30:05,1,0,"),
+             qPrintable(csv));
+    QCOMPARE(csv.contains("\r\nAnn Lee,001,not placed in a question,1,3,2026-01-07 09:45:00,0,,,0\r\n"), notPlaced);
+    // a rating not typed as one digit is told, with its file and line, however it is read
+    int told = 0;
+    for (const report::Issue& issue : records.issues) {
+        told += issue.line == 6 && issue.message.contains("\"" + confidence + "\"") &&
+                        issue.message.contains(value >= 0 ? "is read as 3" : "is not a number from 0 to 3")
+                    ? 1
+                    : 0;
+    }
+    QCOMPARE(told, confidence == u"3" ? 0 : 2);
     // every link leads to a page of the folder and to a place on it, which is there once
     for (auto page = pages.cbegin(); page != pages.cend(); ++page) {
         std::set<QString> ids;
@@ -643,35 +717,39 @@ void TestReport::classRecords_eachRecordOnce_data() {
     QTest::addColumn<int>("records");
     QTest::addColumn<int>("withNumber");     // records that know their question number from a master file
     QTest::addColumn<QStringList>("issues"); // file:line of each problem
+    // per student, each run's records in order, by their rating ("c2", "s3", "-" for none, "n" for a note);
+    // empty: not compared
+    QTest::addColumn<QString>("runs");
     const QString f1 = "[v\xba\xba\xba";
     const QString f2 = "[v\xbb\xbb";
     const QByteArray masterA = runFile(true, f1, "001", runA);
     const QByteArray sendA = runFile(false, f1, "001", runA);
     using Files = QList<QPair<QString, QByteArray>>;
     QTest::newRow("master and send of one run")
-        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", sendA}} << 1 << 4 << 3 << QStringList{};
+        << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", sendA}} << 1 << 4 << 3 << QStringList{} << "";
     QTest::newRow("send read before master")
-        << Files{{"send_0107Ann.txt", sendA}, {"masterFile_Ann.txt", masterA}} << 1 << 4 << 3 << QStringList{};
+        << Files{{"send_0107Ann.txt", sendA}, {"masterFile_Ann.txt", masterA}} << 1 << 4 << 3 << QStringList{} << "";
     QTest::newRow("a copy of a send file")
-        << Files{{"send_0107Ann.txt", sendA}, {"copy/send_0107Ann.txt", sendA}} << 1 << 4 << 0 << QStringList{};
+        << Files{{"send_0107Ann.txt", sendA}, {"copy/send_0107Ann.txt", sendA}} << 1 << 4 << 0 << QStringList{} << "";
     QTest::newRow("send file a second later than the master")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, f1, "001", shifted(runA, 1))}}
-        << 1 << 4 << 3 << QStringList{};
+        << 1 << 4 << 3 << QStringList{} << "";
     QTest::newRow("send file without its header")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", runA)}} << 1
-        << 4 << 3 << QStringList{};
+        << 4 << 3 << QStringList{} << "";
     QTest::newRow("a block only in the send file")
         << Files{{"masterFile_Ann.txt", runFile(true, f1, "001", runA.mid(0, 3))}, {"send_0107Ann.txt", sendA}} << 1
-        << 4 << 2 << QStringList{};
+        << 4 << 2 << QStringList{} << "";
     QTest::newRow("two runs on two days, master and send files")
         << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runB, "01-08-2026")},
                  {"send_0107Ann.txt", sendA},
                  {"send_0108Ann.txt", runFile(false, f2, "001", runB, "01-08-2026")}}
-        << 1 << 5 << 4 << QStringList{};
+        << 1 << 5 << 4 << QStringList{} << "";
     QTest::newRow("the same presses in two runs count twice")
-        << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runA)}} << 1 << 8 << 6 << QStringList{};
+        << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runA)}} << 1 << 8 << 6 << QStringList{}
+        << "";
     QTest::newRow("two students with the same run")
-        << Files{{"send_0107Ann.txt", sendA}, {"send_0107Bo.txt", sendA}} << 2 << 8 << 0 << QStringList{};
+        << Files{{"send_0107Ann.txt", sendA}, {"send_0107Bo.txt", sendA}} << 2 << 8 << 0 << QStringList{} << "";
     QList<Press> accented = runA;
     accented[0].text = QStringLiteral("5, d\u00e9j\u00e0 vu  ");
     const QByteArray masterX = runFile(true, f1, "001", accented);
@@ -693,28 +771,90 @@ void TestReport::classRecords_eachRecordOnce_data() {
     accentedB[0].text = QStringLiteral("d\u00e9j\u00e0");
     const QByteArray sendB = runFile(false, f2, "001", accentedB, "01-08-2026");
     QTest::newRow("a copy saved in ASCII, letters lost to ?")
-        << Files{{"masterFile_Ann.txt", masterX}, {"send_0107Ann.txt", sendAscii}} << 1 << 4 << 3 << QStringList{};
+        << Files{{"masterFile_Ann.txt", masterX}, {"send_0107Ann.txt", sendAscii}} << 1 << 4 << 3 << QStringList{}
+        << "";
     QTest::newRow("a copy without trailing blanks, with LF ends")
         << Files{{"send_0107Ann.txt", sendStripped}, {"masterFile_Ann.txt", masterX}} << 1 << 4 << 3
-        << QStringList{"send_0107Ann.txt:1"};
+        << QStringList{"send_0107Ann.txt:1"} << "";
     QTest::newRow("re-saved as UTF-8, a later run appended in Windows-1252")
         << Files{{"masterFile_Ann.txt", masterX + runFile(true, f2, "001", accentedB, "01-08-2026")},
                  {"send_0107Ann.txt", codepage::decode(runFile(false, f1, "001", accented)).toUtf8() + sendB}}
         << 1 << 5 << 4
         << QStringList{"send_0107Ann.txt:11", // where the letters beyond ASCII are
-                       QStringLiteral("send_0107Ann.txt:%1").arg(sendAscii.count('\n') + 11)};
+                       QStringLiteral("send_0107Ann.txt:%1").arg(sendAscii.count('\n') + 11)}
+        << "";
     QTest::newRow("copies that differ otherwise: both kept, both named")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, f1, "001", changed)}} << 1 << 5
-        << 3 << QStringList{"send_0107Ann.txt:14", "masterFile_Ann.txt:17"};
+        << 3 << QStringList{"send_0107Ann.txt:14", "masterFile_Ann.txt:17"} << "";
     QTest::newRow("copies that differ otherwise, one without its header")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", changed)}} << 1
-        << 5 << 3 << QStringList{"send_0107Ann.txt:9", "masterFile_Ann.txt:17"};
+        << 5 << 3 << QStringList{"send_0107Ann.txt:9", "masterFile_Ann.txt:17"} << "";
     QTest::newRow("names in another case and with a copy suffix are one student")
         << Files{{"send_0107Ann.txt", sendA}, {"send_0107ANN (1).txt", sendA}} << 1 << 4 << 0
-        << QStringList{"send_0107ANN (1).txt:0"};
+        << QStringList{"send_0107ANN (1).txt:0"} << "";
     QTest::newRow("a name a course platform prefixed")
         << Files{{"Ann_1234_assignsubmission_file_send_0107Ann.txt", sendA}, {"masterFile_Ann.txt", masterA}} << 1 << 4
-        << 3 << QStringList{};
+        << 3 << QStringList{} << "";
+
+    // one student, one run: the names a copy or a resubmission gets
+    const QByteArray sendB2 = runFile(false, f2, "001", runB, "01-08-2026");
+    for (const char* copy : {"-1", " - Copy", " copy", " copy 2", " 2", "_v2", ".txt", " (1) - Copy",
+                             " (Ann_Lee's conflicted copy 2026-01-08)"}) {
+        const QString name = QStringLiteral("send_0108Ann_Lee%1.txt").arg(copy);
+        QTest::newRow(qPrintable(QStringLiteral("a resubmission named \"%1\"").arg(name)))
+            << Files{{"send_0107Ann_Lee.txt", sendA}, {name, sendB2}} << 1 << 5 << 0 << QStringList{name + ":0"}
+            << "Ann Lee: c2 s3 n c3 | c1";
+    }
+    for (const char* late : {"LATE_", "LATE", "late "}) {
+        const QString name = QStringLiteral("%1send_0108Ann_Lee.txt").arg(late);
+        QTest::newRow(qPrintable(QStringLiteral("a resubmission named \"%1\"").arg(name)))
+            << Files{{"send_0107Ann_Lee.txt", sendA}, {name, sendB2}} << 1 << 5 << 0 << QStringList{}
+            << "Ann Lee: c2 s3 n c3 | c1";
+    }
+    // a run is its day and its exact filler
+    const QString g1 = QStringLiteral("[v\u00ba\u00ba\u00ba");
+    const QString g2 = QStringLiteral("[v\u00bb\u00bb\u00bb");
+    const QByteArray masterG = runFile(true, g1, "001", runA);
+    QTest::newRow("two runs whose fillers fold alike, on two days")
+        << Files{{"masterFile_Ann.txt", masterG + runFile(true, g2, "001", runB, "01-08-2026")}} << 1 << 5 << 4
+        << QStringList{} << "Ann: c2 s3 n c3 | c1";
+    QTest::newRow("two runs whose fillers fold alike, on one day")
+        << Files{{"masterFile_Ann.txt", masterG + runFile(true, g2, "001", runB)}} << 1 << 5 << 4 << QStringList{}
+        << "Ann: c2 s3 n c3 | c1";
+    QTest::newRow("an ASCII copy of the second of two such runs joins the run it copies")
+        << Files{{"masterFile_Ann.txt", masterG + runFile(true, g2, "001", runB)},
+                 {"send_0107Ann.txt", runFile(false, "[v???", "001", runB)}}
+        << 1 << 5 << 4 << QStringList{} << "Ann: c2 s3 n c3 | c1";
+    // damage: each told with its file and line, every record kept
+    QByteArray cut = sendA;
+    cut.remove(cut.indexOf("confidence assessment:  2"), cut.indexOf("\r\n", cut.indexOf(closingSeparator.toLatin1())) +
+                                                             2 - cut.indexOf("confidence assessment:  2"));
+    QTest::newRow("a block cut short, the next given answer's block right after it")
+        << Files{{"send_0107Ann.txt", cut}} << 1 << 4 << 0 << QStringList{"send_0107Ann.txt:6"} << "Ann: - s3 n c3";
+    QByteArray cutInLine = sendA;
+    cutInLine.remove(cutInLine.indexOf("\r\nconfidence assessment:  2"),
+                     cutInLine.indexOf("\r\n", cutInLine.indexOf(closingSeparator.toLatin1())) + 2 -
+                         cutInLine.indexOf("\r\nconfidence assessment:  2"));
+    QTest::newRow("a block cut short within a line, the next block written on in that line")
+        << Files{{"send_0107Ann.txt", cutInLine}} << 1 << 4 << 0
+        << QStringList{"send_0107Ann.txt:6", "send_0107Ann.txt:12"} << "Ann: - s3 n c3";
+    const QByteArray later = runFile(true, QString(), "001", shifted(runB, -3600));
+    QTest::newRow("a second header deleted: the time goes back")
+        << Files{{"masterFile_Ann.txt", masterA + later}} << 1 << 5 << 4
+        << QStringList{QStringLiteral("masterFile_Ann.txt:%1").arg(masterA.count('\n') + 1)} << "Ann: c2 s3 n c3 c1";
+    QTest::newRow("a run past midnight is no deleted header")
+        << Files{{"masterFile_Ann.txt", runFile(true, f1, "001", shifted(runA, 14 * 3600) + shifted(runB, 15 * 3600))}}
+        << 1 << 5 << 4 << QStringList{} << "Ann: c2 s3 n c3 c1";
+    QByteArray retyped = sendA;
+    retyped.replace("confidence assessment:  3", "Confidence Assessment:  3");
+    retyped.replace("self critique assessment: ", "SELF CRITIQUE assessment:");
+    QTest::newRow("rating labels retyped in other letter case")
+        << Files{{"send_0107Ann.txt", retyped}} << 1 << 4 << 0
+        << QStringList{"send_0107Ann.txt:20", "send_0107Ann.txt:35"} << "Ann: c2 s3 n c3";
+    const QList<Press> impossible = {{"24:00:00", "`q001.  What is 2 + 3?", "5", "c2", false, 10001}};
+    QTest::newRow("an impossible date and time")
+        << Files{{"send_0230Ann.txt", runFile(false, f1, "001", impossible, "02-30-2026")}} << 1 << 1 << 0
+        << QStringList{"send_0230Ann.txt:5", "send_0230Ann.txt:7"} << "Ann: c2";
 }
 
 void TestReport::classRecords_eachRecordOnce() {
@@ -724,6 +864,7 @@ void TestReport::classRecords_eachRecordOnce() {
     QFETCH(int, records);
     QFETCH(int, withNumber);
     QFETCH(QStringList, issues);
+    QFETCH(QString, runs);
     report::ClassReader reader;
     for (const auto& [name, bytes] : files) {
         QVERIFY(reader.add("/class/" + name, bytes));
@@ -737,14 +878,27 @@ void TestReport::classRecords_eachRecordOnce() {
     QCOMPARE(static_cast<int>(read.students.size()), students);
     int total = 0;
     int numbered = 0;
+    QStringList shape;
     for (const report::Student& s : read.students) {
+        QStringList shapes;
         for (const report::Run& run : s.runs) {
+            QStringList shown;
             for (const report::Record& r : run.records) {
                 ++total;
                 numbered += r.questionNumber ? 1 : 0;
-                QCOMPARE(r.date.isValid(), !run.filler.isEmpty() || r.kind == recordreader::BlockKind::Note);
+                QCOMPARE(r.date.isValid(), run.date.isValid() || r.kind == recordreader::BlockKind::Note);
+                QVERIFY(!r.entry.isEmpty()); // each keeps the line it was written after, so its question
+                shown << (r.kind == recordreader::BlockKind::Note          ? QStringLiteral("n")
+                          : r.rating == recordreader::Rating::Confidence   ? "c" + r.ratingText.trimmed()
+                          : r.rating == recordreader::Rating::SelfCritique ? "s" + r.ratingText.trimmed()
+                                                                           : QStringLiteral("-"));
             }
+            shapes << shown.join(' ');
         }
+        shape << s.name + ": " + shapes.join(" | ");
+    }
+    if (!runs.isEmpty()) {
+        QCOMPARE(shape.join("; "), runs);
     }
     QCOMPARE(total, records);
     QCOMPARE(numbered, withNumber);
@@ -785,7 +939,7 @@ void TestReport::placement_byEntryThenQuestionNumber_data() {
                                                          << "c2" << 0.0 << "001 q002";
     QTest::newRow("no header, a line of two assignments") << ""
                                                           << "`q001.  What is 2 + 3?"
-                                                          << "c2" << 0.0 << "unknown unplaced";
+                                                          << "c2" << 0.0 << "unknown unplaced, told at 1";
     QTest::newRow("no header, the master's number decides") << ""
                                                             << "`q001.  What is 2 + 3?"
                                                             << "c2" << 20001.0 << "002 q001";
@@ -798,10 +952,43 @@ void TestReport::placement_byEntryThenQuestionNumber_data() {
         << "s1" << 10002.0 << "001 q002 after the answer by number";
     QTest::newRow("line not in the document, no number") << "001"
                                                          << "`q009.  Gone."
-                                                         << "c1" << 0.0 << "001 unplaced";
+                                                         << "c1" << 0.0 << "001 unplaced, told at 6";
     QTest::newRow("assignment not in the document") << "009"
                                                     << "`q001.  What is 2 + 3?"
-                                                    << "c1" << 0.0 << "009 unplaced";
+                                                    << "c1" << 0.0 << "009 unplaced, told at 6";
+    // as an editor or a transport left the line
+    QTest::newRow("trailing blanks") << "001"
+                                     << "`q001.  What is 2 + 3?  \t"
+                                     << "c2" << 0.0 << "001 q001";
+    QTest::newRow("the given answer with trailing blanks") << "001"
+                                                           << "5. "
+                                                           << "s2" << 0.0 << "001 q001 after the answer";
+    const QString square = smallDocument().filter("rectangle").first();
+    QTest::newRow("a long line wrapped by an editor")
+        << "003" << QString(square).replace("square of", "square\r\nof").replace(" Why", "\r\nWhy") << "c2" << 0.0
+        << "003 q001";
+    QTest::newRow("wrapped with trailing blanks, LF ends")
+        << "003" << QString(square).replace("square of", "square \nof ").replace(" Why", "   \n Why") << "c2" << 0.0
+        << "003 q001";
+    // a copy saved in ASCII: the letters of the code page lost, what it spells out kept
+    QTest::newRow("letters lost to ?") << "003"
+                                       << QString(square).replace(QChar(0x2019), u'?').replace(QChar(0xd7), u'?')
+                                       << "c2" << 0.0 << "003 q001";
+    QTest::newRow("letters lost to ? in a line no header names")
+        << ""
+        << codepage::decode(codepage::encode(smallDocument().filter("diagonal,").first().mid(2)))
+               .replace(QChar(0xb2), u'?')
+        << "s1" << 0.0 << "003 q001 after the answer";
+    QTest::newRow("another line of the assignment is not taken for it") << "001"
+                                                                        << "`q002.  Double it twice."
+                                                                        << "c1" << 0.0 << "001 unplaced, told at 6";
+    QTest::newRow("a line of another assignment: a header may be missing") << "002"
+                                                                           << "`q002.  Double it."
+                                                                           << "c1" << 0.0 << "002 unplaced, told at 6";
+    // a response to a text line has no rating; after the given answer it is no self-critique
+    QTest::newRow("a response to a text line after the given answer") << "001"
+                                                                      << "Keep this in mind."
+                                                                      << "" << 0.0 << "001 q001";
 }
 
 void TestReport::placement_byEntryThenQuestionNumber() {
@@ -816,8 +1003,10 @@ void TestReport::placement_byEntryThenQuestionNumber() {
     QVERIFY(reader.add(master ? "/c/masterFile_Ann.txt" : "/c/send_0107Ann.txt",
                        runFile(master, assignment.isEmpty() ? QString() : "[v", assignment, {press})));
     const report::ClassRecords records = reader.finish();
+    report::ClassRecords told = records;
     const report::Document document(smallDocument());
     const report::ClassView view = report::buildView(records, document);
+    report::tellUnplaced(told, view, document);
 
     QStringList found;
     for (const report::AssignmentView& a : view.assignments) {
@@ -832,8 +1021,15 @@ void TestReport::placement_byEntryThenQuestionNumber() {
                              (it.entryDiffers ? " by number" : "");
             }
         }
-        for (std::size_t i = 0; i < a.unplaced.size(); ++i) {
-            found << nbr + " unplaced";
+        for (const report::Item& it : a.unplaced) {
+            // told with its file and line
+            QString where;
+            for (const report::Issue& issue : told.issues) {
+                if (issue.file == told.files[it.record->file] && issue.line == it.record->line) {
+                    where = QStringLiteral(", told at %1").arg(issue.line);
+                }
+            }
+            found << nbr + " unplaced" + where;
         }
     }
     QCOMPARE(found, QStringList{place});
@@ -903,8 +1099,8 @@ void TestReport::program_data() {
     QTest::newRow("every file in a folder read or listed, with -r")
         << QStringList{"-r", "-o", out, "{dir}/mixed"} << 0
         << "mixed/send_0109Ann_Lee.txt: not read: a FIFO|send_0110Ann_Lee.txt: not read: a link to nothing|"
-           "notes_Ann_Lee.txt: not read: a notes file|essay.pdf: not read: the name is not a record file's|"
-           "mixed/\\x1b]0;owned\\x07<U+202E>.txt: not read|.Trash-1000: not read: a trash folder|"
+           "notes_Ann_Lee.txt: not read: a notes file|2 files not read: the name is not a record file's: |"
+           "mixed/essay.pdf|mixed/\\x1b]0;owned\\x07<U+202E>.txt, |.Trash-1000: not read: a trash folder|"
            ".hidden: not read: a hidden folder|is taken as \"Ann_Lee\"|4 students; 7 not read"
         << "Cy Platform|Jos\\xe9|not read: a FIFO";
     QTest::newRow("a folder without -r lists its subfolders")

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "report/classrecords.h"
+
+#include <QStringList>
+
+namespace report {
+
+// What standard error says of the reading, a line each, not yet made safe for a terminal: every problem as
+// "file:line: what", and the files not read by their reason, a line per reason with how many and the first few of
+// them (a class folder may hold thousands of other files; the index lists every one).
+QStringList issueLines(const ClassRecords& records);
+
+} // namespace report

@@ -1,0 +1,57 @@
+#include "report/classview.h"
+
+#include <QHash>
+
+// The records the document could not place, told.
+namespace report {
+
+void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& document) {
+    for (const AssignmentView& av : view.assignments) {
+        if (!av.doc && !av.nbr.isEmpty()) {
+            // the document lacks the whole assignment: said once per student, at the first of their records
+            QHash<int, int> count;
+            for (const Item& it : av.unplaced) {
+                ++count[it.student];
+            }
+            for (const Item& it : av.unplaced) {
+                const auto n = count.find(it.student);
+                if (n == count.end()) {
+                    continue;
+                }
+                records.issues.push_back({records.files[it.record->file], it.record->line,
+                                          QStringLiteral("assignment %1 is not in the problem document: %2 records of "
+                                                         "it from here on are not placed in a question")
+                                              .arg(av.nbr)
+                                              .arg(*n),
+                                          QString()});
+                count.erase(n);
+            }
+            continue;
+        }
+        for (const Item& it : av.unplaced) {
+            const Record& r = *it.record;
+            const QString what =
+                r.kind == recordreader::BlockKind::Note ? QStringLiteral("a note") : QStringLiteral("a response");
+            QString message;
+            const Placement elsewhere = document.place(QStringView(), r.entry);
+            if (av.nbr.isEmpty()) {
+                message = QStringLiteral("%1 before any header, after a line that no one assignment of the problem "
+                                         "document holds: not placed")
+                              .arg(what);
+            } else if (elsewhere.assignment >= 0 &&
+                       document.assignments()[static_cast<std::size_t>(elsewhere.assignment)].nbr != av.nbr) {
+                message =
+                    QStringLiteral("%1 after a line of assignment %2 in a run of assignment %3: a header may be "
+                                   "missing before it; not placed")
+                        .arg(what, document.assignments()[static_cast<std::size_t>(elsewhere.assignment)].nbr, av.nbr);
+            } else {
+                message = QStringLiteral("%1 after a line that assignment %2 of the problem document does not hold: "
+                                         "not placed")
+                              .arg(what, av.nbr);
+            }
+            records.issues.push_back({records.files[r.file], r.line, message, r.entry});
+        }
+    }
+}
+
+} // namespace report
