@@ -1,11 +1,10 @@
 # The course's title as qadrill-course check --title gives it: a "# Course: title" comment before the first store
-# line, else the first comment there that has a word in it.
+# line; empty when there is none.
 function(qadrill_course_title file out)
     file(READ "${file}" text)
     string(REPLACE ";" "," text "${text}")
     string(REPLACE "\r" "" text "${text}")
     string(REPLACE "\n" ";" lines "${text}")
-    set(first "")
     foreach(line IN LISTS lines)
         if(line MATCHES "^[=+]")
             break()
@@ -14,9 +13,6 @@ function(qadrill_course_title file out)
             set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
             return()
         endif()
-        if(first STREQUAL "" AND line MATCHES "^#[ \t]*(.*[A-Za-z0-9_].*[^ \t]|[A-Za-z0-9_])[ \t]*$")
-            set(first "${CMAKE_MATCH_1}")
-        endif()
     endforeach()
-    set(${out} "${first}" PARENT_SCOPE)
+    set(${out} "" PARENT_SCOPE)
 endfunction()

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cstdio>
@@ -31,8 +32,8 @@ const char* const help =
     "  -o, --output FOLDER\n"
     "                     the folder of the preview's pages, made if it is not there\n"
     "  -q, --quiet        check: no summary of the assignments\n"
-    "      --title        check: print the course's title only (from a \"# Course: title\" comment before the\n"
-    "                     first store line, else the first comment there)\n"
+    "      --title        check: print the course's title only: a \"# Course: title\" comment before the first\n"
+    "                     store line, else the file's name without its extension\n"
     "  -h, --help         show this help\n"
     "      --version      show the version\n"
     "\n"
@@ -54,9 +55,7 @@ int usageError(const QString& text) {
 
 void printSummary(const coursecheck::Result& result) {
     const QLocale locale(QLocale::English);
-    if (!result.title.isEmpty()) {
-        std::printf("%s\n", report::terminalText(result.title).toLocal8Bit().constData());
-    }
+    std::printf("%s\n", report::terminalText(QStringLiteral("Course: ") + result.title).toLocal8Bit().constData());
     for (const coursecheck::AssignmentSummary& a : result.assignments) {
         const QString optional =
             a.optionalQuestions ? QStringLiteral(" (and %1 optional)").arg(a.optionalQuestions) : QString();
@@ -138,7 +137,10 @@ int main(int argc, char* argv[]) {
         say(QStringLiteral("qadrill-course: %1: cannot be read: %2").arg(file, in.errorString()));
         return 3;
     }
-    const coursecheck::Result result = coursecheck::check(in.readAll());
+    coursecheck::Result result = coursecheck::check(in.readAll());
+    if (result.title.isEmpty()) {
+        result.title = QFileInfo(file).completeBaseName();
+    }
     if (titleOnly) {
         std::printf("%s\n", result.title.toUtf8().constData());
         return 0;

@@ -516,7 +516,6 @@ QString formatFinding(const QString& fileName, const Finding& finding) {
 QString courseTitle(const QStringList& fileLines) {
     static const QRegularExpression named(QStringLiteral("^#\\s*Course:\\s*(.*\\S)\\s*$"),
                                           QRegularExpression::CaseInsensitiveOption);
-    QString first;
     for (const QString& line : fileLines) {
         if (line.startsWith(u'=') || line.startsWith(u'+')) {
             break;
@@ -524,12 +523,8 @@ QString courseTitle(const QStringList& fileLines) {
         if (const QRegularExpressionMatch match = named.match(line); match.hasMatch()) {
             return match.captured(1);
         }
-        const QString text = line.startsWith(u'#') ? line.mid(1).trimmed() : QString();
-        if (first.isEmpty() && !text.isEmpty() && text.contains(QRegularExpression(QStringLiteral("\\w")))) {
-            first = text;
-        }
     }
-    return first;
+    return {};
 }
 
 } // namespace coursecheck

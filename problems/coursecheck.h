@@ -47,8 +47,8 @@ Result check(const QByteArray& fileBytes);
 // "FILE:LINE:COLUMN: error: message", as compilers write it.
 QString formatFinding(const QString& fileName, const Finding& finding);
 
-// The course's title from the comments before its first store line: a "# Course: title" line, else the first comment
-// with any text; empty when there is none.
+// The course's title from the comments before its first store line, a "# Course: title" line; empty when there is
+// none (the packages are then named after the file).
 QString courseTitle(const QStringList& fileLines);
 
 // Where a character of a store line stands in the file.

@@ -238,8 +238,8 @@ void TestCourse::check_title_data() {
     QTest::addColumn<QString>("title");
     QTest::newRow("named") << "# A comment\n#\n# Course:  Physics I  \n= 001.  One\n"
                            << "Physics I";
-    QTest::newRow("first comment") << "#\n# Physics I, first term\n# more\n= 001.  One\n"
-                                   << "Physics I, first term";
+    QTest::newRow("no title line") << "#\n# Physics I, first term\n= 001.  One\n"
+                                   << "";
     QTest::newRow("named after the first line is not") << "= 001.  One\n# Course: late\n"
                                                        << "";
 }
@@ -310,7 +310,8 @@ void TestCourse::preview_pages_markEveryFindingWithALink() {
              (QStringList{"assignment-001.html", "assignment-002.html", "index.html"}));
     const QString index = QString::fromUtf8(readFile(dir.filePath("index.html")));
     const QString first = QString::fromUtf8(readFile(dir.filePath("assignment-001.html")));
-    // the warning at the third press (store line 6, the second answer) links to it; the left-out line is listed without a place
+    // the warning at the third press (store line 6, the second answer) links to it; the left-out line is listed without
+    // a place
     QVERIFY(index.contains(u"<a href=\"assignment-001.html#press-3\"><code>c.txt:7:3</code></a>"));
     QVERIFY(index.contains(u"<code>c.txt:18:1</code> the line is not"));
     QVERIFY(first.contains(u"<h3 id=\"press-5\">"));
