@@ -3,6 +3,9 @@ BUILD_DIR ?= build
 # The checked build: clang with AddressSanitizer, UndefinedBehaviorSanitizer and the fuzz targets.
 ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# A course team's course for the drill to carry instead of its own: make COURSE=path/to/course.txt [run|package|windows]
+COURSE ?=
+COURSE_PATH := $(if $(COURSE),$(abspath $(COURSE)))
 
 .PHONY: all deps configure build run test bench package windows windows-test clean
 
@@ -12,7 +15,7 @@ deps:
 	@scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQADRILL_COURSE="$(COURSE_PATH)" >/dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -38,8 +41,10 @@ package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
 # The Windows package, cross-built here: build-windows/qadrill-<version>-windows-x64.zip (scripts/build-windows).
-windows:
-	@scripts/build-windows
+windows: $(if $(COURSE),configure)
+	@$(if $(COURSE),cmake --build $(BUILD_DIR) -j $(JOBS) --target qadrill-course &&) \
+		QADRILL_COURSE="$(COURSE_PATH)" QADRILL_COURSE_CHECKER="$(abspath $(BUILD_DIR))/course/qadrill-course" \
+		scripts/build-windows
 
 # The package's programs and the file-system unit suites run under Wine (scripts/windows/wine-test).
 # The Linux qadrill-report is built too: the Windows one's page must be byte for byte the same.

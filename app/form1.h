@@ -21,6 +21,9 @@ class QStyle;
 namespace Ui {
 class Form1;
 }
+namespace questionsteps {
+struct Fields;
+} // namespace questionsteps
 namespace keptstore {
 class DraftWriter;
 } // namespace keptstore
@@ -108,6 +111,10 @@ private:
 
     // Problem text, loaded into the line store (app/startup.cpp)
     void loadProblemText();
+
+    // Question reader (qa/questionreader.cpp): the run's reader fields, and the prompt a pending read puts in place.
+    questionsteps::Fields readerFields();
+    void promptBeforeRead();
 
     // Response entry and ratings (qa/response.cpp)
     QString askSelfCritique();

@@ -2,11 +2,11 @@
 
 #include "app/platform.h"
 #include "problems/markup.h"
+#include "problems/questionsteps.h"
 #include "ui_Form1.h"
 
 void Form1::runRoutine(const QString& routine) {
-    const QString name = routine.toLower();
-    if (name == u"graph1" || name == u"graph2" || name == u"graph3") {
+    if (questionsteps::routineReturns(routine)) {
         return;
     }
     // "exitprog", and every name the program does not know, ends the run.

@@ -4,6 +4,8 @@
 #include "problems/markup.h"
 #include "records/codepage.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cmath>
 
@@ -100,6 +102,17 @@ Document::Document(const QStringList& storeLines) {
 
 Document Document::carried() {
     return Document(linestore::parseDocument(linestore::carriedDocumentText()));
+}
+
+std::optional<Document> Document::fromFile(const QString& path) {
+    if (path.isEmpty()) {
+        return carried();
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return Document(linestore::parseDocument(QString::fromUtf8(file.readAll())));
 }
 
 int Document::assignmentIndex(QStringView nbr) const {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ class Document {
 public:
     explicit Document(const QStringList& storeLines);
     static Document carried();
+    // The course in a file, as the drill would carry it; the carried one for no name, none when it cannot be read.
+    static std::optional<Document> fromFile(const QString& path);
 
     const std::vector<DocAssignment>& assignments() const { return m_assignments; }
     int assignmentIndex(QStringView nbr) const;

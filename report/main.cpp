@@ -21,7 +21,8 @@
 
 namespace {
 
-const char* const usage = "Usage: qadrill-report [-o FOLDER | -o PAGE.html] [--csv RATINGS.csv] [-r] PATH...\n";
+const char* const usage =
+    "Usage: qadrill-report [-o FOLDER | -o PAGE.html] [--csv RATINGS.csv] [--course FILE] [-r] PATH...\n";
 
 const char* const help =
     "\n"
@@ -50,6 +51,8 @@ const char* const help =
     "                     that is not a folder, - for standard output, or a device or a FIFO\n"
     "      --csv FILE     also write a table for a spreadsheet: one row per student and question, with both\n"
     "                     ratings and their times\n"
+    "      --course FILE  the course document the students worked through, for its question texts (default: the\n"
+    "                     course the drill carries)\n"
     "  -r, --recursive    read the record files in the subfolders of a folder too\n"
     "  -h, --help         show this help\n"
     "      --version      show the version\n"
@@ -108,6 +111,7 @@ bool onePage(const QString& output) {
 struct Options {
     QString output = QStringLiteral("report");
     QString csv;
+    QString course;
     bool recursive = false;
     QStringList paths;
     std::vector<std::filesystem::path> fsPaths; // the same, as the system gave them: a name need not be UTF-8
@@ -146,18 +150,20 @@ std::optional<int> parseArguments(const QStringList& args, char* argv[], Options
             return 0;
         } else if (arg == u"-r" || arg == u"--recursive") {
             options.recursive = true;
-        } else if (arg == u"-o" || arg == u"--output" || arg == u"--csv") {
+        } else if (arg == u"-o" || arg == u"--output" || arg == u"--csv" || arg == u"--course") {
             const auto file = value(arg);
             if (!file) {
                 return 2;
             }
-            (arg == u"--csv" ? options.csv : options.output) = *file;
-        } else if (arg.startsWith(u"--output=") || arg.startsWith(u"--csv=")) {
+            (arg == u"--csv" ? options.csv : arg == u"--course" ? options.course : options.output) = *file;
+        } else if (arg.startsWith(u"--output=") || arg.startsWith(u"--csv=") || arg.startsWith(u"--course=")) {
             const QString file = arg.mid(arg.indexOf(u'=') + 1);
             if (file.isEmpty()) {
                 return usageError(QStringLiteral("%1 needs a file name").arg(arg.chopped(1)));
             }
-            (arg.startsWith(u"--csv") ? options.csv : options.output) = file;
+            (arg.startsWith(u"--csv")      ? options.csv
+             : arg.startsWith(u"--course") ? options.course
+                                           : options.output) = file;
         } else if (arg.startsWith(u"-o") && arg.size() > 2) {
             options.output = arg.mid(2);
         } else {
@@ -215,9 +221,13 @@ int main(int argc, char* argv[]) {
         }
     }
     report::ClassRecords records = reader.finish();
-    const report::Document document = report::Document::carried();
-    const report::ClassView view = report::buildView(records, document);
-    report::tellUnplaced(records, view, document);
+    const std::optional<report::Document> document = report::Document::fromFile(options.course);
+    if (!document) {
+        say(QStringLiteral("qadrill-report: %1: the course cannot be read").arg(options.course));
+        return 1;
+    }
+    const report::ClassView view = report::buildView(records, *document);
+    report::tellUnplaced(records, view, *document);
     for (const QString& line : report::issueLines(records)) {
         say(line);
     }

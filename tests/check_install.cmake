@@ -17,7 +17,9 @@ set(entry "${PREFIX}/share/applications/qadrill.desktop")
 set(icon "${PREFIX}/share/icons/hicolor/scalable/apps/qadrill.svg")
 set(metainfo "${PREFIX}/share/metainfo/qadrill.metainfo.xml")
 set(reportPage "${PREFIX}/share/man/man1/qadrill-report.1.gz")
-foreach(f IN ITEMS "${binary}" "${report}" "${entry}" "${icon}" "${metainfo}" "${reportPage}"
+set(course "${PREFIX}/bin/qadrill-course")
+set(coursePage "${PREFIX}/share/man/man1/qadrill-course.1.gz")
+foreach(f IN ITEMS "${binary}" "${report}" "${course}" "${coursePage}" "${entry}" "${icon}" "${metainfo}" "${reportPage}"
                    "${PREFIX}/share/man/man1/qadrill.1.gz" "${PREFIX}/share/doc/qadrill/copyright"
                    "${PREFIX}/share/doc/qadrill/changelog.gz")
     if(NOT EXISTS "${f}")
@@ -48,35 +50,39 @@ if(size LESS 200) # a blank 48 x 48 picture is about 100 bytes
     message(FATAL_ERROR "icon renders empty")
 endif()
 
-# The instructor's program runs from where it was installed.
-execute_process(COMMAND "${report}" --help RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-if(NOT rc EQUAL 0 OR NOT out MATCHES "^Usage: qadrill-report ")
-    message(FATAL_ERROR "installed qadrill-report --help failed (${rc}):\n${out}${err}")
-endif()
-
-# Every option that --help lists is in the manual page, as a reader sees it.
-execute_process(COMMAND "${CMAKE_COMMAND}" -E env MANWIDTH=200
-                        man --no-hyphenation --no-justification -l "${reportPage}"
-                RESULT_VARIABLE rc OUTPUT_VARIABLE page ERROR_VARIABLE err)
-if(NOT rc EQUAL 0 OR NOT page MATCHES "EXIT STATUS")
-    message(FATAL_ERROR "qadrill-report's manual page does not render (${rc}):\n${err}")
-endif()
-# An option's line starts with a dash; its names stand before the first two blanks.
-string(REGEX MATCHALL "\n +-[^\n]*" options "${out}")
-list(LENGTH options count)
-if(count LESS 5)
-    message(FATAL_ERROR "no options found in qadrill-report --help:\n${out}")
-endif()
-foreach(line IN LISTS options)
-    string(REGEX REPLACE "^\n +" "" line "${line}")
-    string(REGEX REPLACE "  .*" "" line "${line}")
-    string(REGEX MATCHALL "--?[a-zA-Z][-a-zA-Z0-9]*" names "${line}")
-    foreach(name IN LISTS names)
-        if(NOT page MATCHES "[^-a-z]${name}[^-a-z]")
-            message(FATAL_ERROR "qadrill-report --help lists ${name}, its manual page does not")
-        endif()
+# The instructor's and the course team's programs run from where they were installed, and every option that --help
+# lists is in the manual page, as a reader sees it.
+function(check_manual program page)
+    get_filename_component(name "${program}" NAME)
+    execute_process(COMMAND "${program}" --help RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0 OR NOT out MATCHES "^Usage: ${name} ")
+        message(FATAL_ERROR "installed ${name} --help failed (${rc}):\n${out}${err}")
+    endif()
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env MANWIDTH=200
+                            man --no-hyphenation --no-justification -l "${page}"
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0 OR NOT text MATCHES "EXIT STATUS")
+        message(FATAL_ERROR "${name}'s manual page does not render (${rc}):\n${err}")
+    endif()
+    # An option's line starts with a dash; its names stand before the first two blanks.
+    string(REGEX MATCHALL "\n +-[^\n]*" options "${out}")
+    list(LENGTH options count)
+    if(count LESS 4)
+        message(FATAL_ERROR "no options found in ${name} --help:\n${out}")
+    endif()
+    foreach(line IN LISTS options)
+        string(REGEX REPLACE "^\n +" "" line "${line}")
+        string(REGEX REPLACE "  .*" "" line "${line}")
+        string(REGEX MATCHALL "--?[a-zA-Z][-a-zA-Z0-9]*" names "${line}")
+        foreach(name IN LISTS names)
+            if(NOT text MATCHES "[^-a-z]${name}[^-a-z]")
+                message(FATAL_ERROR "${program} --help lists ${name}, its manual page does not")
+            endif()
+        endforeach()
     endforeach()
-endforeach()
+endfunction()
+check_manual("${report}" "${reportPage}")
+check_manual("${course}" "${coursePage}")
 
 # A software centre reads the metadata and the menu entry it launches; the project has no domain of its own to
 # form a reverse-domain id from, so that one complaint is told as a note.

@@ -628,6 +628,63 @@ case_unsent_text() {
     check_listing "$folder" "masterFile_$name.txt" "send_${date:0:2}${date:3:2}$name.txt" "unsent_$name.txt"
 }
 
+# A drill built with the repository's second course (its build folder beside this one): a whole assignment of it, a
+# response after every press, and the run ends at the next heading by itself. The record files follow the course's
+# text, and the report shows the course: the one the report was built with, or the one --course names.
+case_second_course() {
+    local name=Gus_Ray folder
+    [[ -f ${QADRILL_COURSE_FILE:-} && -x ${QADRILL_REPORT:-} && -x ${QADRILL_COURSE_REPORT:-} ]] ||
+        fail "QADRILL_COURSE_FILE, QADRILL_REPORT and QADRILL_COURSE_REPORT must name the course and both reports"
+    launch
+    answer_box "Gus Ray"
+    answer_box ""
+    answer_box "2"
+    await_form
+    shot form1
+    folder="$RUN_HOME/tavimora"
+    local master="$folder/masterFile_$name.txt"
+    # the text before the first question asks for no rating; then a question and its answer in turn, and the
+    # closing line after the last answer
+    local -a ratings=("" 2 3 1 2 3 3 2 1 3)
+    local i
+    for i in "${!ratings[@]}"; do
+        click next
+        poll 10 "press $((i + 1)) in the question box" box_filled question
+        type_answer "response $((i + 1))"
+        if [[ -z ${ratings[$i]} ]]; then
+            click enter
+        else
+            enter_response "${ratings[$i]}"
+        fi
+        poll 10 "block $((i + 1)) in the master file" has_blocks "$master" $((i + 1))
+        poll 10 "empty boxes after response $((i + 1))" boxes_empty
+    done
+    click next
+    await_exit
+    ((EXIT_STATUS == 0)) || fail "exit status $EXIT_STATUS, not 0"
+
+    local date
+    date=$(run_date "$folder" "$name")
+    check_listing "$folder" "masterFile_$name.txt" "send_${date:0:2}${date:3:2}$name.txt"
+    check_record "$master" second_course_master.txt "$date"
+    check_record "$folder/send_${date:0:2}${date:3:2}$name.txt" second_course_send.txt "$date"
+
+    local report
+    for report in carried named; do
+        if [[ $report == carried ]]; then
+            "$QADRILL_COURSE_REPORT" -o "$OUT/report-$report" "$folder" 2>"$WORK/report.log" ||
+                fail "the course build's report failed: $(cat "$WORK/report.log")"
+        else
+            "$QADRILL_REPORT" --course "$QADRILL_COURSE_FILE" -o "$OUT/report-$report" "$folder" 2>"$WORK/report.log" ||
+                fail "qadrill-report --course failed: $(cat "$WORK/report.log")"
+        fi
+        grep -q 'Forces and the Laws of Motion' "$OUT/report-$report"/*.html ||
+            fail "the report [$report] does not show the course's heading"
+        ! grep -q 'Functions and Graphs' "$OUT/report-$report"/*.html ||
+            fail "the report [$report] shows the drill's own course"
+    done
+}
+
 declare -F "case_$CASE" >/dev/null || fail "no such case"
 rm -rf "$OUT"
 mkdir -p "$OUT"

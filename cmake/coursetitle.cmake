@@ -1,0 +1,18 @@
+# The course's title as qadrill-course check --title gives it: a "# Course: title" comment before the first store
+# line; empty when there is none.
+function(qadrill_course_title file out)
+    file(READ "${file}" text)
+    string(REPLACE ";" "," text "${text}")
+    string(REPLACE "\r" "" text "${text}")
+    string(REPLACE "\n" ";" lines "${text}")
+    foreach(line IN LISTS lines)
+        if(line MATCHES "^[=+]")
+            break()
+        endif()
+        if(line MATCHES "^#[ \t]*[Cc][Oo][Uu][Rr][Ss][Ee]:[ \t]*(.*[^ \t])[ \t]*$")
+            set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+            return()
+        endif()
+    endforeach()
+    set(${out} "" PARENT_SCOPE)
+endfunction()
