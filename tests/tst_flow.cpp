@@ -229,7 +229,7 @@ void TestFlow::smallFlow_recordsMatchExpectedFiles() {
 void TestFlow::wholeAssignment005_recordsMatchExpectedFiles() {
     TestRun run({}); // the carried document
     run.platform.randoms = fixtures::knownDraws();
-    run.platform.answerFor = [&run](const QString& prompt) -> QString {
+    run.platform.answerFor = [&](const QString& prompt) -> QString {
         if (prompt.startsWith("Your full name")) {
             return "A B";
         }
