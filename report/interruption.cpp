@@ -1,5 +1,7 @@
 #include "report/interruption.h"
 
+#include <QtGlobal>
+
 #include <atomic>
 
 #if defined(Q_OS_WIN)
