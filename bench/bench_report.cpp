@@ -13,11 +13,11 @@
 #include "problems/linestore.h"
 #include "records/codepage.h"
 #include "records/recordblocks.h"
-#include "report/classrecords.h"
 #include "report/classview.h"
-#include "report/csvreport.h"
-#include "report/htmlreport.h"
-#include "report/reportfile.h"
+#include "report/out/csvreport.h"
+#include "report/out/reportfile.h"
+#include "report/pages/htmlreport.h"
+#include "report/read/classrecords.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "course/preview.h"
 #include "problems/coursecheck.h"
-#include "report/terminaltext.h"
+#include "report/read/terminaltext.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -2,8 +2,8 @@
 
 #include "problems/markup.h"
 #include "records/numbertext.h"
-#include "report/pageframe.h"
-#include "report/reportfile.h"
+#include "report/out/reportfile.h"
+#include "report/pages/pageframe.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,10 +2,10 @@
 #include "records/codepage.h"
 #include "records/recordblocks.h"
 #include "records/recordreader.h"
-#include "report/classrecords.h"
 #include "report/classview.h"
-#include "report/csvreport.h"
-#include "report/htmlreport.h"
+#include "report/out/csvreport.h"
+#include "report/pages/htmlreport.h"
+#include "report/read/classrecords.h"
 
 #include <QStringList>
 

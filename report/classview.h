@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/classrecords.h"
+#include "report/read/classrecords.h"
 
 #include <QHash>
 #include <QString>

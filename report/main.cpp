@@ -1,14 +1,14 @@
 #include "records/durablefile.h"
-#include "report/classfiles.h"
-#include "report/classrecords.h"
 #include "report/classview.h"
-#include "report/csvreport.h"
-#include "report/htmlreport.h"
-#include "report/interruption.h"
-#include "report/issuelines.h"
-#include "report/reportfile.h"
-#include "report/reportfolder.h"
-#include "report/terminaltext.h"
+#include "report/out/csvreport.h"
+#include "report/out/interruption.h"
+#include "report/out/reportfile.h"
+#include "report/out/reportfolder.h"
+#include "report/pages/htmlreport.h"
+#include "report/read/classfiles.h"
+#include "report/read/classrecords.h"
+#include "report/read/issuelines.h"
+#include "report/read/terminaltext.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
 #include "problems/linestore.h"
 #include "records/codepage.h"
 #include "records/recordblocks.h"
-#include "report/classrecords.h"
 #include "report/classview.h"
-#include "report/csvreport.h"
-#include "report/htmlreport.h"
-#include "report/terminaltext.h"
+#include "report/out/csvreport.h"
+#include "report/pages/htmlreport.h"
+#include "report/read/classrecords.h"
+#include "report/read/terminaltext.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>

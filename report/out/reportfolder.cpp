@@ -1,8 +1,8 @@
-#include "report/reportfolder.h"
+#include "report/out/reportfolder.h"
 
 #include "records/durablefile.h"
-#include "report/interruption.h"
-#include "report/reportfile.h"
+#include "report/out/interruption.h"
+#include "report/out/reportfile.h"
 
 #include <QDir>
 #include <QFile>

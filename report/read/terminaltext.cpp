@@ -1,4 +1,4 @@
-#include "report/terminaltext.h"
+#include "report/read/terminaltext.h"
 
 namespace report {
 

@@ -1,4 +1,4 @@
-#include "report/issuelines.h"
+#include "report/read/issuelines.h"
 
 #include <QHash>
 

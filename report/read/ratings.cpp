@@ -1,4 +1,4 @@
-#include "report/classrecords.h"
+#include "report/read/classrecords.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "report/runcopies.h"
+#include "report/read/runcopies.h"
 
 #include <algorithm>
 #include <cmath>

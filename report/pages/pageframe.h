@@ -1,7 +1,7 @@
 #pragma once
 
 #include "report/classview.h"
-#include "report/pagetext.h"
+#include "report/pages/pagetext.h"
 
 #include <QIODevice>
 #include <QString>

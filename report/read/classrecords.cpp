@@ -1,6 +1,6 @@
-#include "report/classrecords.h"
+#include "report/read/classrecords.h"
 
-#include "report/runcopies.h"
+#include "report/read/runcopies.h"
 
 #include <QFileInfo>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "report/interruption.h"
+#include "report/out/interruption.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
-#include "report/pagetext.h"
+#include "report/pages/pagetext.h"
 
-#include "report/classrecords.h"
+#include "report/read/classrecords.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

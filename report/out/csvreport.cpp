@@ -1,6 +1,6 @@
-#include "report/csvreport.h"
+#include "report/out/csvreport.h"
 
-#include "report/terminaltext.h"
+#include "report/read/terminaltext.h"
 
 #include <charconv>
 #include <string>

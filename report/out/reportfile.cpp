@@ -1,7 +1,7 @@
-#include "report/reportfile.h"
+#include "report/out/reportfile.h"
 
 #include "records/durablefile.h"
-#include "report/interruption.h"
+#include "report/out/interruption.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,4 +1,4 @@
-#include "report/pageframe.h"
+#include "report/pages/pageframe.h"
 
 #include <algorithm>
 

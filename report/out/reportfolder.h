@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/htmlreport.h"
+#include "report/pages/htmlreport.h"
 
 #include <QString>
 

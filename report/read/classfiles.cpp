@@ -1,6 +1,6 @@
-#include "report/classfiles.h"
+#include "report/read/classfiles.h"
 
-#include "report/terminaltext.h"
+#include "report/read/terminaltext.h"
 
 #include <algorithm>
 #include <cerrno>

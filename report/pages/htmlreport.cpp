@@ -1,6 +1,6 @@
-#include "report/htmlreport.h"
+#include "report/pages/htmlreport.h"
 
-#include "report/pageframe.h"
+#include "report/pages/pageframe.h"
 
 #include <QBuffer>
 #include <QRegularExpression>
