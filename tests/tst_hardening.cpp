@@ -1020,6 +1020,10 @@ void TestHardening::killedWhileSavingDraft_previousDraftWhole() {
 }
 
 void TestHardening::folderDeleted_quitNamesNoDraftGoneWithIt() {
+#ifdef Q_OS_WIN
+    QSKIP("Windows deletes no folder while a program holds a file in it open, as the run holds its draft's folder: "
+          "the folder cannot be taken from under the run there");
+#endif
     TestRun run({"A", "", "1"}, fixtures::smallDocument());
     QVERIFY(run.start());
     run.click(next);
@@ -1080,6 +1084,10 @@ void TestHardening::killedAtAMoment_eachTextOnce_data() {
 // A run killed at a set moment after one of its files is written: the next start leaves every block in all its
 // record files or in none, and every text kept once, the newest the run had on disk.
 void TestHardening::killedAtAMoment_eachTextOnce() {
+#ifdef Q_OS_WIN
+    QSKIP("the child stops itself whole at the named moment for the parent to kill it, with a signal that Windows has "
+          "no counterpart of: a Windows process cannot stop all its threads from inside at a set point");
+#endif
     QFETCH(QStringList, presses);
     QFETCH(QString, moment);
     QFETCH(QString, removed);
