@@ -58,19 +58,19 @@ void group(Out& out, const Context& context, std::size_t a, std::size_t g, std::
     partsLine(out, context.groupParts(a, g), part, students, context.records.students.size(),
               [&](std::size_t p) { context.groupHref(out, a, g, context.groupPart(a, g, p).first); });
     if (isQuestion(dg)) {
-        docText(out, questionText(dg.question), false);
+        docText(out, context, questionText(dg.question), false);
     }
     for (const QString& t : dg.textsBefore) {
-        docText(out, t, false);
+        docText(out, context, t, false);
     }
     const bool answered = !dg.answers.isEmpty();
     if (answered) {
         out.put("<h4>Given answer</h4>\n");
         for (const QString& answer : dg.answers) {
-            docText(out, answer, true);
+            docText(out, context, answer, true);
         }
         for (const QString& t : dg.textsAfter) {
-            docText(out, t, false);
+            docText(out, context, t, false);
         }
     }
     bool any = false;

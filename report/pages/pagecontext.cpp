@@ -1,5 +1,7 @@
 #include "report/pages/pageframe.h"
 
+#include "problems/markup.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -131,6 +133,28 @@ Context::Context(const ClassRecords& records_, const ClassView& view_, bool oneP
         appendEscaped(link, records.students[s].name);
         m_studentLinks.push_back(link + "</bdi></a>");
     }
+    // the document's texts stand on every question's page and on every student's: escaped once
+    const auto keep = [this](QStringView text) {
+        std::string html;
+        appendEscaped(html, markup::expandLineBreaks(text));
+        m_docHtml.emplace(std::pair(text.data(), text.size()), std::move(html));
+    };
+    for (const AssignmentView& av : view.assignments) {
+        for (std::size_t g = 0; av.doc && g < av.doc->groups.size(); ++g) {
+            const DocGroup& dg = av.doc->groups[g];
+            keep(questionText(dg.question));
+            for (const QStringList* texts : {&dg.textsBefore, &dg.answers, &dg.textsAfter}) {
+                for (const QString& text : *texts) {
+                    keep(text);
+                }
+            }
+        }
+    }
+}
+
+const std::string* Context::docHtml(QStringView text) const {
+    const auto it = m_docHtml.find(std::pair(text.data(), text.size()));
+    return it == m_docHtml.end() ? nullptr : &it->second;
 }
 
 std::size_t Context::studentPartOf(std::size_t s, const Position& at) const {

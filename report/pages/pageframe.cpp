@@ -87,10 +87,18 @@ pre { background: #f4f4f4; padding: .3rem; margin: .2rem 0; }
 }
 )");
 
-QString contentSecurityPolicy() {
-    const QByteArray hash = QCryptographicHash::hash(style.toUtf8(), QCryptographicHash::Sha256).toBase64();
-    return QStringLiteral("default-src 'none'; style-src 'sha256-%1'; base-uri 'none'; form-action 'none'")
-        .arg(QString::fromLatin1(hash));
+// The style and the policy that lets it alone apply, made once for every page.
+const std::string& styleText() {
+    static const std::string text = style.toStdString();
+    return text;
+}
+
+const std::string& contentSecurityPolicy() {
+    static const std::string policy =
+        "default-src 'none'; style-src 'sha256-" +
+        QCryptographicHash::hash(style.toUtf8(), QCryptographicHash::Sha256).toBase64().toStdString() +
+        "'; base-uri 'none'; form-action 'none'";
+    return policy;
 }
 
 // As much of a text as a page shows, not ending within a pair of surrogates.
@@ -174,7 +182,7 @@ void head(Out& out, QStringView title) {
             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
     out.esc(title);
     out.put("</title>\n<style>");
-    out.put(style);
+    out.put(styleText());
     out.put("</style>\n</head>\n<body>\n<a class=\"skip\" href=\"#main\">Skip to the content</a>\n");
 }
 
@@ -251,9 +259,13 @@ QStringView questionText(QStringView line) {
     return line.mid(at);
 }
 
-void docText(Out& out, QStringView text, bool answer) {
+void docText(Out& out, const Context& context, QStringView text, bool answer) {
     out.put(answer ? "<div class=\"doc answer\" dir=\"auto\">" : "<div class=\"doc\" dir=\"auto\">");
-    out.esc(markup::expandLineBreaks(text.toString()));
+    if (const std::string* html = context.docHtml(text)) {
+        out.put(*html);
+    } else {
+        out.esc(markup::expandLineBreaks(text));
+    }
     out.put("</div>\n");
 }
 
@@ -283,10 +295,10 @@ void record(Out& out, const Context& context, const Item& item, bool who, bool e
     if (item.entryDiffers) {
         out.put("<p class=\"flag\">Placed by its question number; the file shows it after a line the problem "
                 "document does not hold:</p>");
-        docText(out, shownPart(r.entry), false);
+        docText(out, context, shownPart(r.entry), false);
     } else if (entry) {
         out.put("<p class=\"flag\">After:</p>");
-        docText(out, shownPart(r.entry), false);
+        docText(out, context, shownPart(r.entry), false);
     }
     out.put("<div class=\"text\" dir=\"auto\">");
     out.esc(shownPart(r.text));

@@ -11,6 +11,7 @@
 #include <compare>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -136,6 +137,8 @@ public:
     const std::string& studentLink(std::size_t s) const { return m_studentLinks[s]; }
 
     QString assignmentName(std::size_t a) const;
+    // A text of the problem document as a page shows it, escaped; null for a text the document does not hold.
+    const std::string* docHtml(QStringView text) const;
 
 private:
     Range range(const std::vector<std::size_t>& starts, std::size_t part) const {
@@ -149,6 +152,7 @@ private:
     std::vector<std::vector<std::vector<std::vector<const Item*>>>> m_byStudent; // [s][a][g], the last g unplaced
     std::vector<std::vector<Position>> m_studentParts;                           // [s]: where each part begins
     std::vector<std::string> m_studentLinks;
+    std::map<std::pair<const QChar*, qsizetype>, std::string> m_docHtml; // by where the document holds the text
 };
 
 // Which students a part of a page shows, and links to the other parts, each made by href(part).
@@ -186,8 +190,8 @@ QString groupTitle(const DocGroup& g);
 bool isQuestion(const DocGroup& g);
 // The question without its marker and number, which the heading above it gives.
 QStringView questionText(QStringView line);
-// A text of the problem document.
-void docText(Out& out, QStringView text, bool answer);
+// A text of the problem document, or of a line a record was written after.
+void docText(Out& out, const Context& context, QStringView text, bool answer);
 
 // A response or a note; with who, the student's name before it; with entry, the line it was written after.
 void record(Out& out, const Context& context, const Item& item, bool who, bool entry);

@@ -62,7 +62,7 @@ void question(Out& out, const Context& context, std::size_t s, std::size_t a, st
     out.put(groupTitle(dg));
     out.put(begins ? "</a></h4>\n" : "</a>, continued</h4>\n");
     if (isQuestion(dg) && begins) {
-        docText(out, questionText(dg.question), false);
+        docText(out, context, questionText(dg.question), false);
     }
     out.put("<div class=\"pair\"><div><h5>Response and confidence</h5>\n");
     if (responses.empty() && dg.kind == DocGroup::Kind::Question && context.view.cells[s][a].unplaced > 0) {
