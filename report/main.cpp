@@ -199,8 +199,8 @@ int main(int argc, char* argv[]) {
     // each input looked up once: every page's name is then checked against all of them at once
     std::set<durablefile::FileId> inputIds;
     for (const report::InputFile& input : inputs) {
-        if (const auto id = durablefile::fileId(input.path)) {
-            inputIds.insert(*id);
+        if (input.id) {
+            inputIds.insert(*input.id);
         }
     }
     const auto isInput = [&](const QString& path) {

@@ -2,6 +2,8 @@
 
 #include "report/read/terminaltext.h"
 
+#include "records/durablefile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -51,6 +53,20 @@ QString notARegularFile(const fs::path& path, std::error_code& error) {
     }
 }
 
+// What an entry of a folder is, not following a link: as the folder's listing told it, where it told a file or a
+// folder, else asked of the system.
+fs::file_status listedStatus(const fs::directory_entry& entry, std::error_code& error) {
+    if (!entry.is_symlink(error) && !error) {
+        if (entry.is_regular_file(error)) {
+            return fs::file_status(fs::file_type::regular);
+        }
+        if (!error && entry.is_directory(error)) {
+            return fs::file_status(fs::file_type::directory);
+        }
+    }
+    return fs::symlink_status(entry.path(), error);
+}
+
 class Walk {
 public:
     Walk(bool recursive, ClassReader& reader) : m_recursive(recursive), m_reader(reader) {}
@@ -84,17 +100,22 @@ public:
 private:
     void folder(const fs::path& dir) {
         std::error_code error;
-        std::vector<fs::path> entries;
+        std::vector<fs::directory_entry> entries;
         for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
-            entries.push_back(it->path());
+            entries.push_back(*it);
         }
         if (error) {
             m_reader.addNotRead(shownPath(dir), QString::fromStdString(error.message()));
         }
-        std::sort(entries.begin(), entries.end());
-        for (const fs::path& entry : entries) {
+        // by name: the entries of one folder differ in their last part only
+        std::sort(entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
+            return a.path().native() < b.path().native();
+        });
+        for (const fs::directory_entry& dirEntry : entries) {
+            const fs::path& entry = dirEntry.path();
             const QString name = nameOf(entry);
-            const fs::file_status link = fs::symlink_status(entry, error);
+            // the kind the folder's listing told, where it told one: a file, as a rule, is looked at once, when read
+            const fs::file_status link = listedStatus(dirEntry, error);
             if (!error && fs::is_directory(link)) {
                 m_subfolders = true;
                 if (isTrash(name)) {
@@ -108,7 +129,8 @@ private:
                 }
                 continue;
             }
-            if (const QString reason = notARegularFile(entry, error); !reason.isEmpty()) {
+            if (const QString reason = fs::is_regular_file(link) ? QString() : notARegularFile(entry, error);
+                !reason.isEmpty()) {
                 if (!fs::is_symlink(link) || !fs::is_directory(fs::status(entry, error))) {
                     m_reader.addNotRead(shownPath(entry), reason);
                 } else {
@@ -130,18 +152,19 @@ private:
         }
     }
 
+    // A file met again, by another name or through a link, is read once.
     void add(const fs::path& path) {
-        std::error_code error;
-        const fs::path canonical = fs::canonical(path, error);
-        if (m_seen.insert(error ? path : canonical).second) {
-            m_files.push_back({path, shownPath(path)});
+        const std::optional<durablefile::FileId> id = durablefile::fileId(path);
+        if (id ? m_seen.insert(*id).second : m_unknown.insert(path).second) {
+            m_files.push_back({path, shownPath(path), id});
         }
     }
 
     bool m_recursive;
     ClassReader& m_reader;
     std::vector<InputFile> m_files;
-    std::set<fs::path> m_seen;
+    std::set<durablefile::FileId> m_seen;
+    std::set<fs::path> m_unknown; // files the system could not tell the identity of
     bool m_subfolders = false;
 };
 

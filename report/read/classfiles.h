@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/durablefile.h"
 #include "report/read/classrecords.h"
 
 #include <QByteArray>
@@ -21,6 +22,7 @@ inline constexpr qint64 largestRecordFile = qint64(64) * 1024 * 1024;
 struct InputFile {
     std::filesystem::path path;
     QString shown; // the path as standard error and the page show it, a byte that is not UTF-8 as \xNN
+    std::optional<durablefile::FileId> id; // what the system knows the file by, where it tells
 };
 
 // The path as shown: UTF-8, with every other byte as \xNN.

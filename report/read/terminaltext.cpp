@@ -1,5 +1,7 @@
 #include "report/read/terminaltext.h"
 
+#include <algorithm>
+
 namespace report {
 
 namespace {
@@ -30,9 +32,13 @@ QString terminalText(const QString& text) {
 }
 
 QString shownFileName(const QByteArray& name) {
-    QString out;
     const auto* p = reinterpret_cast<const unsigned char*>(name.constData());
     const qsizetype n = name.size();
+    if (std::all_of(p, p + n, [](unsigned char c) { return c < 0x80; })) {
+        return QString::fromLatin1(name); // as nearly every name is
+    }
+    QString out;
+    qsizetype run = 0; // where the UTF-8 not yet taken over begins
     qsizetype i = 0;
     while (i < n) {
         const unsigned char c = p[i];
@@ -47,13 +53,14 @@ QString shownFileName(const QByteArray& name) {
             valid = !decoded.contains(QChar(0xFFFD)) || name.mid(i, length) == "\xEF\xBF\xBD";
         }
         if (!valid) {
+            out += QString::fromUtf8(name.constData() + run, i - run);
             out += QStringLiteral("\\x%1").arg(c, 2, 16, QChar(u'0'));
-            ++i;
+            run = ++i;
             continue;
         }
-        out += QString::fromUtf8(name.constData() + i, length);
         i += length;
     }
+    out += QString::fromUtf8(name.constData() + run, n - run);
     return out;
 }
 
