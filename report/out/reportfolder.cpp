@@ -3,12 +3,14 @@
 #include "records/durablefile.h"
 #include "report/out/interruption.h"
 #include "report/out/reportfile.h"
+#include "report/parallel.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <set>
 
@@ -127,28 +129,45 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
         return fail(work.path(), QString::fromStdString(error.message()));
     }
 
-    std::vector<Placing> placings;
-    placings.reserve(pages.size());
-    for (const ReportPage& page : pages) {
-        const QString path = dir.filePath(page.name);
-        // absolute, so that the plan leads a later run started elsewhere to the same files
-        const QString target = outputTarget(dir.absoluteFilePath(page.name));
-        switch (durablefile::kindOf(target)) {
-        case durablefile::Kind::Folder:
-            return fail(path, QStringLiteral("it is a folder"));
-        case durablefile::Kind::Other:
-            return fail(path, QStringLiteral("it is not a file; a page is never written into it"));
-        case durablefile::Kind::None:
-        case durablefile::Kind::Regular:
-            break;
+    // the pages are made at once, on every processor; the first that fails stops the others
+    std::vector<Placing> placings(pages.size());
+    std::vector<std::optional<FolderFailure>> failures(pages.size());
+    std::atomic<bool> failed{false};
+    parallel::forEach(
+        pages.size(),
+        [&](std::size_t i, std::size_t) {
+            const ReportPage& page = pages[i];
+            // absolute, so that the plan leads a later run started elsewhere to the same files
+            const QString target = outputTarget(dir.absoluteFilePath(page.name));
+            std::optional<QString> failure;
+            std::error_code error;
+            switch (durablefile::kindOf(target)) {
+            case durablefile::Kind::Folder:
+                failure = QStringLiteral("it is a folder");
+                break;
+            case durablefile::Kind::Other:
+                failure = QStringLiteral("it is not a file; a page is never written into it");
+                break;
+            case durablefile::Kind::None:
+            case durablefile::Kind::Regular:
+                if (std::filesystem::is_symlink(fsPath(target), error)) {
+                    failure = QStringLiteral("too many levels of symbolic links");
+                } else {
+                    failure = writeNew(work.made(page.name), target, page.write);
+                }
+                break;
+            }
+            if (failure) {
+                failures[i] = FolderFailure{dir.filePath(page.name), *failure};
+                failed = true;
+            }
+            placings[i] = {page.name, target};
+        },
+        &failed);
+    for (const std::optional<FolderFailure>& failure : failures) {
+        if (failure) {
+            return fail(failure->path, failure->reason);
         }
-        if (std::filesystem::is_symlink(fsPath(target), error)) {
-            return fail(path, QStringLiteral("too many levels of symbolic links"));
-        }
-        if (const auto failure = writeNew(work.made(page.name), target, page.write)) {
-            return fail(path, *failure);
-        }
-        placings.push_back({page.name, target});
     }
     // the new index last, and the earlier one aside before any page: whoever follows an index's links meets one
     // report whole, and for the moment the pages change, no index

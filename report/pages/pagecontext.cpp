@@ -57,18 +57,24 @@ Context::Context(const ClassRecords& records_, const ClassView& view_, bool oneP
     std::size_t cells = 0;
     for (std::size_t a = 0; a < assignments; ++a) {
         const AssignmentView& av = view.assignments[a];
-        for (auto& perStudent : m_byStudent) {
-            perStudent[a].resize(av.groups.size() + 1);
-        }
+        // a student's groups of an assignment are made with their first record: most did only some assignments
+        m_noItems.emplace_back(av.groups.size() + 1);
+        const auto groupsOf = [&](const Item& it) -> std::vector<std::vector<const Item*>>& {
+            std::vector<std::vector<const Item*>>& groups = m_byStudent[static_cast<std::size_t>(it.student)][a];
+            if (groups.empty()) {
+                groups.resize(av.groups.size() + 1);
+            }
+            return groups;
+        };
         std::size_t count = av.unplaced.size();
         for (std::size_t g = 0; g < av.groups.size(); ++g) {
             count += av.groups[g].size();
             for (const Item& it : av.groups[g]) {
-                m_byStudent[static_cast<std::size_t>(it.student)][a][g].push_back(&it);
+                groupsOf(it)[g].push_back(&it);
             }
         }
         for (const Item& it : av.unplaced) {
-            m_byStudent[static_cast<std::size_t>(it.student)][a].back().push_back(&it);
+            groupsOf(it).back().push_back(&it);
         }
         m_split.push_back(!onePage && av.doc && count > recordsOnAPage);
         const std::size_t width = av.doc ? av.doc->groups.size() : 0;
@@ -80,7 +86,7 @@ Context::Context(const ClassRecords& records_, const ClassView& view_, bool oneP
         m_groupParts.emplace_back();
         for (std::size_t g = 0; g < av.groups.size(); ++g) {
             m_groupParts.back().push_back(partStarts(students, m_split.back() ? recordsOnAPage : SIZE_MAX,
-                                                     [&](std::size_t s) { return m_byStudent[s][a][g].size(); }));
+                                                     [&](std::size_t s) { return studentItems(s, a)[g].size(); }));
         }
     }
     m_gridsOnIndex = onePage || cells <= cellsOnAPage;
@@ -94,7 +100,7 @@ Context::Context(const ClassRecords& records_, const ClassView& view_, bool oneP
                 continue;
             }
             bool first = true; // the assignment's first section: a part that begins there begins with its heading
-            const std::vector<std::vector<const Item*>>& groups = m_byStudent[s][a];
+            const std::vector<std::vector<const Item*>>& groups = studentItems(s, a);
             for (std::size_t g = 0; g < groups.size(); ++g) {
                 if (!shownForStudent(view.assignments[a], g, groups[g])) {
                     continue;

@@ -98,7 +98,7 @@ public:
     Range groupPart(std::size_t a, std::size_t g, std::size_t part) const { return range(m_groupParts[a][g], part); }
     // A student's records of one assignment: per group of its document, then those the document does not hold.
     const std::vector<std::vector<const Item*>>& studentItems(std::size_t s, std::size_t a) const {
-        return m_byStudent[s][a];
+        return m_byStudent[s][a].empty() ? m_noItems[a] : m_byStudent[s][a];
     }
     // Where a part of a student's page begins: the assignment, the group of studentItems(), the record in it. A part
     // begins with a question where it can, within one only where that question alone holds more than a page's worth.
@@ -150,7 +150,8 @@ private:
     std::vector<std::vector<std::size_t>> m_gridParts;                           // [a]: the first student of each part
     std::vector<std::vector<std::vector<std::size_t>>> m_groupParts;             // [a][g]: the same
     std::vector<std::vector<std::vector<std::vector<const Item*>>>> m_byStudent; // [s][a][g], the last g unplaced
-    std::vector<std::vector<Position>> m_studentParts;                           // [s]: where each part begins
+    std::vector<std::vector<std::vector<const Item*>>> m_noItems; // [a][g]: a student's with no records there
+    std::vector<std::vector<Position>> m_studentParts;            // [s]: where each part begins
     std::vector<std::string> m_studentLinks;
     std::map<std::pair<const QChar*, qsizetype>, std::string> m_docHtml; // by where the document holds the text
 };

@@ -3,12 +3,14 @@
 #include "report/read/terminaltext.h"
 
 #include "records/durablefile.h"
+#include "report/parallel.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <set>
+#include <variant>
 
 namespace fs = std::filesystem;
 
@@ -186,18 +188,20 @@ std::vector<InputFile> findInputs(const std::vector<fs::path>& paths, bool recur
     return walk.files();
 }
 
-std::optional<QByteArray> readInput(const InputFile& file, ClassReader& reader) {
+namespace {
+
+// The bytes of a file, or why they cannot be read: it cannot be, or it is too large for a record file.
+std::variant<QByteArray, QString> readFile(const InputFile& file) {
     std::ifstream in(file.path, std::ios::binary);
     if (!in) {
-        reader.addNotRead(file.shown,
-                          QStringLiteral("cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-        return std::nullopt;
+        return QStringLiteral("cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
     }
     // A file whose size is past the limit is refused on its size; one that grows while it is read (or has no size to
     // tell) is read in pieces up to the limit, never further.
-    std::error_code error;
-    const auto size = fs::file_size(file.path, error);
-    const qint64 expected = error ? 0 : static_cast<qint64>(size);
+    const auto end = in.seekg(0, std::ios::end).tellg();
+    const qint64 expected = end > 0 ? static_cast<qint64>(end) : 0;
+    in.clear();
+    in.seekg(0);
     const qint64 room = largestRecordFile + 1;
     QByteArray bytes(static_cast<qsizetype>(std::min<qint64>(expected > largestRecordFile ? 4096 : expected + 1, room)),
                      Qt::Uninitialized);
@@ -210,18 +214,49 @@ std::optional<QByteArray> readInput(const InputFile& file, ClassReader& reader) 
         got += in.gcount();
     }
     if (in.bad()) {
-        reader.addNotRead(file.shown,
-                          QStringLiteral("cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-        return std::nullopt;
+        return QStringLiteral("cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
     }
     if (got > largestRecordFile || expected > largestRecordFile) {
-        reader.addNotRead(file.shown, QStringLiteral("%1 MB, more than any record file holds (at most %2 MB)")
-                                          .arg(std::max(got, expected) / (1024 * 1024))
-                                          .arg(largestRecordFile / (1024 * 1024)));
-        return std::nullopt;
+        return QStringLiteral("%1 MB, more than any record file holds (at most %2 MB)")
+            .arg(std::max(got, expected) / (1024 * 1024))
+            .arg(largestRecordFile / (1024 * 1024));
     }
     bytes.truncate(static_cast<qsizetype>(got));
     return bytes;
+}
+
+} // namespace
+
+qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader) {
+    struct FileRead {
+        QString notRead; // why the file was not read; empty when it was
+        bool empty = false;
+        recordreader::Reading reading;
+    };
+    std::vector<FileRead> read(inputs.size());
+    // each file is read on its own, at once with others; the texts that recur are kept once by each worker
+    std::vector<recordreader::SharedTexts> shared(parallel::workers());
+    parallel::forEach(inputs.size(), [&](std::size_t i, std::size_t worker) {
+        std::variant<QByteArray, QString> bytes = readFile(inputs[i]);
+        if (const QString* reason = std::get_if<QString>(&bytes)) {
+            read[i].notRead = *reason;
+            return;
+        }
+        const QByteArray& content = std::get<QByteArray>(bytes);
+        read[i].empty = content.isEmpty();
+        read[i].reading = recordreader::readBytes(content, &shared[worker]);
+    });
+    // and told to the reader in the order they were found
+    qsizetype filesRead = 0;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        if (!read[i].notRead.isEmpty()) {
+            reader.addNotRead(inputs[i].shown, read[i].notRead);
+            continue;
+        }
+        reader.add(inputs[i].shown, read[i].empty, std::move(read[i].reading));
+        ++filesRead;
+    }
+    return filesRead;
 }
 
 } // namespace report

@@ -34,8 +34,8 @@ QString shownPath(const std::filesystem::path& path);
 // else met is told to the reader as not read, with the reason.
 std::vector<InputFile> findInputs(const std::vector<std::filesystem::path>& paths, bool recursive, ClassReader& reader);
 
-// The bytes of a file, or nothing when it cannot be read or is too large for a record file: then the reason is told
-// to the reader.
-std::optional<QByteArray> readInput(const InputFile& file, ClassReader& reader);
+// Reads the files and gives each to the reader, in their order; a file that cannot be read, or is too large for a
+// record file, is told to it as not read, with the reason. Returns the number of files read.
+qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader);
 
 } // namespace report

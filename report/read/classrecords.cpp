@@ -75,14 +75,17 @@ void ClassReader::addNotRead(const QString& path, const QString& reason) {
 }
 
 bool ClassReader::add(const QString& path, const QByteArray& bytes) {
+    return add(path, bytes.isEmpty(), recordreader::readBytes(bytes, &m_shared));
+}
+
+bool ClassReader::add(const QString& path, bool empty, recordreader::Reading reading) {
     const int file = static_cast<int>(m_records.files.size());
     m_records.files << path;
     FileName name = classify(QFileInfo(path).fileName());
-    recordreader::Reading reading = recordreader::readBytes(bytes, &m_shared);
     if (reading.blocks.empty()) {
-        addIssue(path, bytes.isEmpty() ? QStringLiteral("an empty file: nothing to read")
-                                       : QStringLiteral("not a record file: it holds no header, response or note "
-                                                        "block"));
+        addIssue(path, empty ? QStringLiteral("an empty file: nothing to read")
+                             : QStringLiteral("not a record file: it holds no header, response or note "
+                                              "block"));
         return false;
     }
     if (name.role == FileRole::Other) {

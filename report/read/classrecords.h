@@ -86,6 +86,8 @@ class ClassReader {
 public:
     // Reads one file's bytes; false when nothing of a record file was found in it.
     bool add(const QString& path, const QByteArray& bytes);
+    // The same for a file read elsewhere: whether it was empty, and what was read in it.
+    bool add(const QString& path, bool empty, recordreader::Reading reading);
     // A file that could not be read at all.
     void addIssue(const QString& path, const QString& message);
     // A file or folder left out, with the reason ("a FIFO"): it is listed as not read.
