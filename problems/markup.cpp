@@ -40,14 +40,13 @@ bool opensAssignment(QStringView line, QStringView nbr) {
 QString expandLineBreaks(QStringView text) {
     QString result;
     result.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'{' && i + 1 < text.size() && text[i + 1] == u'}') {
-            result += QStringLiteral("\r\n");
-            ++i;
-        } else {
-            result += text[i];
-        }
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf(u"{}"); at >= 0; at = text.indexOf(u"{}", from)) {
+        result += text.sliced(from, at - from);
+        result += QStringLiteral("\r\n");
+        from = at + 2;
     }
+    result += text.sliced(from);
     return result;
 }
 

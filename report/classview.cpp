@@ -125,14 +125,16 @@ int Document::assignmentIndex(QStringView nbr) const {
 }
 
 QString foldedEntry(QStringView entry) {
-    QString folded;
-    folded.reserve(entry.size());
+    QString folded(entry.size(), Qt::Uninitialized);
+    QChar* out = folded.data();
+    qsizetype kept = 0;
     for (const QChar c : entry) {
         if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n') {
             continue;
         }
-        folded += c.unicode() >= 0x80 ? QChar(u'?') : c;
+        out[kept++] = c.unicode() >= 0x80 ? QChar(u'?') : c;
     }
+    folded.truncate(kept);
     return folded;
 }
 

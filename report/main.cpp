@@ -224,9 +224,12 @@ int main(int argc, char* argv[]) {
     }
     const report::ClassView view = report::buildView(records, *document);
     report::tellUnplaced(records, view, *document);
+    // written at once: a class whose course changed may have a problem for every record
+    QByteArray problems;
     for (const QString& line : report::issueLines(records)) {
-        say(line);
+        problems += report::terminalText(line).toLocal8Bit() + '\n';
     }
+    std::fwrite(problems.constData(), 1, static_cast<std::size_t>(problems.size()), stderr);
     if (filesRead > 100 || !records.notRead.empty()) {
         say(QStringLiteral("qadrill-report: read %1 files, %2 of them with records, of %3 students; %4 not read")
                 .arg(filesRead)

@@ -6,6 +6,7 @@
 namespace report {
 
 void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& document) {
+    QHash<const QChar*, Placement> elsewhereOf; // where in the document an entry stands, whatever the assignment
     for (const AssignmentView& av : view.assignments) {
         if (!av.doc && !av.nbr.isEmpty()) {
             // the document lacks the whole assignment: said once per student, at the first of their records
@@ -33,7 +34,12 @@ void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& 
             const QString what =
                 r.kind == recordreader::BlockKind::Note ? QStringLiteral("a note") : QStringLiteral("a response");
             QString message;
-            const Placement elsewhere = document.place(QStringView(), r.entry);
+            // the class's entries are held once: an entry met again is known by where it lies
+            auto known = elsewhereOf.constFind(r.entry.constData());
+            if (known == elsewhereOf.constEnd()) {
+                known = elsewhereOf.insert(r.entry.constData(), document.place(QStringView(), r.entry));
+            }
+            const Placement elsewhere = *known;
             if (av.nbr.isEmpty()) {
                 message = QStringLiteral("%1 before any header, after a line that no one assignment of the problem "
                                          "document holds: not placed")

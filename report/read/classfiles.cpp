@@ -6,10 +6,13 @@
 #include "report/parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <set>
+#include <thread>
 #include <variant>
 
 namespace fs = std::filesystem;
@@ -232,29 +235,49 @@ qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader) 
         QString notRead; // why the file was not read; empty when it was
         bool empty = false;
         recordreader::Reading reading;
+        std::exception_ptr failure; // what stopped the reading, to be thrown where the reader takes it
+        std::atomic<bool> done{false};
     };
     std::vector<FileRead> read(inputs.size());
-    // each file is read on its own, at once with others; the texts that recur are kept once by each worker
+    // Each file is read on its own, at once with others, the texts that recur kept once by each worker; meanwhile
+    // this thread gives the reader each file that is read, in the order they were found.
     std::vector<recordreader::SharedTexts> shared(parallel::workers());
-    parallel::forEach(inputs.size(), [&](std::size_t i, std::size_t worker) {
-        std::variant<QByteArray, QString> bytes = readFile(inputs[i]);
-        if (const QString* reason = std::get_if<QString>(&bytes)) {
-            read[i].notRead = *reason;
-            return;
-        }
-        const QByteArray& content = std::get<QByteArray>(bytes);
-        read[i].empty = content.isEmpty();
-        read[i].reading = recordreader::readBytes(content, &shared[worker]);
+    std::thread reading([&] {
+        parallel::forEach(inputs.size(), [&](std::size_t i, std::size_t worker) {
+            FileRead& file = read[i];
+            try {
+                std::variant<QByteArray, QString> bytes = readFile(inputs[i]);
+                if (const QString* reason = std::get_if<QString>(&bytes)) {
+                    file.notRead = *reason;
+                } else {
+                    const QByteArray& content = std::get<QByteArray>(bytes);
+                    file.empty = content.isEmpty();
+                    file.reading = recordreader::readBytes(content, &shared[worker]);
+                }
+            } catch (...) {
+                file.failure = std::current_exception();
+            }
+            file.done.store(true, std::memory_order_release);
+            file.done.notify_one();
+        });
     });
-    // and told to the reader in the order they were found
     qsizetype filesRead = 0;
+    std::exception_ptr failure;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
-        if (!read[i].notRead.isEmpty()) {
-            reader.addNotRead(inputs[i].shown, read[i].notRead);
-            continue;
+        FileRead& file = read[i];
+        file.done.wait(false, std::memory_order_acquire);
+        if (file.failure || failure) {
+            failure = failure ? failure : file.failure;
+        } else if (!file.notRead.isEmpty()) {
+            reader.addNotRead(inputs[i].shown, file.notRead);
+        } else {
+            reader.add(inputs[i].shown, file.empty, std::move(file.reading));
+            ++filesRead;
         }
-        reader.add(inputs[i].shown, read[i].empty, std::move(read[i].reading));
-        ++filesRead;
+    }
+    reading.join();
+    if (failure) {
+        std::rethrow_exception(failure);
     }
     return filesRead;
 }

@@ -16,13 +16,22 @@ bool isFormatControl(char32_t c) {
 } // namespace
 
 QString terminalText(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    const auto shownAsIs = [](char16_t c) {
+        return c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0) && !isFormatControl(c);
+    };
+    qsizetype i = 0;
+    while (i < text.size() && shownAsIs(text[i].unicode())) {
+        ++i;
+    }
+    if (i == text.size()) {
+        return text; // as nearly every text is
+    }
+    QString out = text.first(i);
+    for (; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (c < 0x20 || c == 0x7F) {
             out += QStringLiteral("\\x%1").arg(c, 2, 16, QChar(u'0'));
-        } else if ((c >= 0x80 && c < 0xA0) || isFormatControl(c)) {
+        } else if (!shownAsIs(c)) {
             out += QStringLiteral("<U+%1>").arg(QString::number(c, 16).toUpper().rightJustified(4, u'0'));
         } else {
             out += QChar(c);
