@@ -368,7 +368,7 @@ void TestReport::pages_gridMarksAndLinksHold_data() {
     QTest::addColumn<QStringList>("holds");  // "page: pattern" that the page matches; "page: !pattern", does not
     QTest::addColumn<QString>("confidence"); // as typed for question 001
     QTest::addColumn<int>("value");          // what it counts as; -1: not a rating
-    QTest::addColumn<bool>("notPlaced");     // each student also wrote after a line the document does not hold
+    QTest::addColumn<int>("notPlaced");      // records each student wrote after a line the document does not hold
     const QString sure = "Ann Lee</bdi></a></h5>\n<div class=\"pair\"><div>\n<ol class=\"records\">\n<li>.*try 0";
     QTest::newRow("a small class: one page per assignment")
         << 1 << 1 << QStringList{"index.html", "assignment-1.html", "student-1.html", "student-2.html"}
@@ -391,20 +391,20 @@ void TestReport::pages_gridMarksAndLinksHold_data() {
                "index.html: !send_0108Cy",
                "not-read.html: <li><code><bdi>/class/send_0108Cy.txt</bdi></code>: <bdi>not read: a FIFO</bdi></li>",
            }
-        << "3" << 3 << false;
+        << "3" << 3 << 0;
     QTest::newRow("a large question: a page per question, in parts of the class")
         << 300 << 1 << QStringList{"index.html", "assignment-1.html", "assignment-1-q1.html", "assignment-1-q1-2.html"}
         << QStringList{"assignment-1-q1.html: <h4>Given answer</h4>.*" + sure + ".*try 299.*wrong after all",
                        "assignment-1-q1.html: !Bo Ek</bdi></a></h5>",
                        "assignment-1-q1-2.html: <h4>Given answer</h4>.*Bo Ek</bdi></a></h5>.*wrong after all"}
-        << "3" << 3 << false;
+        << "3" << 3 << 0;
     QTest::newRow("a long response: shown cut, with its length and where the whole is")
         << 1 << 25000 << QStringList{"index.html", "student-1.html"}
         << QStringList{"student-1.html: x{9994}</div><p class=\"flag\">Cut: the text is 25006 characters long; the "
                        "whole of it is in <code><bdi>/class/send_0107Ann_Lee.txt</bdi>:[0-9]+</code>.</p>",
                        "assignment-1.html: x{9994}</div><p class=\"flag\">Cut: the text is 25006",
                        "student-1.html: !x{10001}", "assignment-1.html: !x{10001}"}
-        << "3" << 3 << false;
+        << "3" << 3 << 0;
     QTest::newRow("a student's page in parts")
         << 100 << 5000 << QStringList{"index.html", "student-1.html", "student-1-2.html", "student-2-2.html"}
         << QStringList{"student-1.html: <figure", "student-1-2.html: !<figure",
@@ -412,18 +412,36 @@ void TestReport::pages_gridMarksAndLinksHold_data() {
                        "href=\"student-1.html\">part 1",
                        "student-1-2.html: Question 001</a>, continued</h4>",
                        "index.html: href=\"student-1-2.html#s1-a1-q2\""}
-        << "3" << 3 << false;
+        << "3" << 3 << 0;
     const QStringList small = {"index.html", "assignment-1.html", "student-1.html", "student-2.html"};
     QTest::newRow("a record not placed: the question without a response says so")
-        << 1 << 1 << small << QStringList() << "3" << 3 << true;
+        << 1 << 1 << small << QStringList() << "3" << 3 << 1;
+    // as when a class worked through another course than the one given
+    const QString unplaced = "a response after a line that assignment 001 of the problem document does not hold: not "
+                             "placed";
+    QTest::newRow("records not placed by the hundred: they and their problems on pages of their own")
+        << 1 << 1
+        << QStringList{"index.html", "problems.html", "assignment-1.html", "assignment-1-q5.html",
+                       "assignment-1-q5-2.html"}
+        << QStringList{"index.html: <section id=\"problems\"><h2>Problems reading the files</h2>\n<p>500 problems in "
+                       "the files read; everything else in them is in the report. <a href=\"problems.html\">",
+                       "index.html: <tr><td><bdi>" + unplaced + "</bdi></td><td>500</td></tr>",
+                       "index.html: !Double it",
+                       "problems.html: Double it",
+                       "assignment-1.html: 500 records, on pages of their own: <a href=\"assignment-1-q5.html\">part "
+                       "1</a> <a href=\"assignment-1-q5-2.html\">part 2</a>",
+                       "assignment-1.html: !Double it",
+                       "assignment-1-q5-2.html: <p>Records 401 to 500 of 500; the others: <a "
+                       "href=\"assignment-1-q5.html\">part 1</a></p>.*Double it"}
+        << "3" << 3 << 250;
     // the rating box takes any text
     for (const QString& typed : {QStringLiteral("3.0"), QStringLiteral("03"), QStringLiteral("+3"),
                                  QStringLiteral("\uff13"), QStringLiteral("+03.00")}) {
-        QTest::newRow(qPrintable("read as 3: " + typed)) << 1 << 1 << small << QStringList() << typed << 3 << false;
+        QTest::newRow(qPrintable("read as 3: " + typed)) << 1 << 1 << small << QStringList() << typed << 3 << 0;
     }
     for (const QString& typed : {QStringLiteral("three"), QStringLiteral("2.5"), QStringLiteral("4"),
                                  QStringLiteral("-1"), QStringLiteral("3 or 2")}) {
-        QTest::newRow(qPrintable("not a rating: " + typed)) << 1 << 1 << small << QStringList() << typed << -1 << false;
+        QTest::newRow(qPrintable("not a rating: " + typed)) << 1 << 1 << small << QStringList() << typed << -1 << 0;
     }
 }
 
@@ -434,7 +452,7 @@ void TestReport::pages_gridMarksAndLinksHold() {
     QFETCH(QStringList, holds);
     QFETCH(QString, confidence);
     QFETCH(int, value);
-    QFETCH(bool, notPlaced);
+    QFETCH(int, notPlaced);
     // sure of question 001 and then judging it poor; question 002 never answered
     QList<Press> presses;
     for (int i = 0; i < responses; ++i) {
@@ -442,7 +460,7 @@ void TestReport::pages_gridMarksAndLinksHold() {
                         "c" + confidence, false, 10001});
     }
     presses.append({"09:40:00", "5.", "wrong after all", "s0", false, 10001});
-    if (notPlaced) {
+    for (int i = 0; i < notPlaced; ++i) {
         presses.append({"09:45:00", "`q002.  Double it, as an older document put it.", "10", "c3", false, 10002});
     }
     report::ClassReader reader;
@@ -468,7 +486,15 @@ void TestReport::pages_gridMarksAndLinksHold() {
     pages["one.html"] = report::htmlReport(records, view); // the one page, linked within itself
     const QString index = pages["index.html"];
     QVERIFY(index.contains("<section id=\"not-read\">") && !index.contains("send_0108Cy.txt"));
-    QCOMPARE(index.contains("id=\"problems\""), confidence != u"3" || notPlaced);
+    QCOMPARE(index.contains("id=\"problems\""), confidence != u"3" || notPlaced > 0);
+    // every problem listed once: on the index, or on pages of their own
+    qsizetype listed = 0;
+    for (auto page = pages.cbegin(); page != pages.cend(); ++page) {
+        listed += page.key() == u"index.html" || page.key().startsWith(u"problems")
+                      ? page->count(QStringLiteral("<li><code><bdi>"))
+                      : 0;
+    }
+    QCOMPARE(listed, static_cast<qsizetype>(records.issues.size() - records.notRead.size()));
     QVERIFY(index.contains("1 file not read</a>"));
     for (const QString& hold : holds) {
         const QString page = hold.section(": ", 0, 0);
@@ -497,13 +523,14 @@ void TestReport::pages_gridMarksAndLinksHold() {
                          ", self-critique 0" + (marked ? ", over-confident" : "") + "\">" + shown +
                          "<span class=\"v0\">0</span>" + (marked ? "<span class=\"mark\">over-confident</span>" : "") +
                          "</a></td>";
-    const QString q002 = notPlaced ? "<td class=\"missing\"><a href=\"student-1.html#s1-a1-q5\" aria-label=\"Ann Lee, "
-                                     "question 002: not placed, a record the problem document could not place may be "
-                                     "its response\">not placed</a></td>"
-                                   : "<td class=\"missing\"><a href=\"[^\"]*\" aria-label=\"Ann Lee, question 002: "
-                                     "none, no response\">none</a></td>";
+    const QString q002 = notPlaced > 0
+                             ? "<td class=\"missing\"><a href=\"student-1.html#s1-a1-q5\" aria-label=\"Ann Lee, "
+                               "question 002: not placed, a record the problem document could not place may be "
+                               "its response\">not placed</a></td>"
+                             : "<td class=\"missing\"><a href=\"[^\"]*\" aria-label=\"Ann Lee, question 002: "
+                               "none, no response\">none</a></td>";
     QVERIFY2(cells.contains(QRegularExpression("^" + QRegularExpression::escape(q001) +
-                                               (notPlaced ? QRegularExpression::escape(q002) : q002))),
+                                               (notPlaced > 0 ? QRegularExpression::escape(q002) : q002))),
              qPrintable(cells));
     // the spread counts a rating it reads, and says how many it could not
     QVERIFY2(index.contains(value >= 0 ? "<span class=\"v2\">0</span><span class=\"v3\">2</span></td>"
@@ -514,7 +541,9 @@ void TestReport::pages_gridMarksAndLinksHold() {
     QVERIFY2(csv.contains("\r\nAnn Lee,001,001,") &&
                  csv.contains("," + report::csvField(confidence) + ",2026-01-07 09:30:05,1,0,"),
              qPrintable(csv));
-    QCOMPARE(csv.contains("\r\nAnn Lee,001,not placed in a question,1,3,2026-01-07 09:45:00,0,,,0\r\n"), notPlaced);
+    QCOMPARE(csv.contains(QStringLiteral("\r\nAnn Lee,001,not placed in a question,%1,3,2026-01-07 09:45:00,0,,,0\r\n")
+                              .arg(notPlaced)),
+             notPlaced > 0);
     // a rating not typed as one digit is told, with its file and line, however it is read
     int told = 0;
     for (const report::Issue& issue : records.issues) {

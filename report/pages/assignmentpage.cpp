@@ -149,16 +149,62 @@ void assignment(Out& out, const Context& context, std::size_t a) {
             group(out, context, a, g, 0);
         }
     }
-    if (!av.unplaced.empty()) {
+    if (context.unplacedParts(a) > 0) {
+        // more than a page holds, as when the class worked through another course: on pages of their own
         out.put("<section class=\"question\"><h3>");
         out.put(av.doc ? "Entries the problem document does not hold" : "Records");
-        out.put("</h3>\n<ol class=\"records\">\n");
-        for (const Item& it : av.unplaced) {
-            record(out, context, it, true, true);
+        out.put("</h3>\n<p>");
+        out.num(static_cast<long long>(av.unplaced.size()));
+        out.put(" records, on pages of their own:");
+        for (std::size_t p = 0; p < context.unplacedParts(a); ++p) {
+            out.put(" <a href=\"");
+            context.unplacedHref(out, a, p);
+            out.put("\">part ");
+            out.num(static_cast<long long>(p + 1));
+            out.put("</a>");
         }
-        out.put("</ol></section>\n");
+        out.put("</p></section>\n");
+    } else if (!av.unplaced.empty()) {
+        unplaced(out, context, a, 0);
     }
     out.put("</section>\n");
+}
+
+void unplaced(Out& out, const Context& context, std::size_t a, std::size_t part) {
+    const AssignmentView& av = context.view.assignments[a];
+    const std::size_t parts = context.unplacedParts(a);
+    const std::size_t first = parts > 0 ? part * Context::recordsOnAPage : 0;
+    const std::size_t end =
+        parts > 0 ? std::min(first + Context::recordsOnAPage, av.unplaced.size()) : av.unplaced.size();
+    out.put("<section class=\"question\" id=\"");
+    putGroupId(out, a, av.doc ? av.doc->groups.size() : 0);
+    out.put("\"><h3>");
+    out.put(av.doc ? "Entries the problem document does not hold" : "Records");
+    out.put("</h3>\n");
+    if (parts > 1) {
+        out.put("<p>Records ");
+        out.num(static_cast<long long>(first + 1));
+        out.put(" to ");
+        out.num(static_cast<long long>(end));
+        out.put(" of ");
+        out.num(static_cast<long long>(av.unplaced.size()));
+        out.put("; the others:");
+        for (std::size_t p = 0; p < parts; ++p) {
+            if (p != part) {
+                out.put(" <a href=\"");
+                context.unplacedHref(out, a, p);
+                out.put("\">part ");
+                out.num(static_cast<long long>(p + 1));
+                out.put("</a>");
+            }
+        }
+        out.put("</p>\n");
+    }
+    out.put("<ol class=\"records\">\n");
+    for (std::size_t i = first; i < end; ++i) {
+        record(out, context, av.unplaced[i], true, true);
+    }
+    out.put("</ol></section>\n");
 }
 
 } // namespace report::pages

@@ -24,7 +24,7 @@ void indexBody(Out& out, const Context& context) {
         assignmentSummary(out, context, a);
     }
     problems(out, context);
-    notReadSummary(out, context);
+    issueSummary(out, context, Context::Issues::NotRead);
 }
 
 } // namespace
@@ -83,6 +83,17 @@ std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView
         const QString title = context->assignmentName(a) + QStringLiteral(": class report");
         pages.push_back(
             {name + QStringLiteral(".html"), page(title, [context, a](Out& out) { assignment(out, *context, a); })});
+        for (std::size_t p = 0; p < context->unplacedParts(a); ++p) {
+            const std::size_t g = view.assignments[a].doc ? view.assignments[a].doc->groups.size() : 0;
+            pages.push_back(
+                {name + QStringLiteral("-q%1%2.html").arg(g).arg(p > 0 ? QStringLiteral("-%1").arg(p + 1) : QString()),
+                 page(QStringLiteral("Records not placed, ") + title, [context, a, p](Out& out) {
+                     out.put("<h2>");
+                     out.isolated(context->assignmentName(a));
+                     out.put("</h2>\n");
+                     unplaced(out, *context, a, p);
+                 })});
+        }
         const DocAssignment* doc = view.assignments[a].doc;
         if (!doc) {
             continue;
@@ -125,17 +136,23 @@ std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView
                                   [context, s, p](Out& out) { student(out, *context, s, p); })});
         }
     }
-    for (std::size_t p = 0; p < context->notReadParts(); ++p) {
+    for (std::size_t p = 0; p < context->issueParts(Context::Issues::NotRead); ++p) {
         pages.push_back({p > 0 ? QStringLiteral("not-read-%1.html").arg(p + 1) : QStringLiteral("not-read.html"),
                          page(QStringLiteral("Files not read: class report"),
-                              [context, p](Out& out) { notReadList(out, *context, p); })});
+                              [context, p](Out& out) { issueList(out, *context, Context::Issues::NotRead, p); })});
+    }
+    for (std::size_t p = 0; context->problemsOnPages() && p < context->issueParts(Context::Issues::Problems); ++p) {
+        pages.push_back({p > 0 ? QStringLiteral("problems-%1.html").arg(p + 1) : QStringLiteral("problems.html"),
+                         page(QStringLiteral("Problems reading the files: class report"),
+                              [context, p](Out& out) { issueList(out, *context, Context::Issues::Problems, p); })});
     }
     return pages;
 }
 
 bool isEarlierPage(const QString& name, const QByteArray& start) {
-    static const QRegularExpression pageName(QStringLiteral(
-        "^(index|not-read(-[1-9][0-9]*)?|(assignment|grid|student)-[1-9][0-9]*(-q[0-9]+)?(-[1-9][0-9]*)?)\\.html$"));
+    static const QRegularExpression pageName(
+        QStringLiteral("^(index|(not-read|problems)(-[1-9][0-9]*)?|(assignment|grid|student)-[1-9][0-9]*(-q[0-9]+)?(-["
+                       "1-9][0-9]*)?)\\.html$"));
     return pageName.match(name).hasMatch() &&
            start.startsWith(QByteArrayView(pageStart.data(), static_cast<qsizetype>(pageStart.size())));
 }

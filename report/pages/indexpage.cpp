@@ -338,25 +338,23 @@ void issueItem(Out& out, const Issue& issue) {
     out.isolated(issue.message);
     if (!issue.text.isEmpty()) {
         out.put("<pre dir=\"auto\">");
-        out.esc(issue.text);
-        out.put("</pre>");
+        out.esc(issue.text.first(std::min(issue.text.size(), longestShownText)));
+        out.put(issue.text.size() > longestShownText ? "</pre><p class=\"flag\">Cut: the lines are longer than a page "
+                                                       "shows; the whole of them is in the file.</p>"
+                                                     : "</pre>");
     }
     out.put("</li>\n");
 }
 
 void problems(Out& out, const Context& context) {
-    const ClassRecords& r = context.records;
-    std::vector<bool> notRead(r.issues.size());
-    for (const std::size_t i : r.notRead) {
-        notRead[i] = true;
-    }
-    if (r.issues.size() > r.notRead.size()) {
+    const std::vector<std::size_t>& list = context.issues(Context::Issues::Problems);
+    if (context.problemsOnPages()) {
+        issueSummary(out, context, Context::Issues::Problems);
+    } else if (!list.empty()) {
         out.put("<section id=\"problems\"><h2>Problems reading the files</h2>\n<p>Everything else in these files "
                 "is in the report.</p>\n<ul>\n");
-        for (std::size_t i = 0; i < r.issues.size(); ++i) {
-            if (!notRead[i]) {
-                issueItem(out, r.issues[i]);
-            }
+        for (const std::size_t i : list) {
+            issueItem(out, context.records.issues[i]);
         }
         out.put("</ul>\n</section>\n");
     }

@@ -49,7 +49,6 @@ std::size_t recordWeight(const Item& item) {
 Context::Context(const ClassRecords& records_, const ClassView& view_, bool onePage_)
     : records(records_), view(view_), onePage(onePage_) {
     // a page of more records or grid cells than these takes Chromium about a second to open
-    constexpr std::size_t recordsOnAPage = 400;
     constexpr std::size_t cellsOnAPage = 2500;
     const std::size_t assignments = view.assignments.size();
     const std::size_t students = records.students.size();
@@ -77,6 +76,9 @@ Context::Context(const ClassRecords& records_, const ClassView& view_, bool oneP
             groupsOf(it).back().push_back(&it);
         }
         m_split.push_back(!onePage && av.doc && count > recordsOnAPage);
+        m_unplacedParts.push_back(onePage || av.unplaced.size() <= recordsOnAPage
+                                      ? 0
+                                      : (av.unplaced.size() + recordsOnAPage - 1) / recordsOnAPage);
         const std::size_t width = av.doc ? av.doc->groups.size() : 0;
         m_gridParts.push_back(partStarts(students, onePage ? SIZE_MAX : cellsOnAPage,
                                          [&](std::size_t s) { return view.cells[s][a].present ? width : 0; }));
@@ -138,6 +140,13 @@ Context::Context(const ClassRecords& records_, const ClassView& view_, bool oneP
         std::string link = onePage ? "<a href=\"#s" + n + "\"><bdi>" : "<a href=\"student-" + n + ".html\"><bdi>";
         appendEscaped(link, records.students[s].name);
         m_studentLinks.push_back(link + "</bdi></a>");
+    }
+    for (std::size_t i = 0, n = 0; i < records.issues.size(); ++i) {
+        if (n < records.notRead.size() && records.notRead[n] == i) {
+            ++n; // the files not read are listed apart
+        } else {
+            m_problems.push_back(i);
+        }
     }
     // the document's texts stand on every question's page and on every student's: escaped once
     const auto keep = [this](QStringView text) {
@@ -253,12 +262,38 @@ void Context::studentAssignmentHref(Out& out, std::size_t s, std::size_t a) cons
     putCellId(out, s, a);
 }
 
-void Context::notReadHref(Out& out, std::size_t part) const {
+void Context::issuesHref(Out& out, Issues which, std::size_t part) const {
+    const bool notRead = which == Issues::NotRead;
+    if (!notRead && !problemsOnPages()) {
+        indexHref(out, "problems"); // listed there
+        return;
+    }
     if (onePage) {
         out.put("#not-read-list");
         return;
     }
-    out.put("not-read");
+    out.put(notRead ? "not-read" : "problems");
+    if (part > 0) {
+        out.put("-");
+        out.num(static_cast<long long>(part + 1));
+    }
+    out.put(".html");
+}
+
+void Context::unplacedHref(Out& out, std::size_t a, std::size_t part) const {
+    const std::size_t g = view.assignments[a].doc ? view.assignments[a].doc->groups.size() : 0;
+    if (unplacedParts(a) == 0) {
+        if (!onePage) {
+            assignmentHref(out, a);
+        }
+        out.put("#");
+        putGroupId(out, a, g);
+        return;
+    }
+    out.put("assignment-");
+    out.num(static_cast<long long>(a + 1));
+    out.put("-q");
+    out.num(static_cast<long long>(g));
     if (part > 0) {
         out.put("-");
         out.num(static_cast<long long>(part + 1));

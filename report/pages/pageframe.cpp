@@ -208,14 +208,14 @@ void navigation(Out& out, const Context& context) {
     if (context.onePage) {
         out.put("<a href=\"#students\">Students</a>");
     }
-    if (context.records.issues.size() > context.records.notRead.size()) {
+    if (!context.issues(Context::Issues::Problems).empty()) {
         out.put("<a href=\"");
-        context.indexHref(out, "problems");
+        context.issuesHref(out, Context::Issues::Problems, 0);
         out.put("\">Problems</a>");
     }
     if (!context.records.notRead.empty()) {
         out.put("<a href=\"");
-        context.notReadHref(out, 0);
+        context.issuesHref(out, Context::Issues::NotRead, 0);
         out.put("\">Not read</a>");
     }
     out.put("</nav>\n");

@@ -116,11 +116,23 @@ public:
                                                    : Position{view.assignments.size(), 0, 0};
     }
     std::size_t studentPartOf(std::size_t s, const Position& at) const;
-    // The files not read, listed in parts of this many.
-    static constexpr std::size_t notReadOnAPage = 2000;
-    std::size_t notReadParts() const {
-        return onePage ? 1 : (records.notRead.size() + notReadOnAPage - 1) / notReadOnAPage;
+    // The files not read, and the problems in the files read: each a list of indexes into records.issues, shown on
+    // pages of their own in parts of this many.
+    enum class Issues { NotRead, Problems };
+    const std::vector<std::size_t>& issues(Issues which) const {
+        return which == Issues::NotRead ? records.notRead : m_problems;
     }
+    static constexpr std::size_t issuesOnAPage = 2000;
+    std::size_t issueParts(Issues which) const {
+        return onePage ? 1 : (issues(which).size() + issuesOnAPage - 1) / issuesOnAPage;
+    }
+    // A small class's problems are listed on the index itself.
+    static constexpr std::size_t problemsOnIndex = 100;
+    bool problemsOnPages() const { return !onePage && m_problems.size() > problemsOnIndex; }
+    // An assignment's records that the document does not place: more than a page's worth are on pages of their own,
+    // in parts of this many; 0 parts when the assignment's page lists them.
+    std::size_t unplacedParts(std::size_t a) const { return m_unplacedParts[a]; }
+    static constexpr std::size_t recordsOnAPage = 400;
 
     // The hrefs, with the opening quote's content only.
     void indexHref(Out& out, std::string_view fragment) const;
@@ -131,7 +143,10 @@ public:
     void studentHref(Out& out, std::size_t s, std::size_t part = 0) const;
     // The student's records of an assignment, in the part of their page that holds its beginning.
     void studentAssignmentHref(Out& out, std::size_t s, std::size_t a) const;
-    void notReadHref(Out& out, std::size_t part) const;
+    void issuesHref(Out& out, Issues which, std::size_t part) const;
+    // The records of an assignment that the document does not place: a part of them on a page of its own, or where
+    // the assignment's page lists them.
+    void unplacedHref(Out& out, std::size_t a, std::size_t part) const;
     void studentQuestionHref(Out& out, std::size_t s, std::size_t a, std::size_t g) const;
     // A student's name as a link to them, made once.
     const std::string& studentLink(std::size_t s) const { return m_studentLinks[s]; }
@@ -153,6 +168,8 @@ private:
     std::vector<std::vector<std::vector<const Item*>>> m_noItems; // [a][g]: a student's with no records there
     std::vector<std::vector<Position>> m_studentParts;            // [s]: where each part begins
     std::vector<std::string> m_studentLinks;
+    std::vector<std::size_t> m_problems;                                 // the issues that are not files not read
+    std::vector<std::size_t> m_unplacedParts;                            // [a]
     std::map<std::pair<const QChar*, qsizetype>, std::string> m_docHtml; // by where the document holds the text
 };
 
@@ -216,12 +233,15 @@ void issueItem(Out& out, const Issue& issue);
 // attention.cpp: the students who most need the instructor, first on the index.
 void attention(Out& out, const Context& context);
 
-// notreadpage.cpp: the files not read, counted by reason on the index and listed on pages of their own.
-void notReadSummary(Out& out, const Context& context);
-void notReadList(Out& out, const Context& context, std::size_t part);
+// issuepages.cpp: the files not read and the problems in the files read, counted by reason on the index and listed
+// on pages of their own.
+void issueSummary(Out& out, const Context& context, Context::Issues which);
+void issueList(Out& out, const Context& context, Context::Issues which, std::size_t part);
 
 // assignmentpage.cpp: every student's records question by question.
 void assignment(Out& out, const Context& context, std::size_t a);
+// A part of an assignment's records that the document does not place.
+void unplaced(Out& out, const Context& context, std::size_t a, std::size_t part);
 void group(Out& out, const Context& context, std::size_t a, std::size_t g, std::size_t part);
 
 // studentpage.cpp and chart.cpp: one student's records beside each other, and their ratings against each other.
