@@ -196,6 +196,13 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
         text = codepage::decode(bytes);
     }
     Reading reading = read(text, shared);
+    if (reading.blocks.empty() && encoding == u"UTF-16") {
+        // the drill's filler line may begin with the two bytes of a UTF-16 mark: read as the drill wrote it
+        Reading plain = read(codepage::decode(bytes), shared);
+        if (!plain.blocks.empty()) {
+            return plain;
+        }
+    }
     if (!encoding.isEmpty()) {
         mixed.push_back({1,
                          QStringLiteral("the file is in %1, not Windows-1252: another editor saved it; read as %2")

@@ -779,6 +779,16 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
     QTest::newRow("UTF-16 without a byte-order mark")
         << QByteArray(reinterpret_cast<const char*>(codepage::decode(send).utf16()), send.size() * 2) << "H R R N"
         << QList<int>{1} << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("UTF-16 with its byte-order mark")
+        << QByteArray("\xff\xfe") +
+               QByteArray(reinterpret_cast<const char*>(codepage::decode(send).utf16()), send.size() * 2)
+        << "H R R N" << QList<int>{1} << "because 2 + 3 = 5\r\nchecked";
+    // the filler line takes any byte from 66 on
+    for (const char* mark : {"\xfe\xff", "\xff\xfe"}) {
+        QTest::newRow(qPrintable(QStringLiteral("Windows-1252 whose filler begins as a UTF-16 mark, %1")
+                                     .arg(QString::fromLatin1(QByteArray(mark).toHex()))))
+            << QByteArray(send).replace(0, 2, mark) << "H R R N" << QList<int>{} << "because 2 + 3 = 5\r\nchecked";
+    }
     QTest::newRow("UTF-8 with a Windows-1252 file appended")
         << codepage::decode(send).toUtf8() + send.mid(send.indexOf(sepLine)).replace("ok", "v\xe9rifi\xe9")
         << "H R R N R R N" << QList<int>{1, 53} << QStringLiteral("v\u00e9rifi\u00e9");
