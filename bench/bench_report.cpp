@@ -213,13 +213,16 @@ int classes(const std::vector<int>& sizes, int rounds, const QString& keep) {
                 std::fprintf(stderr, "the report on %d students failed\n", students);
                 return 1;
             }
-            // what writing the pages' bytes alone costs: the same bytes into as many new files, beside them
-            std::vector<std::pair<QString, QByteArray>> pages;
-            const QDir report(dir.filePath(QStringLiteral("pages-%1").arg(students)));
-            for (const QFileInfo& page : report.entryInfoList(QDir::Files)) {
-                QFile f(page.filePath());
-                pages.emplace_back(page.fileName(), f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
-            }
+        }
+        // what writing the pages' bytes alone costs: the same bytes into as many new files, beside them; after the
+        // program's rounds, whose peak memory would otherwise count the pages held here
+        std::vector<std::pair<QString, QByteArray>> pages;
+        const QDir report(dir.filePath(QStringLiteral("pages-%1").arg(students)));
+        for (const QFileInfo& page : report.entryInfoList(QDir::Files)) {
+            QFile f(page.filePath());
+            pages.emplace_back(page.fileName(), f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
+        }
+        for (int round = 0; round < rounds; ++round) {
             const QDir copies(dir.filePath(QStringLiteral("copies-%1").arg(students)));
             QDir().mkpath(copies.path());
             const bool copied = measure(pagesWrite, [&] {
