@@ -31,7 +31,14 @@ public:
     QString made(const QString& name) const { return m_path + QStringLiteral("/new/") + name; }
     QString aside(const QString& name) const { return m_path + QStringLiteral("/old/") + name; }
     QString plan() const { return m_path + QStringLiteral("/plan"); }
-    void remove() const { QDir(m_path).removeRecursively(); }
+    void remove() const {
+        // the earlier report's pages, put aside, are the most of it: removed on every processor
+        const QStringList aside = QDir(m_path + QStringLiteral("/old")).entryList(QDir::Files | QDir::Hidden);
+        parallel::forEach(static_cast<std::size_t>(aside.size()), [&](std::size_t i, std::size_t) {
+            QFile::remove(m_path + QStringLiteral("/old/") + aside[static_cast<qsizetype>(i)]);
+        });
+        QDir(m_path).removeRecursively();
+    }
 
 private:
     QString m_path;
@@ -129,7 +136,14 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
         return fail(work.path(), QString::fromStdString(error.message()));
     }
 
-    // the pages are made at once, on every processor; the first that fails stops the others
+    // the pages are made at once, on every processor; the first that fails stops the others. A QDir caches what it
+    // learns of itself and is no thing to share between threads: the pages' paths are taken here.
+    std::vector<QString> shownPaths;
+    std::vector<QString> absolutePaths; // so that the plan leads a later run started elsewhere to the same files
+    for (const ReportPage& page : pages) {
+        shownPaths.push_back(dir.filePath(page.name));
+        absolutePaths.push_back(dir.absoluteFilePath(page.name));
+    }
     std::vector<Placing> placings(pages.size());
     std::vector<std::optional<FolderFailure>> failures(pages.size());
     std::atomic<bool> failed{false};
@@ -137,8 +151,7 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
         pages.size(),
         [&](std::size_t i, std::size_t) {
             const ReportPage& page = pages[i];
-            // absolute, so that the plan leads a later run started elsewhere to the same files
-            const QString target = outputTarget(dir.absoluteFilePath(page.name));
+            const QString target = outputTarget(absolutePaths[i]);
             std::optional<QString> failure;
             std::error_code error;
             switch (durablefile::kindOf(target)) {
@@ -158,7 +171,7 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
                 break;
             }
             if (failure) {
-                failures[i] = FolderFailure{dir.filePath(page.name), *failure};
+                failures[i] = FolderFailure{shownPaths[i], *failure};
                 failed = true;
             }
             placings[i] = {page.name, target};
