@@ -2,6 +2,8 @@
 BUILD_DIR ?= build
 # The checked build: clang with AddressSanitizer, UndefinedBehaviorSanitizer and the fuzz targets.
 ASAN_DIR ?= build-asan
+# The report built with ThreadSanitizer, for its tests: it reads a class's files and writes its pages on every processor.
+TSAN_DIR ?= build-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # A course team's course for the drill to carry instead of its own: make COURSE=path/to/course.txt [run|package|windows]
 COURSE ?=
@@ -30,6 +32,14 @@ test: build
 		-DQADRILL_SANITIZE=ON -DQADRILL_FUZZ=ON -DQADRILL_BENCH=OFF >/dev/null
 	@cmake --build $(ASAN_DIR) -j $(JOBS)
 	@cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS)
+	@echo "== the report's tests on its program built with ThreadSanitizer =="
+	@cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DQADRILL_TSAN=ON -DQADRILL_TESTS=OFF -DQADRILL_BENCH=OFF >/dev/null
+	@cmake --build $(TSAN_DIR) -j $(JOBS) --target qadrill-report
+	@# the cases that run the program; not those that interrupt it, whose signals the checker's own handling keeps
+	@QADRILL_REPORT_PROGRAM="$(abspath $(TSAN_DIR))/report/qadrill-report" TSAN_OPTIONS=halt_on_error=1 \
+		QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/tests/tst_report -silent \
+		program output_neverReplacesWhatIsNotItsOwn output_folderWholeOrUntouched
 
 bench: build
 	@cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
@@ -54,4 +64,4 @@ windows-test: configure
 	@scripts/windows/wine-test
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) build-windows
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) build-windows
