@@ -4,6 +4,7 @@
 #include "report/classview.h"
 #include "report/out/csvreport.h"
 #include "report/pages/htmlreport.h"
+#include "report/parallel.h"
 #include "report/read/classrecords.h"
 #include "report/read/terminaltext.h"
 
@@ -21,11 +22,13 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <thread>
 
 #ifdef Q_OS_WIN
@@ -57,6 +60,10 @@ private slots:
     void attention_plantedStudentFirst();
     void standardError_showsControlsAndBadBytes_data();
     void standardError_showsControlsAndBadBytes();
+
+    // Work on every processor
+    void forEach_eachIndexOnceUntilStopped_data();
+    void forEach_eachIndexOnceUntilStopped();
 
     // Reading a class
     void classRecords_eachRecordOnce_data();
@@ -740,6 +747,59 @@ void TestReport::standardError_showsControlsAndBadBytes() {
     QFETCH(QByteArray, name);
     QFETCH(QString, shown);
     QCOMPARE(report::terminalText(report::shownFileName(name)), shown);
+}
+
+void TestReport::forEach_eachIndexOnceUntilStopped_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("failAt"); // the call that throws, or stops the rest; -1: none
+    QTest::addColumn<bool>("stops"); // it sets the stop flag rather than throwing
+    QTest::newRow("none") << 0 << -1 << false;
+    QTest::newRow("fewer than a thread is worth") << 3 << -1 << false;
+    QTest::newRow("many") << 5000 << -1 << false;
+    QTest::newRow("one throws") << 5000 << 100 << false;
+    QTest::newRow("one stops the rest") << 5000 << 100 << true;
+}
+
+void TestReport::forEach_eachIndexOnceUntilStopped() {
+    QFETCH(int, count);
+    QFETCH(int, failAt);
+    QFETCH(bool, stops);
+    std::vector<std::atomic<int>> calls(static_cast<std::size_t>(count));
+    std::atomic<bool> stop{false};
+    std::atomic<bool> badWorker{false};
+    const auto work = [&](std::size_t i, std::size_t worker) {
+        badWorker = badWorker || worker >= report::parallel::workers();
+        ++calls[i];
+        if (static_cast<int>(i) == failAt) {
+            if (stops) {
+                stop = true;
+                return;
+            }
+            throw std::runtime_error("the disk is full");
+        }
+        // a little work, so that the others have begun theirs when one fails
+        QThread::usleep(i % 50 == 0 ? 100 : 0);
+    };
+    bool thrown = false;
+    try {
+        report::parallel::forEach(static_cast<std::size_t>(count), work, &stop);
+    } catch (const std::runtime_error& e) {
+        thrown = QByteArray(e.what()) == "the disk is full";
+    }
+    QCOMPARE(thrown, failAt >= 0 && !stops);
+    QVERIFY(!badWorker);
+    int called = 0;
+    for (const std::atomic<int>& c : calls) {
+        QVERIFY(c <= 1);
+        called += c;
+    }
+    if (failAt < 0) {
+        QCOMPARE(called, count);
+    } else {
+        // those not begun when it failed are left
+        QVERIFY(calls[static_cast<std::size_t>(failAt)] == 1);
+        QVERIFY2(called < count, qPrintable(QString::number(called)));
+    }
 }
 
 void TestReport::classRecords_eachRecordOnce_data() {

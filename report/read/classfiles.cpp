@@ -6,11 +6,12 @@
 #include "report/parallel.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <mutex>
 #include <set>
 #include <thread>
 #include <variant>
@@ -205,6 +206,7 @@ std::variant<QByteArray, QString> readFile(const InputFile& file) {
     const qint64 expected = end > 0 ? static_cast<qint64>(end) : 0;
     in.clear();
     in.seekg(0);
+    in.clear(); // what cannot seek is read from where it stands, its start
     const qint64 room = largestRecordFile + 1;
     QByteArray bytes(static_cast<qsizetype>(std::min<qint64>(expected > largestRecordFile ? 4096 : expected + 1, room)),
                      Qt::Uninitialized);
@@ -236,8 +238,12 @@ qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader) 
         bool empty = false;
         recordreader::Reading reading;
         std::exception_ptr failure; // what stopped the reading, to be thrown where the reader takes it
-        std::atomic<bool> done{false};
+        bool done = false;
     };
+    // a file read is told under a lock: the waits of std::atomic lose a wake-up in some standard libraries
+    // (MinGW's of GCC 12), and the reader would wait for ever
+    std::mutex readyLock;
+    std::condition_variable ready;
     std::vector<FileRead> read(inputs.size());
     // Each file is read on its own, at once with others, the texts that recur kept once by each worker; meanwhile
     // this thread gives the reader each file that is read, in the order they were found.
@@ -257,15 +263,21 @@ qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader) 
             } catch (...) {
                 file.failure = std::current_exception();
             }
-            file.done.store(true, std::memory_order_release);
-            file.done.notify_one();
+            {
+                const std::lock_guard lock(readyLock);
+                file.done = true;
+            }
+            ready.notify_all();
         });
     });
     qsizetype filesRead = 0;
     std::exception_ptr failure;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         FileRead& file = read[i];
-        file.done.wait(false, std::memory_order_acquire);
+        {
+            std::unique_lock lock(readyLock);
+            ready.wait(lock, [&] { return file.done; });
+        }
         if (file.failure || failure) {
             failure = failure ? failure : file.failure;
         } else if (!file.notRead.isEmpty()) {
