@@ -244,7 +244,8 @@ int main(int argc, char* argv[]) {
     // the table is made while the pages are laid out, and written after them
     std::future<QByteArray> csv;
     if (!options.csv.isEmpty()) {
-        csv = std::async(std::launch::async, [&] { return report::csvReport(records, view); });
+        // on a thread of its own, or made when it is asked for where the system has no thread to spare
+        csv = std::async(std::launch::async | std::launch::deferred, [&] { return report::csvReport(records, view); });
     }
 
     if (onePage(options.output)) {

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <variant>
 
@@ -248,7 +249,7 @@ qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader) 
     // Each file is read on its own, at once with others, the texts that recur kept once by each worker; meanwhile
     // this thread gives the reader each file that is read, in the order they were found.
     std::vector<recordreader::SharedTexts> shared(parallel::workers());
-    std::thread reading([&] {
+    const auto readAll = [&] {
         parallel::forEach(inputs.size(), [&](std::size_t i, std::size_t worker) {
             FileRead& file = read[i];
             try {
@@ -269,7 +270,13 @@ qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader) 
             }
             ready.notify_all();
         });
-    });
+    };
+    std::thread reading;
+    try {
+        reading = std::thread(readAll);
+    } catch (const std::system_error&) {
+        readAll(); // the system has no thread to spare: every file is read first, then given
+    }
     qsizetype filesRead = 0;
     std::exception_ptr failure;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
@@ -287,7 +294,9 @@ qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader) 
             ++filesRead;
         }
     }
-    reading.join();
+    if (reading.joinable()) {
+        reading.join();
+    }
     if (failure) {
         std::rethrow_exception(failure);
     }
