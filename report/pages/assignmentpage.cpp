@@ -55,7 +55,8 @@ void group(Out& out, const Context& context, std::size_t a, std::size_t g, std::
     out.put(groupTitle(dg));
     out.put("</h3>\n");
     const Context::Range students = context.groupPart(a, g, part);
-    partsLine(out, context.groupParts(a, g), part, students, context.records.students.size(),
+    partsLine(out, "Students", " in the order of the index", context.groupParts(a, g), part, students,
+              context.records.students.size(),
               [&](std::size_t p) { context.groupHref(out, a, g, context.groupPart(a, g, p).first); });
     if (isQuestion(dg)) {
         docText(out, context, questionText(dg.question), false);
@@ -181,25 +182,8 @@ void unplaced(Out& out, const Context& context, std::size_t a, std::size_t part)
     out.put("\"><h3>");
     out.put(av.doc ? "Entries the problem document does not hold" : "Records");
     out.put("</h3>\n");
-    if (parts > 1) {
-        out.put("<p>Records ");
-        out.num(static_cast<long long>(first + 1));
-        out.put(" to ");
-        out.num(static_cast<long long>(end));
-        out.put(" of ");
-        out.num(static_cast<long long>(av.unplaced.size()));
-        out.put("; the others:");
-        for (std::size_t p = 0; p < parts; ++p) {
-            if (p != part) {
-                out.put(" <a href=\"");
-                context.unplacedHref(out, a, p);
-                out.put("\">part ");
-                out.num(static_cast<long long>(p + 1));
-                out.put("</a>");
-            }
-        }
-        out.put("</p>\n");
-    }
+    partsLine(out, "Records", {}, parts, part, {first, end}, av.unplaced.size(),
+              [&](std::size_t p) { context.unplacedHref(out, a, p); });
     out.put("<ol class=\"records\">\n");
     for (std::size_t i = first; i < end; ++i) {
         record(out, context, av.unplaced[i], true, true);

@@ -105,7 +105,8 @@ std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView
                      out.put("<h2>");
                      out.isolated(context->assignmentName(a));
                      out.put("</h2>\n");
-                     partsLine(out, context->gridParts(a), p, context->gridPart(a, p), context->records.students.size(),
+                     partsLine(out, "Students", " in the order of the index", context->gridParts(a), p,
+                               context->gridPart(a, p), context->records.students.size(),
                                [&](std::size_t other) { context->gridHref(out, a, other); });
                      grid(out, *context, a, p);
                  })});

@@ -99,26 +99,8 @@ void issueList(Out& out, const Context& context, Issues which, std::size_t part)
         out.put(heading(which));
         out.put("</h2>\n");
     }
-    const std::size_t parts = context.issueParts(which);
-    if (parts > 1) {
-        out.put(which == Issues::NotRead ? "<p>Files " : "<p>Problems ");
-        out.num(static_cast<long long>(first + 1));
-        out.put(" to ");
-        out.num(static_cast<long long>(end));
-        out.put(" of ");
-        out.num(static_cast<long long>(list.size()));
-        out.put("; the others:");
-        for (std::size_t p = 0; p < parts; ++p) {
-            if (p != part) {
-                out.put(" <a href=\"");
-                context.issuesHref(out, which, p);
-                out.put("\">part ");
-                out.num(static_cast<long long>(p + 1));
-                out.put("</a>");
-            }
-        }
-        out.put("</p>\n");
-    }
+    partsLine(out, which == Issues::NotRead ? "Files" : "Problems", {}, context.issueParts(which), part, {first, end},
+              list.size(), [&](std::size_t p) { context.issuesHref(out, which, p); });
     out.put("<ul>\n");
     for (std::size_t i = first; i < end; ++i) {
         issueItem(out, context.records.issues[list[i]]);

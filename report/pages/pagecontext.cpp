@@ -25,6 +25,14 @@ template <typename Weight> std::vector<std::size_t> partStarts(std::size_t stude
     return starts;
 }
 
+// A later part of a page is named as the first with "-2", "-3" and so on.
+void putPart(Out& out, std::size_t part) {
+    if (part > 0) {
+        out.put("-");
+        out.num(static_cast<long long>(part + 1));
+    }
+}
+
 void page(Out& out, std::string_view kind, std::size_t n) {
     out.put(kind);
     out.num(static_cast<long long>(n + 1));
@@ -212,10 +220,7 @@ void Context::groupHref(Out& out, std::size_t a, std::size_t g, std::size_t stud
         if (m_split[a]) {
             out.put("-q");
             out.num(static_cast<long long>(g));
-            if (const std::size_t part = partOf(m_groupParts[a][g], student); part > 0) {
-                out.put("-");
-                out.num(static_cast<long long>(part + 1));
-            }
+            putPart(out, partOf(m_groupParts[a][g], student));
         }
         out.put(".html");
     }
@@ -229,10 +234,7 @@ void Context::gridHref(Out& out, std::size_t a, std::size_t part) const {
     } else {
         out.put("grid-");
         out.num(static_cast<long long>(a + 1));
-        if (part > 0) {
-            out.put("-");
-            out.num(static_cast<long long>(part + 1));
-        }
+        putPart(out, part);
         out.put(".html#");
     }
     putAssignmentId(out, a);
@@ -246,10 +248,7 @@ void Context::studentHref(Out& out, std::size_t s, std::size_t part) const {
     } else {
         out.put("student-");
         out.num(static_cast<long long>(s + 1));
-        if (part > 0) {
-            out.put("-");
-            out.num(static_cast<long long>(part + 1));
-        }
+        putPart(out, part);
         out.put(".html");
     }
 }
@@ -273,10 +272,7 @@ void Context::issuesHref(Out& out, Issues which, std::size_t part) const {
         return;
     }
     out.put(notRead ? "not-read" : "problems");
-    if (part > 0) {
-        out.put("-");
-        out.num(static_cast<long long>(part + 1));
-    }
+    putPart(out, part);
     out.put(".html");
 }
 
@@ -294,10 +290,7 @@ void Context::unplacedHref(Out& out, std::size_t a, std::size_t part) const {
     out.num(static_cast<long long>(a + 1));
     out.put("-q");
     out.num(static_cast<long long>(g));
-    if (part > 0) {
-        out.put("-");
-        out.num(static_cast<long long>(part + 1));
-    }
+    putPart(out, part);
     out.put(".html");
 }
 
@@ -319,18 +312,21 @@ QString Context::assignmentName(std::size_t a) const {
     return av.heading.isEmpty() ? QStringLiteral("Assignment ") + av.nbr : av.heading;
 }
 
-void partsLine(Out& out, std::size_t parts, std::size_t part, const Context::Range& shown, std::size_t students,
-               const std::function<void(std::size_t)>& href) {
+void partsLine(Out& out, std::string_view what, std::string_view order, std::size_t parts, std::size_t part,
+               const Context::Range& shown, std::size_t total, const std::function<void(std::size_t)>& href) {
     if (parts < 2) {
         return;
     }
-    out.put("<p>Students ");
+    out.put("<p>");
+    out.put(what);
+    out.put(" ");
     out.num(static_cast<long long>(shown.first + 1));
     out.put(" to ");
     out.num(static_cast<long long>(shown.end));
     out.put(" of ");
-    out.num(static_cast<long long>(students));
-    out.put(" in the order of the index; the others:");
+    out.num(static_cast<long long>(total));
+    out.put(order);
+    out.put("; the others:");
     for (std::size_t p = 0; p < parts; ++p) {
         if (p != part) {
             out.put(" <a href=\"");

@@ -173,9 +173,10 @@ private:
     std::map<std::pair<const QChar*, qsizetype>, std::string> m_docHtml; // by where the document holds the text
 };
 
-// Which students a part of a page shows, and links to the other parts, each made by href(part).
-void partsLine(Out& out, std::size_t parts, std::size_t part, const Context::Range& shown, std::size_t students,
-               const std::function<void(std::size_t)>& href);
+// Which of a list a part of a page shows ("Students 1 to 40 of 90 in the order of the index": what, the range, the
+// whole and how it is ordered), and links to the other parts, each made by href(part); nothing when there is one.
+void partsLine(Out& out, std::string_view what, std::string_view order, std::size_t parts, std::size_t part,
+               const Context::Range& shown, std::size_t total, const std::function<void(std::size_t)>& href);
 
 // The ids of the parts: "a1", "a1-q2", "s3", "s3-a1", "s3-a1-q2".
 void putAssignmentId(Out& out, std::size_t a);
