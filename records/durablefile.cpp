@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -210,15 +211,14 @@ std::optional<QString> replaceKeeping(const QString& from, const QString& to, co
     return std::nullopt;
 }
 
-void keepModeAndOwner(QFileDevice& made, const QString& existing) {
+void keepModeAndOwner(QFileDevice& made, const Standing& existing) {
 #ifdef Q_OS_WIN
     Q_UNUSED(made);
     Q_UNUSED(existing);
 #else
-    struct stat st {};
-    if (::stat(QFile::encodeName(existing).constData(), &st) == 0 && S_ISREG(st.st_mode)) {
-        (void)::fchown(made.handle(), st.st_uid, st.st_gid);
-        (void)::fchmod(made.handle(), st.st_mode & 07777);
+    if (existing.kind == Kind::Regular) {
+        (void)::fchown(made.handle(), existing.owner, existing.group);
+        (void)::fchmod(made.handle(), existing.mode & 07777);
     }
 #endif
 }
@@ -246,6 +246,34 @@ Kind kindOf(const QString& path) {
     }
     return S_ISREG(st.st_mode) ? Kind::Regular : S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
 #endif
+}
+
+Standing standing(const QString& path) {
+    Standing at;
+#ifdef Q_OS_WIN
+    const DWORD attributes = ::GetFileAttributesW(wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        at.kind = kindOf(path); // a device has no attributes of a file
+    } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        at.link = true;
+    } else {
+        at.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::Folder : Kind::Regular;
+    }
+#else
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+        return at;
+    }
+    at.link = S_ISLNK(st.st_mode);
+    at.kind = at.link               ? Kind::None
+              : S_ISREG(st.st_mode) ? Kind::Regular
+              : S_ISDIR(st.st_mode) ? Kind::Folder
+                                    : Kind::Other;
+    at.mode = st.st_mode;
+    at.owner = st.st_uid;
+    at.group = st.st_gid;
+#endif
+    return at;
 }
 
 bool openStraight(QFile& file, const QString& path) {
@@ -304,6 +332,105 @@ std::optional<FileId> fileId(const std::filesystem::path& path) {
     }
     return FileId{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
 #endif
+}
+
+WholeFile readWhole(const std::filesystem::path& path, qint64 limit) {
+    WholeFile file;
+    qint64 expected = 0; // what the system says the file holds; 0 when it cannot tell
+#ifdef Q_OS_WIN
+    const HANDLE handle =
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        file.status = WholeFile::Status::NotOpened;
+        file.reason = windowsError(::GetLastError());
+        file.id = fileId(path);
+        return file;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(handle, &info)) {
+        file.id = FileId{info.dwVolumeSerialNumber,
+                         (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+        if (::GetFileType(handle) == FILE_TYPE_DISK) {
+            expected =
+                static_cast<qint64>((static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+        }
+    }
+    const auto readSome = [&](char* into, qint64 room) -> qint64 {
+        DWORD got = 0;
+        if (!::ReadFile(handle, into, static_cast<DWORD>(std::min<qint64>(room, 1 << 30)), &got, nullptr)) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) {
+                return 0;
+            }
+            file.reason = windowsError(error);
+            return -1;
+        }
+        return got;
+    };
+    const auto close = [&] { ::CloseHandle(handle); };
+#else
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        file.status = WholeFile::Status::NotOpened;
+        file.reason = QString::fromLocal8Bit(std::strerror(errno));
+        file.id = fileId(path);
+        return file;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        file.id = FileId{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+        expected = S_ISREG(st.st_mode) ? static_cast<qint64>(st.st_size) : 0;
+    }
+    const auto readSome = [&](char* into, qint64 room) -> qint64 {
+        for (;;) {
+            const ssize_t got = ::read(fd, into, static_cast<std::size_t>(std::min<qint64>(room, 1 << 30)));
+            if (got >= 0 || errno != EINTR) {
+                if (got < 0) {
+                    file.reason = QString::fromLocal8Bit(std::strerror(errno));
+                }
+                return got;
+            }
+        }
+    };
+    const auto close = [&] { ::close(fd); };
+#endif
+    if (expected > limit) {
+        close();
+        file.status = WholeFile::Status::TooLarge;
+        file.size = expected;
+        return file;
+    }
+    // one byte more than the file should hold, to see it end; what has no size to tell is read in growing pieces
+    const qint64 room = limit + 1;
+    file.bytes.resize(static_cast<qsizetype>(std::min(expected + 1, room)));
+    qint64 got = 0;
+    while (got < room) {
+        if (got == file.bytes.size()) {
+            file.bytes.resize(static_cast<qsizetype>(std::min<qint64>(std::max<qint64>(got * 2, 4096), room)));
+        }
+        const qint64 some = readSome(file.bytes.data() + got, file.bytes.size() - got);
+        if (some < 0) {
+            close();
+            file.status = WholeFile::Status::NotRead;
+            file.bytes.clear();
+            return file;
+        }
+        got += some;
+        // the end: nothing more, or the size the system told, which a file that grows later does not change
+        if (some == 0 || (expected > 0 && got == expected)) {
+            break;
+        }
+    }
+    close();
+    file.size = got;
+    if (got > limit) {
+        file.status = WholeFile::Status::TooLarge;
+        file.bytes.clear();
+    } else {
+        file.bytes.truncate(static_cast<qsizetype>(got));
+    }
+    return file;
 }
 
 void clearSystemError() {

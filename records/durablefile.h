@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <compare>
@@ -43,14 +44,25 @@ std::optional<QString> replace(const QString& from, const QString& to);
 // back.
 std::optional<QString> replaceKeeping(const QString& from, const QString& to, const QString& backup = QString());
 
-// Gives a file just made, still open, the mode and owner of the file it will replace, where the system lets it (only
-// root may give a file to another owner). On Windows replaceKeeping keeps them instead.
-void keepModeAndOwner(QFileDevice& made, const QString& existing);
-
 // What stands at a path, a symbolic link followed to what it names: nothing, a file, a folder, or something else (a
 // device, a FIFO, a pipe such as /dev/stdout, a socket), which is written as it stands and never replaced.
 enum class Kind { None, Regular, Folder, Other };
 Kind kindOf(const QString& path);
+
+// What stands at a path itself, a link not followed, in one look: whether it is a link, else its kind, and the mode and
+// owner a file made to replace it keeps.
+struct Standing {
+    bool link = false;
+    Kind kind = Kind::None; // None for a link
+    unsigned mode = 0;      // as the system gives it; not on Windows
+    unsigned owner = 0;
+    unsigned group = 0;
+};
+Standing standing(const QString& path);
+
+// Gives a file just made, still open, the mode and owner of the file it will replace, where the system lets it (only
+// root may give a file to another owner). On Windows replaceKeeping keeps them instead.
+void keepModeAndOwner(QFileDevice& made, const Standing& existing);
 
 // Opens what kindOf calls Other for writing, as it stands, unbuffered.
 bool openStraight(QFile& file, const QString& path);
@@ -65,6 +77,18 @@ struct FileId {
     auto operator<=>(const FileId&) const = default;
 };
 std::optional<FileId> fileId(const std::filesystem::path& path);
+
+// A file read whole, up to a limit, with the identity of what was opened. A file the system says is larger than the
+// limit is not read; one that grows past it while it is read is read no further.
+struct WholeFile {
+    enum class Status { Read, NotOpened, NotRead, TooLarge };
+    Status status = Status::Read;
+    QByteArray bytes;
+    qint64 size = 0;          // the bytes read, or the size that was found too large
+    std::optional<FileId> id; // also of a file that could not be opened, where the system tells it
+    QString reason;           // the system's words, when it could not be opened or read
+};
+WholeFile readWhole(const std::filesystem::path& path, qint64 limit);
 
 // Forgets the system's last error, so that systemError() says what went wrong after it.
 void clearSystemError();

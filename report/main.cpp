@@ -197,8 +197,9 @@ int main(int argc, char* argv[]) {
     }
 
     report::ClassReader reader;
-    const std::vector<report::InputFile> inputs = report::findInputs(options.fsPaths, options.recursive, reader);
-    // each input looked up once: every page's name is then checked against all of them at once
+    std::vector<report::InputFile> inputs = report::findInputs(options.fsPaths, options.recursive, reader);
+    const qsizetype filesRead = report::readInputs(inputs, reader);
+    // each input's identity known from its reading: every page's name is then checked against all of them at once
     std::set<durablefile::FileId> inputIds;
     for (const report::InputFile& input : inputs) {
         if (input.id) {
@@ -215,7 +216,6 @@ int main(int argc, char* argv[]) {
                 QStringLiteral("%1 is one of the files to read; the report is not written over it").arg(output));
         }
     }
-    const qsizetype filesRead = report::readInputs(inputs, reader);
     report::ClassRecords records = reader.finish();
     const std::optional<report::Document> document = report::Document::fromFile(options.course);
     if (!document) {

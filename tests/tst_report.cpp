@@ -1147,6 +1147,11 @@ void TestReport::program_data() {
                               << "Ann Lee";
     QTest::newRow("one file") << QStringList{"-o", out, "{dir}/class/send_0107Ann_Lee.txt"} << 0 << ""
                               << "Ann Lee";
+    QTest::newRow("a file named again, by another path, read once")
+        << QStringList{"-o", out, "{dir}/class", "{dir}/class/send_0107Ann_Lee.txt",
+                       "{dir}/class/./send_0107Ann_Lee.txt"}
+        << 0 << ""
+        << "1 student, 2 files read";
     QTest::newRow("subfolders with -r") << QStringList{"-r", "-o", out, "{dir}/class"} << 0 << ""
                                         << "Bo Ek";
     QTest::newRow("subfolders need -r") << QStringList{"-o", out, "{dir}/term"} << 1 << "(-r reads its subfolders too)"

@@ -76,7 +76,7 @@ std::optional<QString> writeStraight(const QString& path, const std::function<bo
 
 } // namespace
 
-std::optional<QString> writeNew(const QString& path, const QString& replacing,
+std::optional<QString> writeNew(const QString& path, const durablefile::Standing& replacing,
                                 const std::function<bool(QIODevice&)>& write) {
     QFile file(path);
     // the mode the umask allows, as any new file of the user's
@@ -136,7 +136,7 @@ std::optional<QString> writeReportFile(const QString& path, const std::function<
             break;
         }
     }
-    if (const auto failure = writeNew(made, target, write)) {
+    if (const auto failure = writeNew(made, durablefile::standing(target), write)) {
         return failure;
     }
     if (auto failure = durablefile::replaceKeeping(made, target)) {

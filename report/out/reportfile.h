@@ -1,5 +1,7 @@
 #pragma once
 
+#include "records/durablefile.h"
+
 #include <QIODevice>
 #include <QString>
 
@@ -19,7 +21,7 @@ std::optional<QString> writeReportFile(const QString& path, const std::function<
 
 // Writes a new file at path, which must not stand yet, with the mode the umask allows or, where it will replace a file,
 // that file's mode and owner. A file that fails is removed again.
-std::optional<QString> writeNew(const QString& path, const QString& replacing,
+std::optional<QString> writeNew(const QString& path, const durablefile::Standing& replacing,
                                 const std::function<bool(QIODevice&)>& write);
 
 // The path that writing would replace: the last target of a chain of symbolic links, or the path itself.

@@ -151,24 +151,22 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
         pages.size(),
         [&](std::size_t i, std::size_t) {
             const ReportPage& page = pages[i];
-            const QString target = outputTarget(absolutePaths[i]);
+            // a page's place looked at once; a link, as rarely, followed to where it leads
+            QString target = absolutePaths[i];
+            durablefile::Standing standing = durablefile::standing(target);
+            if (standing.link) {
+                target = outputTarget(target);
+                standing = durablefile::standing(target);
+            }
             std::optional<QString> failure;
-            std::error_code error;
-            switch (durablefile::kindOf(target)) {
-            case durablefile::Kind::Folder:
+            if (standing.link) {
+                failure = QStringLiteral("too many levels of symbolic links");
+            } else if (standing.kind == durablefile::Kind::Folder) {
                 failure = QStringLiteral("it is a folder");
-                break;
-            case durablefile::Kind::Other:
+            } else if (standing.kind == durablefile::Kind::Other) {
                 failure = QStringLiteral("it is not a file; a page is never written into it");
-                break;
-            case durablefile::Kind::None:
-            case durablefile::Kind::Regular:
-                if (std::filesystem::is_symlink(fsPath(target), error)) {
-                    failure = QStringLiteral("too many levels of symbolic links");
-                } else {
-                    failure = writeNew(work.made(page.name), target, page.write);
-                }
-                break;
+            } else {
+                failure = writeNew(work.made(page.name), standing, page.write);
             }
             if (failure) {
                 failures[i] = FolderFailure{shownPaths[i], *failure};
@@ -187,7 +185,7 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
     std::stable_partition(placings.begin(), placings.end(),
                           [](const Placing& p) { return p.name != QStringLiteral("index.html"); });
     const QString planned = work.plan() + QStringLiteral(".new");
-    if (auto failure = writeNew(planned, QString(), [&](QIODevice& device) {
+    if (auto failure = writeNew(planned, durablefile::Standing{}, [&](QIODevice& device) {
             const QByteArray text = planText(placings);
             return device.write(text) == text.size();
         })) {

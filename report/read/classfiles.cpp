@@ -10,7 +10,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <mutex>
 #include <set>
 #include <system_error>
@@ -159,19 +158,12 @@ private:
         }
     }
 
-    // A file met again, by another name or through a link, is read once.
-    void add(const fs::path& path) {
-        const std::optional<durablefile::FileId> id = durablefile::fileId(path);
-        if (id ? m_seen.insert(*id).second : m_unknown.insert(path).second) {
-            m_files.push_back({path, shownPath(path), id});
-        }
-    }
+    // A file met again, by another name or through a link, is read once: told apart as it is read.
+    void add(const fs::path& path) { m_files.push_back({path, shownPath(path), std::nullopt}); }
 
     bool m_recursive;
     ClassReader& m_reader;
     std::vector<InputFile> m_files;
-    std::set<durablefile::FileId> m_seen;
-    std::set<fs::path> m_unknown; // files the system could not tell the identity of
     bool m_subfolders = false;
 };
 
@@ -195,45 +187,30 @@ std::vector<InputFile> findInputs(const std::vector<fs::path>& paths, bool recur
 
 namespace {
 
-// The bytes of a file, or why they cannot be read: it cannot be, or it is too large for a record file.
-std::variant<QByteArray, QString> readFile(const InputFile& file) {
-    std::ifstream in(file.path, std::ios::binary);
-    if (!in) {
-        return QStringLiteral("cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+// The bytes of a file, or why they cannot be read: it cannot be, or it is too large for a record file. A file
+// whose size is past the limit is refused on its size, unread; one that grows while it is read (or has no size to tell)
+// is read up to the limit, never further.
+std::variant<QByteArray, QString> readFile(InputFile& file) {
+    durablefile::WholeFile whole = durablefile::readWhole(file.path, largestRecordFile);
+    file.id = whole.id;
+    switch (whole.status) {
+    case durablefile::WholeFile::Status::Read:
+        return std::move(whole.bytes);
+    case durablefile::WholeFile::Status::NotOpened:
+        return QStringLiteral("cannot be opened: %1").arg(whole.reason);
+    case durablefile::WholeFile::Status::NotRead:
+        return QStringLiteral("cannot be read: %1").arg(whole.reason);
+    case durablefile::WholeFile::Status::TooLarge:
+        break;
     }
-    // A file whose size is past the limit is refused on its size; one that grows while it is read (or has no size to
-    // tell) is read in pieces up to the limit, never further.
-    const auto end = in.seekg(0, std::ios::end).tellg();
-    const qint64 expected = end > 0 ? static_cast<qint64>(end) : 0;
-    in.clear();
-    in.seekg(0);
-    in.clear(); // what cannot seek is read from where it stands, its start
-    const qint64 room = largestRecordFile + 1;
-    QByteArray bytes(static_cast<qsizetype>(std::min<qint64>(expected > largestRecordFile ? 4096 : expected + 1, room)),
-                     Qt::Uninitialized);
-    qint64 got = 0;
-    while (in && got < room && !(expected > largestRecordFile && got > 0)) {
-        if (got == bytes.size()) {
-            bytes.resize(static_cast<qsizetype>(std::min<qint64>(std::max<qint64>(got * 2, 4096), room)));
-        }
-        in.read(bytes.data() + got, bytes.size() - got);
-        got += in.gcount();
-    }
-    if (in.bad()) {
-        return QStringLiteral("cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    if (got > largestRecordFile || expected > largestRecordFile) {
-        return QStringLiteral("%1 MB, more than any record file holds (at most %2 MB)")
-            .arg(std::max(got, expected) / (1024 * 1024))
-            .arg(largestRecordFile / (1024 * 1024));
-    }
-    bytes.truncate(static_cast<qsizetype>(got));
-    return bytes;
+    return QStringLiteral("%1 MB, more than any record file holds (at most %2 MB)")
+        .arg(whole.size / (1024 * 1024))
+        .arg(largestRecordFile / (1024 * 1024));
 }
 
 } // namespace
 
-qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader) {
+qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
     struct FileRead {
         QString notRead; // why the file was not read; empty when it was
         bool empty = false;
@@ -245,6 +222,7 @@ qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader) 
     // (MinGW's of GCC 12), and the reader would wait for ever
     std::mutex readyLock;
     std::condition_variable ready;
+    std::size_t awaited = 0; // the file this thread waits for, under the lock: only its reader wakes it
     std::vector<FileRead> read(inputs.size());
     // Each file is read on its own, at once with others, the texts that recur kept once by each worker; meanwhile
     // this thread gives the reader each file that is read, in the order they were found.
@@ -264,11 +242,15 @@ qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader) 
             } catch (...) {
                 file.failure = std::current_exception();
             }
+            bool wake = false;
             {
                 const std::lock_guard lock(readyLock);
                 file.done = true;
+                wake = i == awaited;
             }
-            ready.notify_all();
+            if (wake) {
+                ready.notify_one();
+            }
         });
     };
     std::thread reading;
@@ -279,11 +261,23 @@ qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader) 
     }
     qsizetype filesRead = 0;
     std::exception_ptr failure;
+    std::set<durablefile::FileId> seen;
+    std::set<fs::path::string_type> unknown; // files the system could not tell the identity of
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         FileRead& file = read[i];
-        {
+        // files come a batch at a time: woken for each, this thread would take a processor from the readers as often
+        const auto waitFor = [&](std::size_t k) {
             std::unique_lock lock(readyLock);
-            ready.wait(lock, [&] { return file.done; });
+            awaited = k;
+            ready.wait(lock, [&] { return read[k].done; });
+        };
+        if (i % 32 == 0) {
+            waitFor(std::min(i + 32, inputs.size()) - 1);
+        }
+        waitFor(i);
+        const std::optional<durablefile::FileId>& id = inputs[i].id;
+        if (!(id ? seen.insert(*id).second : unknown.insert(inputs[i].path.native()).second)) {
+            continue; // met before, by another name or through a link
         }
         if (file.failure || failure) {
             failure = failure ? failure : file.failure;

@@ -22,20 +22,21 @@ inline constexpr qint64 largestRecordFile = qint64(64) * 1024 * 1024;
 struct InputFile {
     std::filesystem::path path;
     QString shown; // the path as standard error and the page show it, a byte that is not UTF-8 as \xNN
-    std::optional<durablefile::FileId> id; // what the system knows the file by, where it tells
+    std::optional<durablefile::FileId> id; // what the system knows the file by, where it tells; found as it is read
 };
 
 // The path as shown: UTF-8, with every other byte as \xNN.
 QString shownPath(const std::filesystem::path& path);
 
-// The files to read under the PATHs, each once, in the order given (a folder's in the order of their names). A file
+// The files to read under the PATHs, in the order given (a folder's in the order of their names). A file
 // named as a PATH is read whatever its name; in a folder, the send and master files are, also under a name a course
 // platform prefixed. With recursive, the folders below are read too, but for hidden and trash folders. Everything
 // else met is told to the reader as not read, with the reason.
 std::vector<InputFile> findInputs(const std::vector<std::filesystem::path>& paths, bool recursive, ClassReader& reader);
 
-// Reads the files and gives each to the reader, in their order; a file that cannot be read, or is too large for a
-// record file, is told to it as not read, with the reason. Returns the number of files read.
-qsizetype readInputs(const std::vector<InputFile>& inputs, ClassReader& reader);
+// Reads the files and gives each to the reader, in their order, each once: a file met again by another name or through
+// a link is left out. A file that cannot be read, or is too large for a record file, is told to it as not read, with
+// the reason. Each input's identity is known after. Returns the number of files read.
+qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader);
 
 } // namespace report
