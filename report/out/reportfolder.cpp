@@ -88,13 +88,19 @@ bool rollBack(const WorkFolder& work, const std::vector<Placing>& placings) {
     return whole;
 }
 
-// The pages an earlier report left that this one did not write again; never a link, nor a file of the user's.
+// The pages an earlier report left that this one did not write again; never a link, nor a file of the user's. Only
+// the names that this report did not write are looked at.
 void removeEarlierPages(const QDir& folder, const std::set<QString>& written,
                         const std::function<void(const QString&)>& tell) {
-    for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
+    QStringList names = folder.entryList(QDir::Files | QDir::Hidden, QDir::Unsorted);
+    std::sort(names.begin(), names.end()); // by the names' characters, which is quick, not as a person sorts them
+    for (const QString& name : names) {
+        if (written.count(name)) {
+            continue;
+        }
+        const QFileInfo file(folder.filePath(name));
         QFile old(file.filePath());
-        if (written.count(file.fileName()) || file.isSymLink() || !old.open(QIODevice::ReadOnly) ||
-            !isEarlierPage(file.fileName(), old.read(512))) {
+        if (file.isSymLink() || !old.open(QIODevice::ReadOnly) || !isEarlierPage(name, old.read(512))) {
             continue;
         }
         old.close();
