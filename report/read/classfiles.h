@@ -16,7 +16,7 @@ namespace report {
 // The largest record file read. A master file holding a whole course, its 6 assignments each run 20 times over with a
 // 10,000-character response to each of the document's 100 questions and given answers, is about 22 MB; a file larger
 // than three times that was not written by the drill program, and reading it whole would take five times its size in
-// memory. Only its first bytes are read, to say so.
+// memory. Its size is told instead; one that has no size to tell is read no further than the limit.
 inline constexpr qint64 largestRecordFile = qint64(64) * 1024 * 1024;
 
 struct InputFile {
