@@ -896,6 +896,16 @@ void TestReport::classRecords_eachRecordOnce_data() {
             << Files{{"send_0107Ann_Lee.txt", sendA}, {name, sendB2}} << 1 << 5 << 0 << QStringList{name + ":0"}
             << "Ann Lee: c2 s3 n c3 | c1";
     }
+    // one name as other systems and hands write it: a blank for "_", an "_" at its end, an accent stored apart
+    for (const auto& [first, again] : {std::pair{QStringLiteral("Ann_Lee"), QStringLiteral("Ann Lee")},
+                                       std::pair{QStringLiteral("Ann_Lee"), QStringLiteral("Ann_Lee_")},
+                                       std::pair{QStringLiteral("Jos\u00e9"), QStringLiteral("Jose\u0301")}}) {
+        const QString name = QStringLiteral("send_0108%1.txt").arg(again);
+        QTest::newRow(qPrintable(QStringLiteral("%1 and %2 are one student").arg(first, name)))
+            << Files{{QStringLiteral("send_0107%1.txt").arg(first), sendA}, {name, sendB2}} << 1 << 5 << 0
+            << QStringList{name + ":0"}
+            << QStringLiteral("%1: c2 s3 n c3 | c1").arg(QString(first).replace(u'_', u' '));
+    }
     for (const char* late : {"LATE_", "LATE", "late "}) {
         const QString name = QStringLiteral("%1send_0108Ann_Lee.txt").arg(late);
         QTest::newRow(qPrintable(QStringLiteral("a resubmission named \"%1\"").arg(name)))

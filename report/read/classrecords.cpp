@@ -39,12 +39,19 @@ qint64 stampOf(const Record& r) {
 }
 
 QString shownName(const QString& key) {
-    if (key.isEmpty()) {
-        return QStringLiteral("(no name)");
-    }
-    QString name = key;
+    QString name = key.normalized(QString::NormalizationForm_C);
     name.replace(u'_', u' ');
-    return name;
+    name = name.trimmed();
+    return name.isEmpty() ? QStringLiteral("(no name)") : name;
+}
+
+// What the forms of one student's name have alike: the letters in one case, each stored as one character where it can
+// be (some systems store a letter and its accent apart), "_" taken as a blank, and blanks at the ends or in a row
+// counted as none or one.
+QString nameKey(const QString& name) {
+    QString key = name.normalized(QString::NormalizationForm_C);
+    key.replace(u'_', u' ');
+    return key.simplified().toCaseFolded();
 }
 
 } // namespace
@@ -96,9 +103,10 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
     for (recordreader::Problem& p : reading.problems) {
         m_records.issues.push_back({path, p.line, std::move(p.message), std::move(p.text)});
     }
-    // names that differ only in letter case (or in a copy suffix, already gone) are one student's
+    // names that differ only in letter case, blanks or the way their letters are stored (or in a copy suffix, already
+    // gone) are one student's
     const bool copySuffix = name.role != FileRole::Other && name.copySuffix;
-    const QString folded = name.student.toCaseFolded();
+    const QString folded = nameKey(name.student);
     m_names[folded].push_back({name.student, path, copySuffix});
     name.student = folded;
     m_records.blocksRead += static_cast<qsizetype>(reading.blocks.size());
@@ -174,12 +182,15 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
 
 ClassRecords ClassReader::finish() {
     QHash<QString, std::size_t> studentAt;
-    // of the forms of one name, the one in mixed case, from a file without a copy suffix, the first such
+    // of the forms of one name, the one in mixed case, stored plainly, from a file without a copy suffix, the first
+    // such
     QHash<QString, QString> nameOf;
     for (const auto& [key, forms] : m_names) {
         const auto score = [](const NameForm& f) {
             const bool mixed = f.form.toLower() != f.form && f.form.toUpper() != f.form;
-            return (mixed ? 2 : 0) + (f.copySuffix ? 0 : 1);
+            const bool plain =
+                f.form == f.form.normalized(QString::NormalizationForm_C) && shownName(f.form).size() == f.form.size();
+            return (mixed ? 4 : 0) + (plain ? 2 : 0) + (f.copySuffix ? 0 : 1);
         };
         const NameForm* best = &forms.front();
         for (const NameForm& f : forms) {
@@ -189,7 +200,8 @@ ClassRecords ClassReader::finish() {
         for (const NameForm& f : forms) {
             if (f.form != best->form) {
                 addIssue(f.path, QStringLiteral("the name \"%1\" is taken as \"%2\": names that differ only in letter "
-                                                "case or a copy suffix are one student")
+                                                "case, blanks, the way their letters are stored or a copy suffix are "
+                                                "one student")
                                      .arg(f.form, best->form));
             } else if (f.copySuffix) {
                 addIssue(f.path, QStringLiteral("the name \"%1\" is taken as \"%2\", without its copy suffix")
