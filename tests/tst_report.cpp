@@ -828,6 +828,20 @@ void TestReport::classRecords_eachRecordOnce_data() {
     QTest::newRow("send file without its header")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", runA)}} << 1
         << 4 << 3 << QStringList{} << "";
+    // a copy whose header is damaged is known by its blocks, whichever copy comes first
+    const QByteArray noFiller = sendA.mid(sendA.indexOf('\n') + 1);
+    QByteArray noDay = sendA;
+    noDay.replace(noDay.indexOf("01-07-2026"), 10, "02-30-2026");
+    for (const auto& [damage, send] :
+         {std::pair{"without its filler line", noFiller}, std::pair{"with no day", noDay}}) {
+        const QStringList told{QStringLiteral("send_0107Ann.txt:%1").arg(send == noFiller ? 1 : 5)};
+        QTest::newRow(qPrintable(QStringLiteral("a send file's header %1, after the master").arg(damage)))
+            << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", send}} << 1 << 4 << 3 << told
+            << "Ann: c2 s3 n c3";
+        QTest::newRow(qPrintable(QStringLiteral("a send file's header %1, before the master").arg(damage)))
+            << Files{{"send_0107Ann.txt", send}, {"masterFile_Ann.txt", masterA}} << 1 << 4 << 3 << told
+            << "Ann: c2 s3 n c3";
+    }
     QTest::newRow("a block only in the send file")
         << Files{{"masterFile_Ann.txt", runFile(true, f1, "001", runA.mid(0, 3))}, {"send_0107Ann.txt", sendA}} << 1
         << 4 << 2 << QStringList{} << "";

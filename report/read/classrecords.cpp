@@ -222,6 +222,34 @@ ClassRecords ClassReader::finish() {
     // runs with a header first: copies of one run share its filler line, assignment and date; two runs whose fillers
     // differ only where a copy saved in ASCII has "?" are one run only when one of them has the "?"
     QHash<QString, std::vector<std::size_t>> runAt; // student, filler in its matching form, assignment, date
+    const auto blocksIn = [](const Run& a, const Run& b) {
+        return static_cast<std::size_t>(std::count_if(a.records.begin(), a.records.end(), [&](const Record& x) {
+            return std::any_of(b.records.begin(), b.records.end(),
+                               [&](const Record& y) { return closeInTime(x, y) && sameCopy(x, y); });
+        }));
+    };
+    // A header that lost its filler line or its day leaves its run without those marks of the copies: the copy is
+    // found by its blocks instead, when most of the shorter run's blocks are in the other; so is the run that such a
+    // copy came first to.
+    const auto damaged = [](const Run& r) { return r.filler.isEmpty() || !r.date.isValid(); };
+    const auto copyByBlocks = [&](const Student& s, const Run& run) {
+        std::size_t same = s.runs.size();
+        std::size_t most = 0;
+        for (std::size_t r = 0; r < s.runs.size(); ++r) {
+            const Run& other = s.runs[r];
+            if (other.assignmentNbr != run.assignmentNbr || !(damaged(run) || damaged(other)) ||
+                (!run.filler.isEmpty() && !other.filler.isEmpty() && !sameText(run.filler, other.filler)) ||
+                (run.date.isValid() && other.date.isValid() && run.date != other.date)) {
+                continue;
+            }
+            const std::size_t count = blocksIn(run, other);
+            if (count > most && count * 2 >= std::min(run.records.size(), other.records.size())) {
+                same = r;
+                most = count;
+            }
+        }
+        return same;
+    };
     for (PendingRun& p : m_runs) {
         Student& s = studentOf(p.student);
         if (std::find(s.files.begin(), s.files.end(), p.run.file) == s.files.end()) {
@@ -230,42 +258,52 @@ ClassRecords ClassReader::finish() {
         if (!p.hasHeader) {
             continue;
         }
-        if (p.run.filler.isEmpty()) {
-            s.runs.push_back(std::move(p.run));
-            continue;
-        }
-        const QString key = p.student + QChar(0) + matchForm(p.run.filler) + QChar(0) + p.run.assignmentNbr + QChar(0) +
-                            QString::number(p.run.date.isValid() ? p.run.date.toJulianDay() : 0);
-        // of the runs this one may be a copy of, the one that holds most of its blocks
-        std::vector<std::size_t>& alike = runAt[key];
+        QString key;
         std::size_t same = s.runs.size();
-        std::size_t held = 0;
-        const auto fillers = std::count_if(alike.begin(), alike.end(),
-                                           [&](std::size_t r) { return sameText(s.runs[r].filler, p.run.filler); });
-        for (const std::size_t r : alike) {
-            if (!sameText(s.runs[r].filler, p.run.filler)) {
-                continue;
-            }
-            if (fillers == 1) {
-                same = r;
-                break;
-            }
-            const auto count = static_cast<std::size_t>(
-                std::count_if(p.run.records.begin(), p.run.records.end(), [&](const Record& x) {
-                    return std::any_of(s.runs[r].records.begin(), s.runs[r].records.end(),
-                                       [&](const Record& y) { return closeInTime(x, y) && sameCopy(x, y); });
-                }));
-            if (same == s.runs.size() || count > held) {
-                same = r;
-                held = count;
+        if (!p.run.filler.isEmpty()) {
+            key = p.student + QChar(0) + matchForm(p.run.filler) + QChar(0) + p.run.assignmentNbr + QChar(0) +
+                  QString::number(p.run.date.isValid() ? p.run.date.toJulianDay() : 0);
+            // of the runs this one may be a copy of, the one that holds most of its blocks
+            const std::vector<std::size_t>& alike = runAt[key];
+            std::size_t most = 0;
+            const auto fillers = std::count_if(alike.begin(), alike.end(),
+                                               [&](std::size_t r) { return sameText(s.runs[r].filler, p.run.filler); });
+            for (const std::size_t r : alike) {
+                if (!sameText(s.runs[r].filler, p.run.filler)) {
+                    continue;
+                }
+                if (fillers == 1) {
+                    same = r;
+                    break;
+                }
+                const std::size_t count = blocksIn(p.run, s.runs[r]);
+                if (same == s.runs.size() || count > most) {
+                    same = r;
+                    most = count;
+                }
             }
         }
         if (same == s.runs.size()) {
-            alike.push_back(s.runs.size());
-            s.runs.push_back(std::move(p.run));
-        } else {
-            mergeInto(s.runs[same].records, p.run.records, m_records);
+            same = copyByBlocks(s, p.run);
         }
+        if (same == s.runs.size()) {
+            if (!key.isEmpty()) {
+                runAt[key].push_back(s.runs.size());
+            }
+            s.runs.push_back(std::move(p.run));
+            continue;
+        }
+        Run& kept = s.runs[same];
+        if (damaged(kept) && !damaged(p.run)) {
+            // the whole header stands for the run, and later copies find it by it
+            kept.filler = p.run.filler;
+            kept.date = p.run.date;
+            kept.headingLine = p.run.headingLine;
+            kept.file = p.run.file;
+            kept.line = p.run.line;
+            runAt[key].push_back(same);
+        }
+        mergeInto(kept.records, p.run.records, m_records);
     }
     // blocks found before any header: each is kept unless a run of the student holds it already
     QHash<QString, QMultiHash<std::size_t, Record*>> held; // by student, then by content

@@ -78,6 +78,9 @@ void keepBetter(Record& kept, Record& other) {
     if (!kept.questionNumber) {
         kept.questionNumber = other.questionNumber;
     }
+    if (!kept.date.isValid()) {
+        kept.date = other.date; // a copy whose header lost its day
+    }
     if (!sameContent(kept, other) && lostCharacters(other) < lostCharacters(kept)) {
         std::swap(kept.entry, other.entry);
         std::swap(kept.text, other.text);
