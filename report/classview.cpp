@@ -139,32 +139,45 @@ QString foldedEntry(QStringView entry) {
 }
 
 Placement Document::placeIn(const std::vector<Placement>& found, QStringView assignmentNbr) const {
-    if (!assignmentNbr.isEmpty()) {
-        const int a = assignmentIndex(assignmentNbr);
-        for (const Placement& p : found) {
-            if (p.assignment == a) {
-                return p;
-            }
+    const int a = assignmentNbr.isEmpty() ? found.front().assignment : assignmentIndex(assignmentNbr);
+    Placement first;
+    int count = 0;
+    for (const Placement& p : found) {
+        if (p.assignment == a) {
+            first = count++ == 0 ? p : first;
+        } else if (assignmentNbr.isEmpty()) {
+            return {}; // lines of several assignments, and no assignment to choose among them
         }
-        return {};
     }
-    const int a = found.front().assignment;
-    const bool one = std::all_of(found.begin(), found.end(), [&](const Placement& p) { return p.assignment == a; });
-    return one ? found.front() : Placement{};
+    first.alike = count > 1;
+    return first;
+}
+
+// The places the entry is found at: as it stands, else as an editor or a transport left it. Lines that fold alike in
+// one assignment are told apart by none of it: they read alike to the student too.
+const std::vector<Placement>* Document::found(QStringView assignmentNbr, const QString& entry) const {
+    if (const auto it = m_entries.constFind(entry);
+        it != m_entries.constEnd() && placeIn(*it, assignmentNbr).assignment >= 0) {
+        return &*it;
+    }
+    const QString key = foldedEntry(entry);
+    const auto folded = key.isEmpty() ? m_folded.constEnd() : m_folded.constFind(key);
+    return folded == m_folded.constEnd() ? nullptr : &*folded;
 }
 
 Placement Document::place(QStringView assignmentNbr, const QString& entry) const {
-    if (const auto it = m_entries.constFind(entry); it != m_entries.constEnd()) {
-        const Placement p = placeIn(*it, assignmentNbr);
-        if (p.assignment >= 0) {
-            return p;
-        }
+    const std::vector<Placement>* places = found(assignmentNbr, entry);
+    return places ? placeIn(*places, assignmentNbr) : Placement{};
+}
+
+std::vector<Placement> Document::placesAlike(QStringView assignmentNbr, const QString& entry) const {
+    std::vector<Placement> alike;
+    const Placement first = place(assignmentNbr, entry);
+    if (const std::vector<Placement>* places = found(assignmentNbr, entry); places && first.assignment >= 0) {
+        std::copy_if(places->begin(), places->end(), std::back_inserter(alike),
+                     [&](const Placement& p) { return p.assignment == first.assignment; });
     }
-    // as an editor or a transport left it; lines that fold alike in one assignment are told apart by none of it, and
-    // the first of them is taken: they read alike to the student too
-    const QString key = foldedEntry(entry);
-    const auto folded = key.isEmpty() ? m_folded.constEnd() : m_folded.constFind(key);
-    return folded == m_folded.constEnd() ? Placement{} : placeIn(*folded, assignmentNbr);
+    return alike;
 }
 
 void appendTimeText(std::string& out, const Record& record) {
@@ -263,14 +276,41 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         known.emplace_back(nbr, document.place(nbr, entry));
         return known.back().second;
     };
+    // Of lines that read alike, the one of the record's question number, else the first from the place of the record
+    // before it: the student went through the document in its order.
+    const auto placeAlike = [&](const QString& nbr, const Record& r, int before) {
+        const std::vector<Placement> alike = document.placesAlike(nbr, r.entry);
+        const DocAssignment& doc = document.assignments()[static_cast<std::size_t>(alike.front().assignment)];
+        const QString q = r.questionNumber ? questionOfNumber(*r.questionNumber) : QString();
+        for (const Placement& p : alike) {
+            if (!q.isEmpty() && doc.groups[static_cast<std::size_t>(p.group)].number == q) {
+                return p;
+            }
+        }
+        for (const Placement& p : alike) {
+            if (p.group >= before) {
+                return p;
+            }
+        }
+        return alike.front();
+    };
     for (std::size_t s = 0; s < records.students.size(); ++s) {
         for (const Run& run : records.students[s].runs) {
+            int before = -1; // the group of the run's record before, in its assignment
+            QString beforeNbr;
             for (const Record& r : run.records) {
                 QString nbr = run.assignmentNbr;
                 if (nbr.isEmpty() && r.questionNumber) {
                     nbr = assignmentOfNumber(*r.questionNumber);
                 }
                 Placement p = placeOnce(nbr, r.entry);
+                if (p.alike) {
+                    p = placeAlike(nbr, r, nbr == beforeNbr ? before : -1);
+                }
+                if (p.group >= 0) {
+                    before = p.group;
+                    beforeNbr = nbr;
+                }
                 if (nbr.isEmpty() && p.assignment >= 0) {
                     nbr = document.assignments()[static_cast<std::size_t>(p.assignment)].nbr;
                 }

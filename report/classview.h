@@ -38,7 +38,8 @@ struct Placement {
     int assignment = -1; // -1: the document does not hold the entry
     int group = -1;
     bool afterAnswer = false;
-    bool text = false; // a text line: no rating is asked after it, and a response to it is no self-critique
+    bool text = false;  // a text line: no rating is asked after it, and a response to it is no self-critique
+    bool alike = false; // another line of the assignment reads the same: see Document::placesAlike
 };
 
 class Document {
@@ -54,9 +55,13 @@ public:
     // entry that an editor or a transport changed is found too: its line ends, its blanks (a long line wrapped over
     // several, trailing blanks added) and letters lost to "?" do not count.
     Placement place(QStringView assignmentNbr, const QString& entry) const;
+    // Where a placement said alike: every place in its assignment whose line reads as the entry, in the document's
+    // order (two questions may have one given answer, "Yes."). What the student did before it tells which one it is.
+    std::vector<Placement> placesAlike(QStringView assignmentNbr, const QString& entry) const;
 
 private:
     Placement placeIn(const std::vector<Placement>& found, QStringView assignmentNbr) const;
+    const std::vector<Placement>* found(QStringView assignmentNbr, const QString& entry) const;
 
     std::vector<DocAssignment> m_assignments;
     QHash<QString, std::vector<Placement>> m_entries; // by the entry as a record file holds it

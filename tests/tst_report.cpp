@@ -70,6 +70,8 @@ private slots:
     void classRecords_eachRecordOnce();
     void placement_byEntryThenQuestionNumber_data();
     void placement_byEntryThenQuestionNumber();
+    void placement_linesThatReadAlike_data();
+    void placement_linesThatReadAlike();
 
     // The program
     void program_data();
@@ -1148,6 +1150,53 @@ void TestReport::placement_byEntryThenQuestionNumber() {
         }
     }
     QCOMPARE(found, QStringList{place});
+}
+
+// Two questions of one assignment with one given answer: a self-critique of either is written after the same line.
+void TestReport::placement_linesThatReadAlike_data() {
+    QTest::addColumn<bool>("master");
+    QTest::addColumn<QStringList>("entries"); // the line each press of the run was written after, in order
+    QTest::addColumn<QStringList>("places");  // where the records are shown, in the document's order
+    const QString second = "`q002.  Double it.";
+    const QString third = "*`q003.  Optional: triple it.";
+    QTest::newRow("each critique to the question answered before it")
+        << false << QStringList{second, "10", third, "10"}
+        << QStringList{"q002", "q002 after the answer", "q003", "q003 after the answer"};
+    QTest::newRow("the second question's critique alone, from the master file: its number decides")
+        << true << QStringList{"10"} << QStringList{"q003 after the answer"};
+    QTest::newRow("a critique with nothing before it: the first such line")
+        << false << QStringList{"10"} << QStringList{"q002 after the answer"};
+    QTest::newRow("the first question skipped")
+        << false << QStringList{third, "10"} << QStringList{"q003", "q003 after the answer"};
+}
+
+void TestReport::placement_linesThatReadAlike() {
+    QFETCH(bool, master);
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, places);
+    QStringList lines = smallDocument();
+    lines.replace(lines.indexOf("`a15"), "`a10");
+    const report::Document document(lines);
+    QList<Press> presses;
+    for (const QString& entry : entries) {
+        const bool critique = !entry.startsWith(u'`') && !entry.startsWith(u'*');
+        presses.append({QTime(9, 30).addSecs(60 * static_cast<int>(presses.size())).toString("hh:mm:ss"), entry, "x",
+                        critique ? "s1" : "c2", false, master ? 10003.0 : 0.0});
+    }
+    report::ClassReader reader;
+    QVERIFY(
+        reader.add(master ? "/c/masterFile_Ann.txt" : "/c/send_0107Ann.txt", runFile(master, "[v", "001", presses)));
+    const report::ClassRecords records = reader.finish();
+    const report::ClassView view = report::buildView(records, document);
+    QStringList found;
+    const report::AssignmentView& a = view.assignments.front();
+    for (std::size_t g = 0; g < a.groups.size(); ++g) {
+        for (const report::Item& it : a.groups[g]) {
+            found << "q" + a.doc->groups[g].number + (it.critique ? " after the answer" : "");
+        }
+    }
+    QVERIFY(a.unplaced.empty());
+    QCOMPARE(found, places);
 }
 
 void TestReport::program_data() {
