@@ -211,11 +211,27 @@ private:
     // The first line at or after i where the next block or header starts. A response or note also ends where a
     // block with a damaged opening plainly starts. An entry does not: it is the document's line, which may hold a
     // separator line, and it ends at the first record separator before a label all the same.
-    qsizetype nextStart(qsizetype i, unsigned char damaged = 0) const {
-        while (i < n() && !startsBlock(i) && !isHeaderAt(i) && (opens(i) & damaged) == 0) {
-            ++i;
+    qsizetype nextStart(qsizetype i, bool damagedToo = false) const {
+        const auto startsAt = [&](qsizetype j) { return startsBlock(j) || isHeaderAt(j) || (damagedToo && opens(j)); };
+        const qsizetype near = std::min(n(), i + 256);
+        for (; i < near; ++i) {
+            if (startsAt(i)) {
+                return i;
+            }
         }
-        return i;
+        if (i >= n()) {
+            return i;
+        }
+        // far apart, as when an editor took the indent from every time line: found once for every line, so that a
+        // file of such blocks takes no time that grows with the square of its length
+        std::vector<qsizetype>& next = damagedToo ? m_nextOpening : m_nextStart;
+        if (next.empty()) {
+            next.assign(m_lines.size() + 1, n());
+            for (qsizetype j = n() - 1; j >= 0; --j) {
+                next[static_cast<std::size_t>(j)] = startsAt(j) ? j : next[static_cast<std::size_t>(j) + 1];
+            }
+        }
+        return next[static_cast<std::size_t>(i)];
     }
 
     // After a closing separator: the end of the file, or the next block or header, past any blank lines.
@@ -361,7 +377,7 @@ private:
         b.kind = note ? BlockKind::Note : BlockKind::Response;
         const qsizetype textStart = note ? labelAt : labelAt + 1;
         const qsizetype firstClosing = note ? labelAt + 1 : labelAt + 2; // a response has at least one line
-        const qsizetype textLimit = nextStart(textStart, withoutTime | withoutEntry | withoutSeparator);
+        const qsizetype textLimit = nextStart(textStart, true);
 
         qsizetype closingAt = -1;
         qsizetype lastClosing = -1;
@@ -433,8 +449,10 @@ private:
     SharedTexts* m_shared;
     std::vector<QStringView> m_lines;
     std::vector<Line> m_kinds;
-    std::vector<unsigned char> m_opens; // withoutTime, withoutEntry or 0, for every line
-    bool m_rejoin = false;              // lines are joined with CR LF, not taken as the text holds them
+    std::vector<unsigned char> m_opens;           // withoutTime, withoutEntry or 0, for every line
+    mutable std::vector<qsizetype> m_nextStart;   // nextStart for every line, once it was far
+    mutable std::vector<qsizetype> m_nextOpening; // the same, damaged openings counted
+    bool m_rejoin = false;                        // lines are joined with CR LF, not taken as the text holds them
     bool m_unterminated = false;
 };
 } // namespace
