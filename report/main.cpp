@@ -100,15 +100,25 @@ bool writeFile(const QString& path, const std::function<bool(QIODevice&)>& write
     return true;
 }
 
-// One page rather than a folder of them: standard output, a name that ends as a page's does, or anything that stands
-// there and is not a folder (a file, a device, a FIFO).
+bool pageName(const QString& name) {
+    return name.endsWith(u".html", Qt::CaseInsensitive) || name.endsWith(u".htm", Qt::CaseInsensitive);
+}
+
+// One page rather than a folder of them: standard output, a name that ends as a page's does (or a link to one), or a
+// device or a FIFO that stands there. Any other file is neither, and is not written over: it may be a table or a
+// student's record file given by mistake.
 bool onePage(const QString& output) {
     const QFileInfo info(output);
-    if (output == u"-" || (info.exists() && !info.isDir())) {
+    if (output == u"-" || (info.exists() && !info.isDir() && !info.isFile())) {
         return true;
     }
-    return !info.isDir() &&
-           (output.endsWith(u".html", Qt::CaseInsensitive) || output.endsWith(u".htm", Qt::CaseInsensitive));
+    return !info.isDir() && (pageName(output) || (info.isSymLink() && pageName(info.symLinkTarget())));
+}
+
+// A file that stands at the name given for the pages and is not a page: the report would replace it with a folder.
+bool neitherPageNorFolder(const QString& output) {
+    const QFileInfo info(output);
+    return info.isFile() && !onePage(output);
 }
 
 struct Options {
@@ -216,6 +226,11 @@ int main(int argc, char* argv[]) {
             return usageError(
                 QStringLiteral("%1 is one of the files to read; the report is not written over it").arg(output));
         }
+    }
+    if (neitherPageNorFolder(options.output)) {
+        return usageError(QStringLiteral("%1 is a file, and neither a page (a name that ends in .html or .htm) nor a "
+                                         "folder of pages; it is not written over")
+                              .arg(options.output));
     }
     report::ClassRecords records = reader.finish();
     const std::optional<report::Document> document = report::Document::fromFile(options.course);

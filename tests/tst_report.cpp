@@ -1258,6 +1258,10 @@ void TestReport::program_data() {
                                                         "{dir}/class"}
                                          << 2 << "is one of the files to read"
                                          << "";
+    QTest::newRow("a file that is no page is not written over")
+        << QStringList{"-o", "{dir}/bad/send_0107Eve.txt", "{dir}/class"} << 2
+        << "send_0107Eve.txt is a file, and neither a page"
+        << "";
     QTest::newRow("page in a folder that does not exist")
         << QStringList{"-o", "{dir}/no/such/report.html", "{dir}/class"} << 1
         << "{dir}/no/such/report.html: cannot be written"
