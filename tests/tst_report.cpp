@@ -72,6 +72,8 @@ private slots:
     void placement_byEntryThenQuestionNumber();
     void placement_linesThatReadAlike_data();
     void placement_linesThatReadAlike();
+    void ratings_readAsTheNumberTheyPlainlyAre_data();
+    void ratings_readAsTheNumberTheyPlainlyAre();
 
     // The program
     void program_data();
@@ -1197,6 +1199,33 @@ void TestReport::placement_linesThatReadAlike() {
     }
     QVERIFY(a.unplaced.empty());
     QCOMPARE(found, places);
+}
+
+// The rating box takes any text: the forms of a number from 0 to 3 count as it, every other text as none.
+void TestReport::ratings_readAsTheNumberTheyPlainlyAre_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("value"); // -1: not a rating
+    QTest::addColumn<bool>("plain");
+    const QList<std::tuple<QString, int, bool>> rows = {{" 2 ", 2, true},       {"0", 0, true},
+                                                        {"3.0", 3, false},      {"03", 3, false},
+                                                        {"+3", 3, false},       {"3.", 3, false},
+                                                        {"\uff13", 3, false},   {" \uff10\u3000", 0, false},
+                                                        {"+\uff13", 3, false},  {"\uff13\uff0e\uff10", 3, false},
+                                                        {"[U+FF13]", 3, false}, {"4", -1, false},
+                                                        {"\uff14", -1, false},  {"three", -1, false},
+                                                        {"2.5", -1, false},     {"-1", -1, false},
+                                                        {"", -1, false}};
+    for (const auto& [typed, value, plain] : rows) {
+        QTest::newRow(qPrintable("\"" + typed + "\"")) << typed << value << plain;
+    }
+}
+
+void TestReport::ratings_readAsTheNumberTheyPlainlyAre() {
+    QFETCH(QString, typed);
+    QFETCH(int, value);
+    QFETCH(bool, plain);
+    QCOMPARE(report::ratingNumber(typed), value);
+    QCOMPARE(report::isPlainRating(typed), plain);
 }
 
 void TestReport::program_data() {

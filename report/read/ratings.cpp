@@ -30,8 +30,8 @@ bool isPlainRating(QStringView typed) {
 
 int ratingNumber(QStringView typed) {
     QStringView t = withoutBlanks(typed);
-    if (t.size() == 1) {
-        return t[0] >= u'0' && t[0] <= u'3' ? t[0].unicode() - u'0' : -1;
+    if (t.size() == 1 && t[0] >= u'0' && t[0] <= u'3') {
+        return t[0].unicode() - u'0';
     }
     // the code page holds no full-width digit: the writer spells one out as "[U+FF13]"
     QString spelled;
