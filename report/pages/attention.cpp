@@ -14,7 +14,7 @@ constexpr std::size_t listed = 10;
 struct Need {
     std::size_t student = 0;
     int overConfident = 0;
-    int withoutResponse = 0; // questions that are not optional, in the assignments the student ran
+    int withoutResponse = 0; // questions that are not optional, in the assignments the student ran, shown as "none"
 };
 
 } // namespace
@@ -32,7 +32,8 @@ void attention(Out& out, const Context& context) {
             for (std::size_t g = 0; g < doc->groups.size(); ++g) {
                 const QuestionSummary& q = cell.groups[g];
                 if (doc->groups[g].kind == DocGroup::Kind::Question && q.responses == 0) {
-                    ++need.withoutResponse;
+                    // a record the document could not place may be its response: "not placed", not "none"
+                    need.withoutResponse += cell.unplaced == 0 ? 1 : 0;
                 } else if (isQuestion(doc->groups[g]) && q.confidence && q.critique &&
                            overConfident(ratingValue(q.confidence->ratingText), ratingValue(q.critique->ratingText))) {
                     ++need.overConfident;

@@ -222,7 +222,7 @@ void assignmentSummary(Out& out, const Context& context, std::size_t a) {
             unreadConfidence += unreadable(q.confidence, c) ? 1 : 0;
             unreadCritique += unreadable(q.critique, k) ? 1 : 0;
             marked += overConfident(c, k) ? 1 : 0;
-            missing += q.responses == 0 && dg.kind == DocGroup::Kind::Question ? 1 : 0;
+            missing += q.responses == 0 && dg.kind == DocGroup::Kind::Question && cell.unplaced == 0 ? 1 : 0;
         }
         out.put("<tr><th><a href=\"");
         context.groupHref(out, a, g);
