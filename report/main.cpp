@@ -146,7 +146,7 @@ std::optional<int> parseArguments(const QStringList& args, char* argv[], Options
             continue;
         }
         const auto value = [&](const QString& option) -> std::optional<QString> {
-            if (i + 1 >= args.size()) {
+            if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
                 usageError(QStringLiteral("%1 needs a file name").arg(option));
                 return std::nullopt;
             }

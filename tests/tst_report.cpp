@@ -1252,6 +1252,9 @@ void TestReport::program_data() {
                                     << "";
     QTest::newRow("-o without a file") << QStringList{"{dir}/class", "-o"} << 2 << "-o needs a file name"
                                        << "";
+    QTest::newRow("--csv with an empty name")
+        << QStringList{"--csv", "", "{dir}/class"} << 2 << "--csv needs a file name"
+        << "";
     QTest::newRow("page and table one file")
         << QStringList{"-o", out, "--csv", out, "{dir}/class"} << 2 << "cannot be one file"
         << "";
