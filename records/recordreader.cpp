@@ -17,8 +17,9 @@
 //    the start of the next block or header; a closing separator followed by anything else is part of the text. So a
 //    response that holds a line of 49 full stops, or the record separator, is read whole.
 //  - a record separator followed by a time line always opens a block, even inside a response, and so does an
-//    "assignment #" line followed by the heading its number opens: a student would have to type both lines exactly
-//    for this to split their text, and then the rest is still read, as a block cut short.
+//    "assignment #" line followed by the heading its number opens and, within a heading's lines, a date line: a
+//    student would have to type all of them exactly for this to split their text, and then the rest is still read,
+//    as a block cut short.
 //  - the last line before the closing separator is the rating when it starts with a rating label and at least one
 //    line of text stands before it; a one-line response is always text. A response written before any question or
 //    answer was shown has no rating line, and if its last line starts like a rating label that line is read as the
@@ -208,11 +209,31 @@ private:
         return i + 2 >= n() || opensAssignment(m_lines[i + 2], m_lines[i + 1]);
     }
 
+    // A header with its date line, within the lines a heading takes: what a response or note may hold typed does
+    // not end it; a student would have to type a date line too.
+    bool isWholeHeaderAt(qsizetype i) const {
+        if (!isHeaderAt(i)) {
+            return false;
+        }
+        for (qsizetype d = i + 3; d < std::min(n(), i + 3 + 64); ++d) {
+            if (is(d, Line::Date)) {
+                return true;
+            }
+            if (!is(d, Line::Other) && !is(d, Line::Blank)) {
+                return false;
+            }
+        }
+        return false;
+    }
+
     // The first line at or after i where the next block or header starts. A response or note also ends where a
-    // block with a damaged opening plainly starts. An entry does not: it is the document's line, which may hold a
-    // separator line, and it ends at the first record separator before a label all the same.
+    // block with a damaged opening plainly starts, and at a header only with its date line. An entry does not: it is
+    // the document's line, which may hold a separator line, and it ends at the first record separator before a label
+    // all the same.
     qsizetype nextStart(qsizetype i, bool damagedToo = false) const {
-        const auto startsAt = [&](qsizetype j) { return startsBlock(j) || isHeaderAt(j) || (damagedToo && opens(j)); };
+        const auto startsAt = [&](qsizetype j) {
+            return startsBlock(j) || (damagedToo ? opens(j) != 0 || isWholeHeaderAt(j) : isHeaderAt(j));
+        };
         const qsizetype near = std::min(n(), i + 256);
         for (; i < near; ++i) {
             if (startsAt(i)) {

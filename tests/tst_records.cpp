@@ -755,6 +755,9 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
     QTest::newRow("a response holding a separator and a time line")
         << QByteArray(send).replace("because", sepLine + "                                    10:00:00\r\nbecause")
         << "H R! R! R N" << QList<int>{6, 12} << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("a response holding the lines of a header but its date")
+        << QByteArray(send).replace("because", "as in\r\nassignment #001\r\n001.  we add\r\nbecause") << "H R R N"
+        << QList<int>{} << "as in\r\nassignment #001\r\n001.  we add\r\nbecause 2 + 3 = 5";
     QTest::newRow("a header cut short") << send.left(send.indexOf("brisendal")) << "H!" << QList<int>{1}
                                         << "001.  Algebra";
     QTest::newRow("saved again as UTF-8")
