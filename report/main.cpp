@@ -208,7 +208,13 @@ int main(int argc, char* argv[]) {
     }
 
     report::ClassReader reader;
-    std::vector<report::InputFile> inputs = report::findInputs(options.fsPaths, options.recursive, reader);
+    std::vector<std::filesystem::path> own;
+    for (const QString& output : {options.output, options.csv}) {
+        if (!output.isEmpty() && output != u"-") {
+            own.push_back(fsPath(output));
+        }
+    }
+    std::vector<report::InputFile> inputs = report::findInputs(options.fsPaths, options.recursive, reader, own);
     const qsizetype filesRead = report::readInputs(inputs, reader);
     // each input's identity known from its reading: every page's name is then checked against all of them at once
     std::set<durablefile::FileId> inputIds;

@@ -1445,6 +1445,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
     QTest::newRow("a full disk") << "full" << 022 << 1 << "No space left on device" << 0;
     QTest::newRow("a folder: an earlier report's pages go, the user's files stay")
         << "folder with an earlier report" << 022 << 0 << "" << 0;
+    QTest::newRow("a folder of pages in the class's folder, read with -r: its pages passed over, its other files not")
+        << "folder with an earlier report, in the class" << 022 << 0 << "pages/notes.html: not read" << 0;
     QTest::newRow("a page of the folder linked to an input")
         << "folder, index.html linked to input" << 022 << 2 << "is one of the files to read" << 0;
     QTest::newRow("an input named through a link") << "link to input" << 022 << 2 << "is one of the files to read" << 0;
@@ -1492,8 +1494,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
         QVERIFY(QFile::link(stored, out));
     } else if (target == "link to input") {
         QVERIFY(QFile::link(d + "/class/send_0107Ann_Lee.txt", out));
-    } else if (target == "folder with an earlier report") {
-        out = d + "/pages";
+    } else if (target.startsWith("folder with an earlier report")) {
+        out = target.endsWith("in the class") ? d + "/class/pages" : d + "/pages";
         const QByteArray start = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                                  "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'\">";
         writeBytes(out + "/student-9.html", start + "another class's student");
@@ -1525,7 +1527,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     const mode_t before = ::umask(static_cast<mode_t>(umask));
 #endif
     QProcess program;
-    program.start(programPath(), {"-o", out, d + "/class"});
+    program.start(programPath(), QStringList{"-o", out, d + "/class"} +
+                                     (target.endsWith("in the class") ? QStringList{"-r"} : QStringList{}));
     const bool finished = program.waitForFinished(60000);
 #ifndef Q_OS_WIN
     ::umask(before);
@@ -1547,6 +1550,7 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     QVERIFY(finished);
     QVERIFY2(program.exitCode() == status, qPrintable(error));
     QVERIFY2(error.contains(says), qPrintable(error));
+    QVERIFY2(!error.contains("student-"), qPrintable(error)); // a report's pages are not records not read
     QCOMPARE(fileBytes(d + "/class/send_0107Ann_Lee.txt"), input);
     QVERIFY(left.isEmpty()); // no file of its own left behind on a failure
     if (status != 0) {

@@ -150,11 +150,15 @@ std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView
     return pages;
 }
 
-bool isEarlierPage(const QString& name, const QByteArray& start) {
+bool isPageName(const QString& name) {
     static const QRegularExpression pageName(
         QStringLiteral("^(index|(not-read|problems)(-[1-9][0-9]*)?|(assignment|grid|student)-[1-9][0-9]*(-q[0-9]+)?(-["
                        "1-9][0-9]*)?)\\.html$"));
-    return pageName.match(name).hasMatch() &&
+    return name == u".qadrill-report.tmp" || pageName.match(name).hasMatch();
+}
+
+bool isEarlierPage(const QString& name, const QByteArray& start) {
+    return name != u".qadrill-report.tmp" && isPageName(name) &&
            start.startsWith(QByteArrayView(pageStart.data(), static_cast<qsizetype>(pageStart.size())));
 }
 

@@ -3,6 +3,7 @@
 #include "report/read/terminaltext.h"
 
 #include "records/durablefile.h"
+#include "report/pages/htmlreport.h"
 #include "report/parallel.h"
 
 #include <algorithm>
@@ -75,7 +76,14 @@ fs::file_status listedStatus(const fs::directory_entry& entry, std::error_code& 
 
 class Walk {
 public:
-    Walk(bool recursive, ClassReader& reader) : m_recursive(recursive), m_reader(reader) {}
+    Walk(bool recursive, ClassReader& reader, const std::vector<fs::path>& own)
+        : m_recursive(recursive), m_reader(reader) {
+        for (const fs::path& path : own) {
+            if (const std::optional<durablefile::FileId> id = durablefile::fileId(path)) {
+                m_own.push_back({path.filename().native(), *id});
+            }
+        }
+    }
 
     void path(const fs::path& path) {
         std::error_code error;
@@ -84,7 +92,9 @@ public:
             m_reader.addIssue(shownPath(path), QStringLiteral("no such file or folder"));
         } else if (fs::is_directory(fs::status(path, error))) {
             const std::size_t before = m_files.size();
-            folder(path);
+            const std::optional<durablefile::FileId> id = durablefile::fileId(path);
+            folder(path,
+                   id && std::any_of(m_own.begin(), m_own.end(), [&](const auto& own) { return own.second == *id; }));
             if (m_files.size() == before) {
                 m_reader.addIssue(
                     shownPath(path),
@@ -104,7 +114,8 @@ public:
     std::vector<InputFile> files() { return std::move(m_files); }
 
 private:
-    void folder(const fs::path& dir) {
+    // A folder of the report's own pages is read as any other, but for the pages and the report's working folder.
+    void folder(const fs::path& dir, bool ofPages = false) {
         std::error_code error;
         std::vector<fs::directory_entry> entries;
         for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
@@ -120,6 +131,9 @@ private:
         for (const fs::directory_entry& dirEntry : entries) {
             const fs::path& entry = dirEntry.path();
             const QString name = nameOf(entry);
+            if (ofPages && isPageName(name)) {
+                continue;
+            }
             // the kind the folder's listing told, where it told one: a file, as a rule, is looked at once, when read
             const fs::file_status link = listedStatus(dirEntry, error);
             if (!error && fs::is_directory(link)) {
@@ -131,7 +145,7 @@ private:
                 } else if (!m_recursive) {
                     m_reader.addNotRead(shownPath(entry), QStringLiteral("a folder; -r reads the folders below too"));
                 } else {
-                    folder(entry);
+                    folder(entry, isOwn(entry));
                 }
                 continue;
             }
@@ -145,6 +159,10 @@ private:
                 continue;
             }
             const FileName file = classify(name);
+            // the report's own table or page, where its name is no record file's: one that is would be refused
+            if ((name.startsWith(u'.') || file.role == FileRole::Other) && isOwn(entry)) {
+                continue;
+            }
             if (name.startsWith(u'.')) {
                 m_reader.addNotRead(shownPath(entry), QStringLiteral("a hidden file"));
             } else if (file.role == FileRole::Notes) {
@@ -161,8 +179,16 @@ private:
     // A file met again, by another name or through a link, is read once: told apart as it is read.
     void add(const fs::path& path) { m_files.push_back({path, shownPath(path), std::nullopt}); }
 
+    // The report's own output, looked up only where a name is the same: a folder is not looked at entry by entry.
+    bool isOwn(const fs::path& entry) const {
+        return std::any_of(m_own.begin(), m_own.end(), [&](const auto& own) {
+            return own.first == entry.filename().native() && durablefile::fileId(entry) == own.second;
+        });
+    }
+
     bool m_recursive;
     ClassReader& m_reader;
+    std::vector<std::pair<fs::path::string_type, durablefile::FileId>> m_own;
     std::vector<InputFile> m_files;
     bool m_subfolders = false;
 };
@@ -177,8 +203,9 @@ QString shownPath(const fs::path& path) {
 #endif
 }
 
-std::vector<InputFile> findInputs(const std::vector<fs::path>& paths, bool recursive, ClassReader& reader) {
-    Walk walk(recursive, reader);
+std::vector<InputFile> findInputs(const std::vector<fs::path>& paths, bool recursive, ClassReader& reader,
+                                  const std::vector<fs::path>& own) {
+    Walk walk(recursive, reader, own);
     for (const fs::path& path : paths) {
         walk.path(path);
     }

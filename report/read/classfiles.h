@@ -32,7 +32,9 @@ QString shownPath(const std::filesystem::path& path);
 // named as a PATH is read whatever its name; in a folder, the send and master files are, also under a name a course
 // platform prefixed. With recursive, the folders below are read too, but for hidden and trash folders. Everything
 // else met is told to the reader as not read, with the reason.
-std::vector<InputFile> findInputs(const std::vector<std::filesystem::path>& paths, bool recursive, ClassReader& reader);
+// What the report writes is passed over in silence where a folder holds it: its folder of pages or its table.
+std::vector<InputFile> findInputs(const std::vector<std::filesystem::path>& paths, bool recursive, ClassReader& reader,
+                                  const std::vector<std::filesystem::path>& own = {});
 
 // Reads the files and gives each to the reader, in their order, each once: a file met again by another name or through
 // a link is left out. A file that cannot be read, or is too large for a record file, is told to it as not read, with
