@@ -1446,7 +1446,7 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
     QTest::newRow("a folder: an earlier report's pages go, the user's files stay")
         << "folder with an earlier report" << 022 << 0 << "" << 0;
     QTest::newRow("a folder of pages in the class's folder, read with -r: its pages passed over, its other files not")
-        << "folder with an earlier report, in the class" << 022 << 0 << "pages/notes.html: not read" << 0;
+        << "folder with an earlier report, in the class" << 022 << 0 << "notes.html: not read" << 0;
     QTest::newRow("a page of the folder linked to an input")
         << "folder, index.html linked to input" << 022 << 2 << "is one of the files to read" << 0;
     QTest::newRow("an input named through a link") << "link to input" << 022 << 2 << "is one of the files to read" << 0;
