@@ -109,7 +109,7 @@ bool pageName(const QString& name) {
 // student's record file given by mistake.
 bool onePage(const QString& output) {
     const QFileInfo info(output);
-    if (output == u"-" || (info.exists() && !info.isDir() && !info.isFile())) {
+    if (output == u"-" || durablefile::kindOf(output) == durablefile::Kind::Other) {
         return true;
     }
     return !info.isDir() && (pageName(output) || (info.isSymLink() && pageName(info.symLinkTarget())));
