@@ -426,6 +426,13 @@ void TestReport::pages_gridMarksAndLinksHold_data() {
                        "student-1-2.html: Question 001</a>, continued</h4>",
                        "index.html: href=\"student-1-2.html#s1-a1-q2\""}
         << "3" << 3 << 0;
+    QTest::newRow("a question page in parts shows a student's latest records, and where the rest are")
+        << 500 << 1 << QStringList{"index.html", "assignment-1.html", "assignment-1-q1.html", "student-1.html"}
+        << QStringList{"assignment-1-q1.html: The latest 400 of this student's records here; the 101 before them are "
+                       "on <a href=\"student-1.html#s1-a1-q1\">the student's page</a>",
+                       "assignment-1-q1.html: try 101 x", "assignment-1-q1.html: !try 100 x",
+                       "student-1.html: try 0 x.*try 499 x"}
+        << "3" << 3 << 0;
     const QStringList small = {"index.html", "assignment-1.html", "student-1.html", "student-2.html"};
     QTest::newRow("a record not placed: the question without a response says so")
         << 1 << 1 << small << QStringList() << "3" << 3 << 1;

@@ -16,11 +16,20 @@ bool shown(const DocGroup& dg, const std::vector<Item>& list) {
     return isQuestion(dg) || !list.empty();
 }
 
-void studentRecords(Out& out, const Context& context, std::size_t s, const std::vector<const Item*>& items,
-                    bool answered) {
+void studentRecords(Out& out, const Context& context, std::size_t s, std::size_t a, std::size_t g,
+                    const std::vector<const Item*>& items, bool answered, std::size_t earlier) {
     out.put("<li><h5>");
     out.put(context.studentLink(s));
     out.put("</h5>\n");
+    if (earlier > 0) {
+        out.put("<p class=\"flag\">The latest ");
+        out.num(static_cast<long long>(items.size()));
+        out.put(" of this student's records here; the ");
+        out.num(static_cast<long long>(earlier));
+        out.put(" before them are on <a href=\"");
+        context.studentQuestionHref(out, s, a, g);
+        out.put("\">the student's page</a>.</p>\n");
+    }
     if (!answered) {
         // no given answer stands between them: the records in the order they were written
         records(out, context, items, false, {});
@@ -76,17 +85,24 @@ void group(Out& out, const Context& context, std::size_t a, std::size_t g, std::
     }
     bool any = false;
     for (std::size_t s = students.first; s < students.end; ++s) {
-        const std::vector<const Item*>& items = context.studentItems(s, a)[g];
-        if (items.empty()) {
+        const std::vector<const Item*>& all = context.studentItems(s, a)[g];
+        if (all.empty()) {
             continue;
         }
+        // a page in parts stays bounded however many times one student answered: the latest, and where the rest are
+        const std::size_t earlier = context.split(a) ? all.size() - std::min(all.size(), Context::recordsOnAPage) : 0;
+        std::vector<const Item*> latest;
+        if (earlier > 0) {
+            latest.assign(all.begin() + static_cast<std::ptrdiff_t>(earlier), all.end());
+        }
+        const std::vector<const Item*>& items = earlier > 0 ? latest : all;
         if (!any) {
             out.put(answered ? "<h4>Student by student: the response, then the self-critique</h4>\n"
                              : "<h4>Student by student</h4>\n");
             out.put("<ol class=\"students\">\n");
             any = true;
         }
-        studentRecords(out, context, s, items, answered);
+        studentRecords(out, context, s, a, g, items, answered, earlier);
     }
     out.put(any ? "</ol>\n" : "<p class=\"none\">No responses.</p>\n");
     out.put("</section>\n");

@@ -95,8 +95,9 @@ Context::Context(const ClassRecords& records_, const ClassView& view_, bool oneP
         }
         m_groupParts.emplace_back();
         for (std::size_t g = 0; g < av.groups.size(); ++g) {
-            m_groupParts.back().push_back(partStarts(students, m_split.back() ? recordsOnAPage : SIZE_MAX,
-                                                     [&](std::size_t s) { return studentItems(s, a)[g].size(); }));
+            m_groupParts.back().push_back(
+                partStarts(students, m_split.back() ? recordsOnAPage : SIZE_MAX,
+                           [&](std::size_t s) { return std::min(studentItems(s, a)[g].size(), recordsOnAPage); }));
         }
     }
     m_gridsOnIndex = onePage || cells <= cellsOnAPage;

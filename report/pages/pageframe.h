@@ -132,7 +132,7 @@ public:
     // An assignment's records that the document does not place: more than a page's worth are on pages of their own,
     // in parts of this many; 0 parts when the assignment's page lists them.
     std::size_t unplacedParts(std::size_t a) const { return m_unplacedParts[a]; }
-    static constexpr std::size_t recordsOnAPage = 400;
+    static constexpr std::size_t recordsOnAPage = 400; // and of one student's of one question, the latest
 
     // The hrefs, with the opening quote's content only.
     void indexHref(Out& out, std::string_view fragment) const;
