@@ -17,8 +17,9 @@
 //          and the report made of the file holds no tag but its own.
 //   odd    entry, response and rating, separated by byte 1, written by the writer's blocks into a master and a send
 //          file and read back: every field comes back as written. Texts that hold a line starting with a blank and a
-//          digit (a time line), an assignment line or a label of the block's own layout are left out: those are the
-//          readings the layout leaves open, and the reader's comment says how it takes them.
+//          digit (a time line), an assignment line or a label of the block's own layout (a rating's in any letter
+//          case) are left out: those are the readings the layout leaves open, and the reader's comment says how it
+//          takes them.
 
 using fuzzcheck::require;
 
@@ -78,12 +79,17 @@ QString crlf(QString text) {
 }
 
 bool leftOut(const QString& text) {
+    // a rating label typed in other letter case is read as the label, and told as retyped
+    const auto retyped = [](const QString& line, const QString& label) {
+        return line.startsWith(label.trimmed(), Qt::CaseInsensitive) && !line.startsWith(label.trimmed());
+    };
     for (const QString& line : text.split(QStringLiteral("\r\n"))) {
         const QString t = line.trimmed();
         const bool indentedDigit = !line.isEmpty() && line[0].isSpace() && !t.isEmpty() && t[0].isDigit();
         if (indentedDigit || line.startsWith(recordblocks::assignmentLabel) ||
             line.startsWith(recordblocks::questionNumberLabel) || t == recordblocks::responseLabel.trimmed() ||
-            line.startsWith(recordblocks::notesLabel.trimmed())) {
+            line.startsWith(recordblocks::notesLabel.trimmed()) || retyped(line, recordblocks::confidenceLabel) ||
+            retyped(line, recordblocks::selfCritiqueLabel)) {
             return true;
         }
     }
