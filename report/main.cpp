@@ -233,6 +233,12 @@ int main(int argc, char* argv[]) {
                 QStringLiteral("%1 is one of the files to read; the report is not written over it").arg(output));
         }
     }
+    // a student's record or notes file is never the table, even where it is not among the files read
+    if (!options.csv.isEmpty() && QFileInfo(options.csv).isFile() &&
+        report::classify(QFileInfo(options.csv).fileName()).role != report::FileRole::Other) {
+        return usageError(
+            QStringLiteral("%1 is a student's record file; the table is not written over it").arg(options.csv));
+    }
     if (neitherPageNorFolder(options.output)) {
         return usageError(QStringLiteral("%1 is a file, and neither a page (a name that ends in .html or .htm) nor a "
                                          "folder of pages; it is not written over")

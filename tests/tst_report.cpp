@@ -1307,6 +1307,10 @@ void TestReport::program_data() {
                                                         "{dir}/class"}
                                          << 2 << "is one of the files to read"
                                          << "";
+    QTest::newRow("table over a record file not read")
+        << QStringList{"-o", out, "--csv", "{dir}/bad/send_0107Eve.txt", "{dir}/class"} << 2
+        << "is a student's record file"
+        << "";
     QTest::newRow("a file that is no page is not written over")
         << QStringList{"-o", "{dir}/bad/send_0107Eve.txt", "{dir}/class"} << 2
         << "send_0107Eve.txt is a file, and neither a page"
