@@ -100,7 +100,7 @@ bool writeFile(const QString& path, const std::function<bool(QIODevice&)>& write
     return true;
 }
 
-bool pageName(const QString& name) {
+bool namedAsAPage(const QString& name) {
     return name.endsWith(u".html", Qt::CaseInsensitive) || name.endsWith(u".htm", Qt::CaseInsensitive);
 }
 
@@ -112,7 +112,7 @@ bool onePage(const QString& output) {
     if (output == u"-" || durablefile::kindOf(output) == durablefile::Kind::Other) {
         return true;
     }
-    return !info.isDir() && (pageName(output) || (info.isSymLink() && pageName(info.symLinkTarget())));
+    return !info.isDir() && (namedAsAPage(output) || (info.isSymLink() && namedAsAPage(info.symLinkTarget())));
 }
 
 // A file that stands at the name given for the pages and is not a page: the report would replace it with a folder.

@@ -92,9 +92,7 @@ public:
             m_reader.addIssue(shownPath(path), QStringLiteral("no such file or folder"));
         } else if (fs::is_directory(fs::status(path, error))) {
             const std::size_t before = m_files.size();
-            const std::optional<durablefile::FileId> id = durablefile::fileId(path);
-            folder(path,
-                   id && std::any_of(m_own.begin(), m_own.end(), [&](const auto& own) { return own.second == *id; }));
+            folder(path, isOwn(path, false));
             if (m_files.size() == before) {
                 m_reader.addIssue(
                     shownPath(path),
@@ -179,11 +177,20 @@ private:
     // A file met again, by another name or through a link, is read once: told apart as it is read.
     void add(const fs::path& path) { m_files.push_back({path, shownPath(path), std::nullopt}); }
 
-    // The report's own output, looked up only where a name is the same: a folder is not looked at entry by entry.
-    bool isOwn(const fs::path& entry) const {
-        return std::any_of(m_own.begin(), m_own.end(), [&](const auto& own) {
-            return own.first == entry.filename().native() && durablefile::fileId(entry) == own.second;
-        });
+    // The report's own output. In a folder it is looked up only where a name is the same, so that a folder is not
+    // looked at entry by entry; a path given may name it by any name.
+    bool isOwn(const fs::path& entry, bool sameName = true) const {
+        std::optional<durablefile::FileId> id;
+        for (const auto& [name, ownId] : m_own) {
+            if (sameName && name != entry.filename().native()) {
+                continue;
+            }
+            id = id ? id : durablefile::fileId(entry);
+            if (id == ownId) {
+                return true;
+            }
+        }
+        return false;
     }
 
     bool m_recursive;
@@ -290,14 +297,14 @@ qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
     std::exception_ptr failure;
     std::set<durablefile::FileId> seen;
     std::set<fs::path::string_type> unknown; // files the system could not tell the identity of
+    const auto waitFor = [&](std::size_t k) {
+        std::unique_lock lock(readyLock);
+        awaited = k;
+        ready.wait(lock, [&] { return read[k].done; });
+    };
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         FileRead& file = read[i];
         // files come a batch at a time: woken for each, this thread would take a processor from the readers as often
-        const auto waitFor = [&](std::size_t k) {
-            std::unique_lock lock(readyLock);
-            awaited = k;
-            ready.wait(lock, [&] { return read[k].done; });
-        };
         if (i % 32 == 0) {
             waitFor(std::min(i + 32, inputs.size()) - 1);
         }
