@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -112,4 +113,11 @@ void SessionEnd::end() {
 #ifdef Q_OS_WIN
     endDone = true;
 #endif
+}
+
+void SessionEnd::endProcessNow() {
+#ifdef Q_OS_WIN
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+#endif
+    std::_Exit(0);
 }

@@ -20,6 +20,11 @@ public:
 
     void end();
 
+    // Ends the process where it stands, running nothing more of the program. On Windows the libraries' own
+    // clean-up at exit is passed over too: it can wait for a thread the ending already stopped, and a session's
+    // end would then wait on a program that is not responding.
+    [[noreturn]] static void endProcessNow();
+
 private:
     std::function<void()> m_onEnd;
     bool m_ended = false;

@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/platform.h"
+#include "app/sessionend.h"
 #include "records/blockjournal.h"
 #include "records/durablefile.h"
 #include "records/keptstore.h"
@@ -16,7 +17,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <utility>
@@ -412,7 +412,7 @@ void Form1::endOnSessionEnd() {
     m_tmr_pend_exp.stop();
     if (insideHandler) {
         // a press is waiting in one of its boxes; let it go on and it would record what the student never gave
-        std::_Exit(0);
+        SessionEnd::endProcessNow();
     }
     close();
     m_platform.quitApplication();

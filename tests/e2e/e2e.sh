@@ -161,8 +161,10 @@ launch() {
 # Wine's wineboot sends before it ends every process.
 end_session() {
     if ((${#WINE[@]})); then
-        WINEPREFIX=$WINEPREFIX WINEDEBUG=-all timeout 30 "${WINE[@]}" wineboot --end-session ||
-            fail "wineboot --end-session failed"
+        local status=0
+        WINEPREFIX=$WINEPREFIX WINEDEBUG=-all timeout 30 "${WINE[@]}" wineboot --end-session || status=$?
+        # 124: still waiting after 30 seconds, as it does while the program does not answer the log-off messages
+        ((status == 0)) || fail "wineboot --end-session failed with status $status"
     else
         kill -TERM "$APP_PID"
     fi
