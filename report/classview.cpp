@@ -390,6 +390,7 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         if (p.group < 0) {
             av.unplaced.push_back(item);
             ++cell.unplaced;
+            cell.unplacedResponses += note || p.record->rating == recordreader::Rating::SelfCritique ? 0 : 1;
             continue;
         }
         av.groups[static_cast<std::size_t>(p.group)].push_back(item);

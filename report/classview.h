@@ -97,7 +97,8 @@ struct Cell {
     const Record* first = nullptr;
     const Record* last = nullptr;
     std::vector<QuestionSummary> groups; // parallel to the assignment's groups
-    int unplaced = 0;
+    int unplaced = 0;                    // records the document could not place
+    int unplacedResponses = 0;           // those of them that may be a question's response: no note, no self-critique
 };
 
 struct AssignmentView {

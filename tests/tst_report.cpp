@@ -56,6 +56,8 @@ private slots:
     void page_hostileFile_givesNoMarkupOfItsOwn();
     void pages_gridMarksAndLinksHold_data();
     void pages_gridMarksAndLinksHold();
+    void pages_cellSaysWhatWasWritten_data();
+    void pages_cellSaysWhatWasWritten();
     void attention_plantedStudentFirst_data();
     void attention_plantedStudentFirst();
     void standardError_showsControlsAndBadBytes_data();
@@ -367,10 +369,11 @@ void TestReport::page_hostileFile_givesNoMarkupOfItsOwn() {
     QVERIFY(page.contains("<bdi>send_0107Eve[U+202E]evil.txt</bdi>"));
     // the table shows the name as standard error does
     const QString csv = QString::fromUtf8(report::csvReport(records, view));
-    QVERIFY2(
-        csv.contains(
-            "\r\nEve<U+202E>evil,009,not placed in a question,2,3,2026-01-07 09:33:00,1,3,2026-01-07 09:31:00,1\r\n"),
-        qPrintable(csv));
+    QVERIFY2(csv.contains("\r\nEve<U+202E>evil,009,not placed in a question,1,<b>3</b>,2026-01-07 09:30:05,0,,,0"
+                          "\r\nEve<U+202E>evil,009,not placed in a question,0,,,1,3,2026-01-07 09:31:00,0"
+                          "\r\nEve<U+202E>evil,009,not placed in a question,0,,,0,,,1"
+                          "\r\nEve<U+202E>evil,009,not placed in a question,1,3,2026-01-07 09:33:00,0,,,0\r\n"),
+             qPrintable(csv));
     QVERIFY(!csv.contains(QChar(0x202E)));
 }
 
@@ -571,9 +574,8 @@ void TestReport::pages_gridMarksAndLinksHold() {
     QVERIFY2(csv.contains("\r\nAnn Lee,001,001,") &&
                  csv.contains("," + report::csvField(confidence) + ",2026-01-07 09:30:05,1,0,"),
              qPrintable(csv));
-    QCOMPARE(csv.contains(QStringLiteral("\r\nAnn Lee,001,not placed in a question,%1,3,2026-01-07 09:45:00,0,,,0\r\n")
-                              .arg(notPlaced)),
-             notPlaced > 0);
+    QCOMPARE(csv.count(QStringLiteral("\r\nAnn Lee,001,not placed in a question,1,3,2026-01-07 09:45:00,0,,,0\r\n")),
+             notPlaced);
     // a rating not typed as one digit is told, with its file and line, however it is read
     int told = 0;
     for (const report::Issue& issue : records.issues) {
@@ -600,6 +602,78 @@ void TestReport::pages_gridMarksAndLinksHold() {
                      qPrintable(page.key() + ": " + href.captured(0)));
         }
     }
+}
+
+void TestReport::pages_cellSaysWhatWasWritten_data() {
+    QTest::addColumn<QList<Press>>("presses"); // Ann Lee's, in assignment 001
+    QTest::addColumn<QString>("q001");         // the grid's cells, from the cell's meaning in words on
+    QTest::addColumn<QString>("q002");
+    QTest::addColumn<int>("without");      // required questions counted as without a response, on the first page
+    QTest::addColumn<QStringList>("rows"); // in the table
+    const Press response{"09:30:00", "`q001.  What is 2 + 3?", "5", "c2", false, 0};
+    const Press critique{"09:31:00", "5.", "right", "s2", false, 0};
+    const QString rated = "question 001: confidence 2, self-critique 2\"><span class=\"v2\">2</span><span "
+                          "class=\"v2\">2</span></a>";
+    const QString none = "question 002: none, no response\">none</a>";
+    QTest::newRow("a self-critique with no response before it: none, and its rating")
+        << QList<Press>{{"09:40:00", "5.", "wrong after all", "s3", false, 0}}
+        << "question 001: none, no response, self-critique 3\">none<span class=\"v\">-</span><span "
+           "class=\"v3\">3</span></a>"
+        << none << 2 << QStringList{"Ann Lee,001,001,0,,,1,3,2026-01-07 09:40:00,0"};
+    QTest::newRow("a note not placed is no response: none stays")
+        << QList<Press>{response, critique, {"09:35:00", "`q009.  Gone.", "my note", "", true, 0}} << rated << none << 1
+        << QStringList{"Ann Lee,001,not placed in a question,0,,,0,,,1"};
+    QTest::newRow("a self-critique not placed is no response: none stays")
+        << QList<Press>{response, critique, {"09:36:00", "99.", "my check", "s1", false, 0}} << rated << none << 1
+        << QStringList{"Ann Lee,001,not placed in a question,0,,,1,1,2026-01-07 09:36:00,0"};
+    QTest::newRow("responses not placed: not placed, and a row each with its rating")
+        << QList<Press>{response,
+                        critique,
+                        {"09:45:00", "`q009.  Gone.", "x", "c3", false, 0},
+                        {"09:46:00", "`q009.  Gone.", "y", "c1", false, 0}}
+        << rated
+        << "question 002: not placed, a record the problem document could not place may be its response\">not "
+           "placed</a>"
+        << 0
+        << QStringList{"Ann Lee,001,not placed in a question,1,3,2026-01-07 09:45:00,0,,,0",
+                       "Ann Lee,001,not placed in a question,1,1,2026-01-07 09:46:00,0,,,0"};
+}
+
+void TestReport::pages_cellSaysWhatWasWritten() {
+    QFETCH(QList<Press>, presses);
+    QFETCH(QString, q001);
+    QFETCH(QString, q002);
+    QFETCH(int, without);
+    QFETCH(QStringList, rows);
+    report::ClassReader reader;
+    QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", presses)));
+    const report::ClassRecords records = reader.finish();
+    const report::Document document(smallDocument());
+    const report::ClassView view = report::buildView(records, document);
+    QString index;
+    for (const report::ReportPage& p : report::reportPages(records, view)) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(p.write(buffer));
+        index = p.name == u"index.html" ? QString::fromUtf8(buffer.data()) : index;
+    }
+    const QString cells = QRegularExpression("<tr><th><a href=\"student-1.html\"><bdi>Ann Lee</bdi></a></th>(.*)</tr>")
+                              .match(index, index.indexOf("id=\"a1-grid\""))
+                              .captured(1);
+    QVERIFY2(cells.contains("aria-label=\"Ann Lee, " + q001), qPrintable(cells));
+    QVERIFY2(cells.contains("aria-label=\"Ann Lee, " + q002), qPrintable(cells));
+    QCOMPARE(index.contains(QStringLiteral("<tr><th><a href=\"student-1.html\"><bdi>Ann Lee</bdi></a></th><td>0</td>"
+                                           "<td>%1</td></tr>")
+                                .arg(without)),
+             without > 0);
+    const QString csv = QString::fromUtf8(report::csvReport(records, view));
+    for (const QString& row : rows) {
+        QVERIFY2(csv.contains("\r\n" + row + "\r\n"), qPrintable(csv));
+    }
+    // the heading, a row per question, one per record not placed
+    const auto notPlaced =
+        std::count_if(rows.cbegin(), rows.cend(), [](const QString& r) { return r.contains(u"not placed"); });
+    QCOMPARE(csv.count(u"\r\n"), 1 + 3 + notPlaced);
 }
 
 void TestReport::attention_plantedStudentFirst_data() {

@@ -115,6 +115,16 @@ QByteArray csvReport(const ClassRecords& records, const ClassView& view) {
         table.text(name);
     }
     table.endRow();
+    // each student's records not placed, per assignment: the class's are looked through once
+    std::vector<std::vector<std::vector<const Item*>>> unplacedOf(view.assignments.size());
+    for (std::size_t a = 0; a < view.assignments.size(); ++a) {
+        for (const Item& it : view.assignments[a].unplaced) {
+            if (unplacedOf[a].empty()) {
+                unplacedOf[a].resize(records.students.size());
+            }
+            unplacedOf[a][static_cast<std::size_t>(it.student)].push_back(&it);
+        }
+    }
     for (std::size_t s = 0; s < records.students.size(); ++s) {
         // a name holds what its file name held: control characters as standard error shows them
         const QString name = terminalText(records.students[s].name);
@@ -144,38 +154,23 @@ QByteArray csvReport(const ClassRecords& records, const ClassView& view) {
                 table.count(q.notes);
                 table.endRow();
             }
-            if (c.unplaced > 0) {
-                // the records not placed in a question, with the last rating of each kind among them
-                int responses = 0;
-                int critiques = 0;
-                int notes = 0;
-                const Record* confidence = nullptr;
-                const Record* critique = nullptr;
-                for (const Item& it : av.unplaced) {
-                    if (it.student != static_cast<int>(s)) {
-                        continue;
-                    }
-                    const Record& r = *it.record;
-                    if (r.kind == recordreader::BlockKind::Note) {
-                        ++notes;
-                    } else if (r.rating == recordreader::Rating::SelfCritique) {
-                        ++critiques;
-                        critique = &r;
-                    } else {
-                        ++responses;
-                        confidence = r.rating == recordreader::Rating::Confidence ? &r : confidence;
-                    }
-                }
+            // the records not placed in a question, a row each, so that every rating stands in a row of its own
+            static const std::vector<const Item*> none;
+            for (const Item* it : unplacedOf[a].empty() ? none : unplacedOf[a][s]) {
+                const Record& r = *it->record;
+                const bool note = r.kind == recordreader::BlockKind::Note;
+                const bool critique = !note && r.rating == recordreader::Rating::SelfCritique;
+                const bool confidence = !note && r.rating == recordreader::Rating::Confidence;
                 table.text(name);
                 table.text(av.nbr);
                 table.text(u"not placed in a question");
-                table.count(responses);
-                table.text(confidence ? QStringView(confidence->ratingText) : QStringView());
-                table.time(confidence);
-                table.count(critiques);
-                table.text(critique ? QStringView(critique->ratingText) : QStringView());
-                table.time(critique);
-                table.count(notes);
+                table.count(!note && !critique ? 1 : 0);
+                table.text(confidence ? QStringView(r.ratingText) : QStringView());
+                table.time(confidence ? &r : nullptr);
+                table.count(critique ? 1 : 0);
+                table.text(critique ? QStringView(r.ratingText) : QStringView());
+                table.time(critique ? &r : nullptr);
+                table.count(note ? 1 : 0);
                 table.endRow();
             }
         }

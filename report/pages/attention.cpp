@@ -33,7 +33,7 @@ void attention(Out& out, const Context& context) {
                 const QuestionSummary& q = cell.groups[g];
                 if (doc->groups[g].kind == DocGroup::Kind::Question && q.responses == 0) {
                     // a record the document could not place may be its response: "not placed", not "none"
-                    need.withoutResponse += cell.unplaced == 0 ? 1 : 0;
+                    need.withoutResponse += cell.unplacedResponses == 0 ? 1 : 0;
                 } else if (isQuestion(doc->groups[g]) && q.confidence && q.critique &&
                            overConfident(ratingValue(q.confidence->ratingText), ratingValue(q.critique->ratingText))) {
                     ++need.overConfident;

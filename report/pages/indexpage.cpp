@@ -222,7 +222,7 @@ void assignmentSummary(Out& out, const Context& context, std::size_t a) {
             unreadConfidence += unreadable(q.confidence, c) ? 1 : 0;
             unreadCritique += unreadable(q.critique, k) ? 1 : 0;
             marked += overConfident(c, k) ? 1 : 0;
-            missing += q.responses == 0 && dg.kind == DocGroup::Kind::Question && cell.unplaced == 0 ? 1 : 0;
+            missing += q.responses == 0 && dg.kind == DocGroup::Kind::Question && cell.unplacedResponses == 0 ? 1 : 0;
         }
         out.put("<tr><th><a href=\"");
         context.groupHref(out, a, g);
@@ -289,7 +289,7 @@ void grid(Out& out, const Context& context, std::size_t a, std::size_t part) {
             const bool missing = q.responses == 0 && av.doc->groups[g].kind == DocGroup::Kind::Question;
             const bool marked = !missing && overConfident(c, k);
             // a record the document could not place may be this question's response: the cell leads to it
-            const bool unplaced = missing && cell.unplaced > 0;
+            const bool unplaced = missing && cell.unplacedResponses > 0;
             out.put(missing ? "<td class=\"missing\"><a href=\""
                             : (marked ? "<td class=\"alert\"><a href=\"" : "<td><a href=\""));
             context.studentQuestionHref(out, s, a, unplaced ? av.doc->groups.size() : g);
@@ -299,9 +299,17 @@ void grid(Out& out, const Context& context, std::size_t a, std::size_t part) {
             out.put(", question ");
             out.esc(av.doc->groups[g].number);
             if (missing) {
-                out.put(unplaced ? ": not placed, a record the problem document could not place may be its response\">"
-                                   "not placed"
-                                 : ": none, no response\">none");
+                out.put(unplaced ? ": not placed, a record the problem document could not place may be its response"
+                                 : ": none, no response");
+                // a self-critique written with no response before it: its rating still shows
+                if (q.critique) {
+                    ratingWords(out, ", self-critique ", q.critique);
+                }
+                out.put(unplaced ? "\">not placed" : "\">none");
+                if (q.critique) {
+                    rating(out, q.confidence);
+                    rating(out, q.critique);
+                }
             } else {
                 ratingWords(out, ": confidence ", q.confidence);
                 ratingWords(out, ", self-critique ", q.critique);

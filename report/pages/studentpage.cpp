@@ -65,7 +65,7 @@ void question(Out& out, const Context& context, std::size_t s, std::size_t a, st
         docText(out, context, questionText(dg.question), false);
     }
     out.put("<div class=\"pair\"><div><h5>Response and confidence</h5>\n");
-    if (responses.empty() && dg.kind == DocGroup::Kind::Question && context.view.cells[s][a].unplaced > 0) {
+    if (responses.empty() && dg.kind == DocGroup::Kind::Question && context.view.cells[s][a].unplacedResponses > 0) {
         // a record the document could not place may be this question's response
         out.put("<p class=\"none\">Not placed: <a href=\"");
         context.studentQuestionHref(out, s, a, context.view.assignments[a].doc->groups.size());
