@@ -115,6 +115,17 @@ bool onePage(const QString& output) {
     return !info.isDir() && (namedAsAPage(output) || (info.isSymLink() && namedAsAPage(info.symLinkTarget())));
 }
 
+// The same folder, by its path or, where both stand, as the system finds it.
+bool sameFolder(const QString& a, const QString& b) {
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath())) {
+        return true;
+    }
+    const QString canonical = first.canonicalFilePath();
+    return !canonical.isEmpty() && canonical == second.canonicalFilePath();
+}
+
 // A file that stands at the name given for the pages and is not a page: the report would replace it with a folder.
 bool neitherPageNorFolder(const QString& output) {
     const QFileInfo info(output);
@@ -233,11 +244,25 @@ int main(int argc, char* argv[]) {
                 QStringLiteral("%1 is one of the files to read; the report is not written over it").arg(output));
         }
     }
-    // a student's record or notes file is never the table, even where it is not among the files read
+    // a student's record or notes file is never the table, even where it is not among the files read, nor the page or
+    // the table through a link
     if (!options.csv.isEmpty() && QFileInfo(options.csv).isFile() &&
         report::classify(QFileInfo(options.csv).fileName()).role != report::FileRole::Other) {
         return usageError(
             QStringLiteral("%1 is a student's record file; the table is not written over it").arg(options.csv));
+    }
+    for (const QString& output : {options.output, options.csv}) {
+        const auto refused =
+            QFileInfo(output).isSymLink() ? report::refusedTarget(report::outputTarget(output)) : std::nullopt;
+        if (refused) {
+            return usageError(QStringLiteral("%1: %2").arg(output, *refused));
+        }
+    }
+    // nor one of the folder's pages, which would replace it, or it them
+    if (!options.csv.isEmpty() && !onePage(options.output) && report::isPageName(QFileInfo(options.csv).fileName()) &&
+        sameFolder(QFileInfo(options.csv).absolutePath(), options.output)) {
+        return usageError(QStringLiteral("%1 is a page of the folder %2; the table is not written over it")
+                              .arg(options.csv, options.output));
     }
     if (neitherPageNorFolder(options.output)) {
         return usageError(QStringLiteral("%1 is a file, and neither a page (a name that ends in .html or .htm) nor a "

@@ -1385,6 +1385,10 @@ void TestReport::program_data() {
         << QStringList{"-o", out, "--csv", "{dir}/bad/send_0107Eve.txt", "{dir}/class"} << 2
         << "is a student's record file"
         << "";
+    QTest::newRow("table over a page of the folder")
+        << QStringList{"-o", "{dir}/out/pages", "--csv", "{dir}/out/pages/./index.html", "{dir}/class"} << 2
+        << "is a page of the folder"
+        << "";
     QTest::newRow("a file that is no page is not written over")
         << QStringList{"-o", "{dir}/bad/send_0107Eve.txt", "{dir}/class"} << 2
         << "send_0107Eve.txt is a file, and neither a page"
@@ -1535,6 +1539,11 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
     QTest::newRow("a page of the folder linked to an input")
         << "folder, index.html linked to input" << 022 << 2 << "is one of the files to read" << 0;
     QTest::newRow("an input named through a link") << "link to input" << 022 << 2 << "is one of the files to read" << 0;
+    QTest::newRow("a link to a record file not read")
+        << "link to a record file" << 022 << 2 << "a student's record file, which the report never writes over" << 0;
+    QTest::newRow("a page of the folder linked to a record file not read")
+        << "folder, index.html linked to a record file" << 022 << 1
+        << "a student's record file, which the report never writes over" << 0;
 }
 
 void TestReport::output_neverReplacesWhatIsNotItsOwn() {
@@ -1562,7 +1571,9 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     }
 #endif
     QString out = d + "/out.html";
-    const QString stored = d + "/stored.html"; // where a link points
+    const QString stored = d + "/stored.html";             // where a link points
+    const QString other = d + "/other/send_0108Bo_Ek.txt"; // a student's record file that is not read
+    writeBytes(other, "Bo's");
     QByteArray fromFifo;
     std::thread reader;
     if (target == "file 0640") {
@@ -1579,6 +1590,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
         QVERIFY(QFile::link(stored, out));
     } else if (target == "link to input") {
         QVERIFY(QFile::link(d + "/class/send_0107Ann_Lee.txt", out));
+    } else if (target == "link to a record file") {
+        QVERIFY(QFile::link(other, out));
     } else if (target.startsWith("folder with an earlier report")) {
         out = target.endsWith("in the class") ? d + "/class/pages" : d + "/pages";
         const QByteArray start = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -1592,7 +1605,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     } else if (target.startsWith("folder")) {
         out = d + "/pages";
         QVERIFY(QDir().mkpath(out));
-        QVERIFY(QFile::link(d + "/class/send_0107Ann_Lee.txt", out + "/index.html"));
+        QVERIFY(QFile::link(target.endsWith("a record file") ? other : d + "/class/send_0107Ann_Lee.txt",
+                            out + "/index.html"));
     } else if (target == "-" || target == "/dev/stdout") {
         out = target;
     }
@@ -1637,6 +1651,7 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     QVERIFY2(error.contains(says), qPrintable(error));
     QVERIFY2(!error.contains("student-"), qPrintable(error)); // a report's pages are not records not read
     QCOMPARE(fileBytes(d + "/class/send_0107Ann_Lee.txt"), input);
+    QCOMPARE(fileBytes(other), QByteArray("Bo's"));
     QVERIFY(left.isEmpty()); // no file of its own left behind on a failure
     if (status != 0) {
         return;

@@ -2,8 +2,11 @@
 
 #include "records/durablefile.h"
 #include "report/out/interruption.h"
+#include "report/read/classrecords.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <filesystem>
@@ -105,6 +108,14 @@ QString outputTarget(const QString& path) {
     return QString::fromStdU16String(at.u16string());
 }
 
+std::optional<QString> refusedTarget(const QString& target) {
+    if (classify(QFileInfo(target).fileName()).role == FileRole::Other) {
+        return std::nullopt;
+    }
+    return QStringLiteral("it leads to %1, a student's record file, which the report never writes over")
+        .arg(QDir::toNativeSeparators(QDir::cleanPath(target)));
+}
+
 std::optional<QString> writeReportFile(const QString& path, const std::function<bool(QIODevice&)>& write) {
     const interruption::Deferred deferred;
     // the program's own standard output, whatever it leads to: opened again by its name, a file given with >> would be
@@ -126,6 +137,9 @@ std::optional<QString> writeReportFile(const QString& path, const std::function<
     std::error_code error;
     if (std::filesystem::is_symlink(fsPath(target), error)) {
         return QStringLiteral("too many levels of symbolic links"); // a loop: no link of it is replaced
+    }
+    if (auto refused = refusedTarget(target)) {
+        return refused;
     }
     // made whole beside the target first, so that a reader never sees half of it and a failure leaves the old one
     QString made;

@@ -12,7 +12,7 @@ namespace report {
 
 // Writes a page or a table where the user named it, never replacing what is not the report's:
 // - "-" and /dev/stdout are standard output, and a device, a FIFO or a pipe is written straight through;
-// - a symbolic link is followed, and what it names is written as below;
+// - a symbolic link is followed, and what it names is written as below, unless refusedTarget refuses it;
 // - a regular file, or a new one, is written whole into a file beside it first and then renamed over it, so that a
 //   reader never sees half of it and a failure leaves the old one. A new file gets the mode the umask allows, a file
 //   made again keeps its own mode and owner. Not synced to disk: it is made again from the record files in a moment.
@@ -26,5 +26,9 @@ std::optional<QString> writeNew(const QString& path, const durablefile::Standing
 
 // The path that writing would replace: the last target of a chain of symbolic links, or the path itself.
 QString outputTarget(const QString& path);
+
+// Why the report never writes at a target (as outputTarget gives it), or none: it is named as a student's record or
+// notes file, so that no link, however it was made, turns the report's output into the loss of a student's work.
+std::optional<QString> refusedTarget(const QString& target);
 
 } // namespace report

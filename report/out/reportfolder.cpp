@@ -167,6 +167,11 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
             std::optional<QString> failure;
             if (standing.link) {
                 failure = QStringLiteral("too many levels of symbolic links");
+            } else if (target != absolutePaths[i]) {
+                failure = refusedTarget(target);
+            }
+            if (failure) {
+                // not written
             } else if (standing.kind == durablefile::Kind::Folder) {
                 failure = QStringLiteral("it is a folder");
             } else if (standing.kind == durablefile::Kind::Other) {
