@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLockFile>
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
@@ -1727,7 +1728,8 @@ void writeClass(const QString& folder, int students, int size) {
 void TestReport::output_folderWholeOrUntouched_data() {
     QTest::addColumn<QString>("earlier"); // the class of the report that stands: "" none, else "students:size"
     QTest::addColumn<QString>("later");   // the class of the report that replaces it
-    QTest::addColumn<int>("killedAfter"); // pages a killed run put in place before the later one; -1: none killed
+    QTest::addColumn<int>("killedAfter"); // pages a killed run put in place before the later one; -1: none killed; -2:
+                                          // another report, still running, writes into the folder
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("says");
     // The disk holds 256 KB: a class of 40 responses of 6,000 characters does not fit, twice over on the pages.
@@ -1738,6 +1740,9 @@ void TestReport::output_folderWholeOrUntouched_data() {
         << "40:6000" << -1 << 1 << "No space left on device";
     QTest::newRow("a first report on a disk that fills") << ""
                                                          << "40:6000" << -1 << 1 << "No space left on device";
+    QTest::newRow("another report writes into the folder: the later one waits for it, then replaces the report")
+        << "3:100"
+        << "2:100" << -2 << 0 << "another report is being written into it";
     // A run killed while it put pages in place, the earlier index aside first and the new one last, left the earlier
     // report's pages aside with the plan; the next run puts them back before it writes, and here fails at once: a page
     // it would write is a folder.
@@ -1773,19 +1778,37 @@ void TestReport::output_folderWholeOrUntouched() {
     });
 #endif
     const QString out = d + "/disk/pages";
-    const auto report = [&](const QString& class_, const QString& folder) {
+    QMap<QString, QByteArray> before; // the folder before the later report
+    const auto report = [&](const QString& class_, const QString& folder, QLockFile* held = nullptr) {
         const QStringList sizes = class_.split(u':');
         const QString from = d + "/" + QString(class_).replace(u':', u'-');
         writeClass(from, sizes[0].toInt(), sizes[1].toInt());
         QProcess program;
         program.start(programPath(), {"-o", folder, from});
+        QString error;
+        if (held) {
+            // the other report, as this process stands for it, lets go once the later one waits, the folder untouched
+            const QDeadlineTimer deadline(60000);
+            while (!error.contains("waits for it to end") && program.state() != QProcess::NotRunning &&
+                   !deadline.hasExpired()) {
+                program.waitForReadyRead(100);
+                error += QString::fromLocal8Bit(program.readAllStandardError());
+            }
+            [&] {
+                QMap<QString, QByteArray> files = folderFiles(folder);
+                files.remove(".qadrill-report.lock"); // the other report's
+                QCOMPARE(files, before);
+                QVERIFY(!QFileInfo::exists(folder + "/.qadrill-report.tmp"));
+            }();
+            held->unlock();
+        }
         program.waitForFinished(60000);
-        return std::make_pair(program.exitCode(), QString::fromLocal8Bit(program.readAllStandardError()));
+        return std::make_pair(program.exitCode(), error + QString::fromLocal8Bit(program.readAllStandardError()));
     };
     if (!earlier.isEmpty()) {
         QCOMPARE(report(earlier, out).first, 0);
     }
-    const QMap<QString, QByteArray> before = folderFiles(out);
+    before = folderFiles(out);
     QCOMPARE(brokenLinks(out), QStringList());
     if (killedAfter >= 0) {
         // the folder as a run of the later report leaves it when killed after placing killedAfter of its pages
@@ -1810,8 +1833,11 @@ void TestReport::output_folderWholeOrUntouched() {
         QVERIFY(QDir().mkpath(out + "/student-4.html"));
         later = "4:100";
     }
-    const auto [code, error] = report(later, out);
+    QLockFile other(out + "/.qadrill-report.lock");
+    QVERIFY(killedAfter != -2 || other.tryLock(0));
+    const auto [code, error] = report(later, out, killedAfter == -2 ? &other : nullptr);
     QVERIFY2(code == status, qPrintable(error));
+    QVERIFY(!QFileInfo::exists(out + "/.qadrill-report.lock"));
     QVERIFY2(error.contains(says), qPrintable(error));
     QVERIFY(!QFileInfo::exists(out + "/.qadrill-report.tmp"));
     QCOMPARE(brokenLinks(out), QStringList());

@@ -8,9 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <set>
 
@@ -115,10 +118,31 @@ void removeEarlierPages(const QDir& folder, const std::set<QString>& written,
 
 std::optional<FolderFailure> writeReportFolder(const QString& folder, const std::vector<ReportPage>& pages,
                                                const std::function<void(const QString&)>& tell) {
-    // an interruption stops the writing of pages, which then go with the working folder; once pages are being put in
-    // place, it waits for the last of them
-    const interruption::Deferred deferred;
     const QDir dir(folder);
+    // one report at a time in a folder: a second one would take the first's working folder for what a stopped run
+    // left, and put back the pages the first is replacing. It waits for the first; a holder that no longer runs is
+    // passed over, but one that runs is never taken for gone, however long it takes.
+    QLockFile lock(dir.filePath(QStringLiteral(".qadrill-report.lock")));
+    lock.setStaleLockTime(std::chrono::milliseconds::zero());
+    if (!lock.tryLock(std::chrono::milliseconds::zero()) && lock.error() == QLockFile::LockFailedError) {
+        qint64 holder = 0;
+        QString host;
+        QString program;
+        lock.getLockInfo(&holder, &host, &program);
+        tell(QStringLiteral("%1: another report is being written into it (process %2); this one waits for it to end")
+                 .arg(folder)
+                 .arg(holder));
+        lock.lock();
+    }
+    if (!lock.isLocked()) {
+        return FolderFailure{lock.fileName(), lock.error() == QLockFile::PermissionError
+                                                  ? QStringLiteral("Permission denied")
+                                                  : QStringLiteral("the report's lock cannot be made")};
+    }
+    // an interruption stops the writing of pages, which then go with the working folder; once pages are being put in
+    // place, it waits for the last of them. The lock goes first, whatever ends the run.
+    const interruption::Deferred deferred;
+    const auto unlock = qScopeGuard([&] { lock.unlock(); });
     const WorkFolder work(dir);
     if (QFileInfo::exists(work.plan())) {
         if (!rollBack(work, readPlan(work.plan()))) {

@@ -154,7 +154,8 @@ bool isPageName(const QString& name) {
     static const QRegularExpression pageName(
         QStringLiteral("^(index|(not-read|problems)(-[1-9][0-9]*)?|(assignment|grid|student)-[1-9][0-9]*(-q[0-9]+)?(-["
                        "1-9][0-9]*)?)\\.html$"));
-    return name == u".qadrill-report.tmp" || pageName.match(name).hasMatch();
+    // the working folder, the lock and the lock's own lock
+    return name.startsWith(u".qadrill-report.") || pageName.match(name).hasMatch();
 }
 
 bool isEarlierPage(const QString& name, const QByteArray& start) {

@@ -37,7 +37,7 @@ std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView
 // and beginning as every page does. Such a page that this report does not write again is one of another class's
 // report, which would otherwise be zipped and handed on with this one.
 bool isEarlierPage(const QString& name, const QByteArray& start);
-// Named as a page of a report's folder is, or as the working folder a report's run keeps there.
+// Named as a page of a report's folder is, or as the working folder or the lock a report's run keeps there.
 bool isPageName(const QString& name);
 
 } // namespace report
