@@ -1,5 +1,6 @@
 #include "report/classview.h"
 
+#include "problems/coursecheck.h"
 #include "problems/linestore.h"
 #include "problems/markup.h"
 #include "records/codepage.h"
@@ -104,7 +105,7 @@ Document Document::carried() {
     return Document(linestore::parseDocument(linestore::carriedDocumentText()));
 }
 
-std::optional<Document> Document::fromFile(const QString& path) {
+std::optional<Document> Document::fromFile(const QString& path, QStringList* errors) {
     if (path.isEmpty()) {
         return carried();
     }
@@ -112,7 +113,14 @@ std::optional<Document> Document::fromFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
-    return Document(linestore::parseDocument(QString::fromUtf8(file.readAll())));
+    // read as the course team's check reads it, which is as the drill does
+    const coursecheck::Result checked = coursecheck::check(file.readAll());
+    for (const coursecheck::Finding& finding : checked.findings) {
+        if (errors && finding.severity == coursecheck::Severity::Error) {
+            errors->append(coursecheck::formatFinding(path, finding));
+        }
+    }
+    return Document(checked.document.lines);
 }
 
 int Document::assignmentIndex(QStringView nbr) const {

@@ -47,7 +47,8 @@ public:
     explicit Document(const QStringList& storeLines);
     static Document carried();
     // The course in a file, as the drill would carry it; the carried one for no name, none when it cannot be read.
-    static std::optional<Document> fromFile(const QString& path);
+    // What the drill would leave out or read otherwise than its author meant goes to errors, as FILE:LINE:COLUMN.
+    static std::optional<Document> fromFile(const QString& path, QStringList* errors = nullptr);
 
     const std::vector<DocAssignment>& assignments() const { return m_assignments; }
     int assignmentIndex(QStringView nbr) const;

@@ -270,10 +270,26 @@ int main(int argc, char* argv[]) {
                               .arg(options.output));
     }
     report::ClassRecords records = reader.finish();
-    const std::optional<report::Document> document = report::Document::fromFile(options.course);
+    QStringList courseErrors;
+    const std::optional<report::Document> document = report::Document::fromFile(options.course, &courseErrors);
     if (!document) {
         say(QStringLiteral("qadrill-report: %1: the course cannot be read").arg(options.course));
         return 1;
+    }
+    for (const QString& error : std::as_const(courseErrors)) {
+        say(QStringLiteral("qadrill-report: ") + error);
+    }
+    if (document->assignments().empty()) {
+        say(QStringLiteral("qadrill-report: %1: holds no assignment, and is no course; nothing is written")
+                .arg(options.course));
+        return 1;
+    }
+    if (!courseErrors.isEmpty()) {
+        say(QStringLiteral(
+                "qadrill-report: %1: %2 errors in the course; the records are placed against it as the drill "
+                "reads it (qadrill-course check FILE says more)")
+                .arg(options.course)
+                .arg(courseErrors.size()));
     }
     const report::ClassView view = report::buildView(records, *document);
     report::tellUnplaced(records, view, *document);

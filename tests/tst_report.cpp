@@ -1386,6 +1386,14 @@ void TestReport::program_data() {
         << QStringList{"-o", out, "--csv", "{dir}/bad/send_0107Eve.txt", "{dir}/class"} << 2
         << "is a student's record file"
         << "";
+    QTest::newRow("a course with an error: told at its line, and the report written")
+        << QStringList{"-o", out, "--course", "{dir}/course/broken.txt", "{dir}/class"} << 0
+        << "{dir}/course/broken.txt:71:2: error: no blank after \"=\": the drill leaves the line out"
+        << "Ann Lee";
+    QTest::newRow("a course with no assignment: nothing written")
+        << QStringList{"-o", out, "--course", "{dir}/course/empty.txt", "{dir}/class"} << 1
+        << "{dir}/course/empty.txt: holds no assignment, and is no course; nothing is written"
+        << "";
     QTest::newRow("table over a page of the folder")
         << QStringList{"-o", "{dir}/out/pages", "--csv", "{dir}/out/pages/./index.html", "{dir}/class"} << 2
         << "is a page of the folder"
@@ -1448,6 +1456,11 @@ void TestReport::program() {
     for (int i = 0; i < 101; ++i) {
         writeBytes(d + QStringLiteral("/many/send_0107Student_%1.txt").arg(i), runFile(false, "[v", "001", runB));
     }
+    // the carried course with its first assignment's question 002 mistyped, and a course that is none
+    QString course = linestore::carriedDocumentText();
+    course.replace(course.indexOf("\n= `q002."), 4, "\n=`");
+    writeBytes(d + "/course/broken.txt", course.toUtf8());
+    writeBytes(d + "/course/empty.txt", "");
     QVERIFY(QDir().mkpath(d + "/large"));
     QFile large(d + "/large/send_0107Big.txt"); // sparse: it takes no room on the disk
     QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(qint64(1100) * 1024 * 1024));
