@@ -923,7 +923,20 @@ void TestReport::classRecords_eachRecordOnce_data() {
         << 1 << 4 << 3 << QStringList{} << "";
     QTest::newRow("send file without its header")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", runA)}} << 1
-        << 4 << 3 << QStringList{} << "";
+        << 4 << 3 << QStringList{"send_0107Ann.txt:1"} << "";
+    // a run whose header is lost takes its day from the send file's name, the year the one nearest the other runs
+    const QList<Press> firstTry = {{"09:00:00", "`q001.  What is 2 + 3?", "6", "c3", false, 0},
+                                   {"09:01:00", "5.", "all wrong", "s0", false, 0}};
+    const QList<Press> retry = {{"08:00:00", "`q001.  What is 2 + 3?", "5", "c2", false, 0},
+                                {"08:01:00", "5.", "right", "s2", false, 0}};
+    QTest::newRow("a send file without its header, read after a later run's: set before it by its name's day")
+        << Files{{"send_0109Ann.txt", runFile(false, f2, "001", retry, "01-09-2026")},
+                 {"send_0107Ann.txt", runFile(false, QString(), "001", firstTry)}}
+        << 1 << 4 << 0 << QStringList{"send_0107Ann.txt:1"} << "Ann: c3 s0 | c2 s2";
+    QTest::newRow("a send file without its header, of the year before a later run's")
+        << Files{{"send_0102Ann.txt", runFile(false, f2, "001", retry, "01-02-2027")},
+                 {"send_1230Ann.txt", runFile(false, QString(), "001", firstTry)}}
+        << 1 << 4 << 0 << QStringList{"send_1230Ann.txt:1"} << "Ann: c3 s0 | c2 s2";
     // a copy whose header is damaged is known by its blocks, whichever copy comes first
     const QByteArray noFiller = sendA.mid(sendA.indexOf('\n') + 1);
     QByteArray noDay = sendA;
@@ -989,7 +1002,7 @@ void TestReport::classRecords_eachRecordOnce_data() {
         << 3 << QStringList{"send_0107Ann.txt:14", "masterFile_Ann.txt:17"} << "";
     QTest::newRow("copies that differ otherwise, one without its header")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", changed)}} << 1
-        << 5 << 3 << QStringList{"send_0107Ann.txt:9", "masterFile_Ann.txt:17"} << "";
+        << 5 << 3 << QStringList{"send_0107Ann.txt:1", "send_0107Ann.txt:9", "masterFile_Ann.txt:17"} << "";
     QTest::newRow("names in another case and with a copy suffix are one student")
         << Files{{"send_0107Ann.txt", sendA}, {"send_0107ANN (1).txt", sendA}} << 1 << 4 << 0
         << QStringList{"send_0107ANN (1).txt:0"} << "";

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace report {
@@ -133,6 +134,17 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
             continue;
         }
         if (!current) {
+            // the file's top was lost or edited away: what the header told of the run is not known
+            m_records.issues.push_back(
+                {path, b.firstLine,
+                 name.role == FileRole::Send
+                     ? QStringLiteral("blocks before any header: the run's header is missing; its day is taken from "
+                                      "the file's name, %1-%2, to set it among the student's runs")
+                           .arg(name.month, 2, 10, QLatin1Char('0'))
+                           .arg(name.day, 2, 10, QLatin1Char('0'))
+                     : QStringLiteral("blocks before any header: the run's header is missing, and its day is not "
+                                      "known; the run is shown after those of known days"),
+                 QString()});
             PendingRun run;
             run.student = name.student;
             run.run.file = file;
@@ -362,15 +374,58 @@ ClassRecords ClassReader::finish() {
 
     for (Student& s : m_records.students) {
         std::sort(s.files.begin(), s.files.end());
-        // a run of no known day (its header lost) stays after those of known days, in the order it was read
-        auto startOf = [](const Run& run) {
+        std::vector<QDate> known; // the days the student's runs tell
+        for (const Run& run : s.runs) {
+            if (!run.records.empty() && run.records.front().date.isValid()) {
+                known.push_back(run.records.front().date);
+            } else if (run.date.isValid()) {
+                known.push_back(run.date);
+            }
+        }
+        // a run whose header is lost: a send file's name tells its month and day, and the year is the one that sets
+        // that day nearest to one of the student's known days; with neither, it stays after the runs of known days,
+        // in the order it was read
+        auto startOf = [&](const Run& run) {
             if (!run.records.empty() && run.records.front().date.isValid()) {
                 return stampOf(run.records.front());
             }
-            return run.date.isValid() ? run.date.toJulianDay() * 86400 : std::numeric_limits<qint64>::max();
+            if (run.date.isValid()) {
+                return run.date.toJulianDay() * 86400;
+            }
+            const FileName named = classify(QFileInfo(m_records.files[run.file]).fileName());
+            const auto apart = [&](const QDate& candidate) {
+                qint64 least = std::numeric_limits<qint64>::max();
+                for (const QDate& day : known) {
+                    least = std::min(least, std::abs(candidate.daysTo(day)));
+                }
+                return least;
+            };
+            QDate nearest;
+            for (const QDate& day : known) {
+                for (const int year : {day.year() - 1, day.year(), day.year() + 1}) {
+                    const QDate candidate(year, named.month, named.day);
+                    if (candidate.isValid() && (!nearest.isValid() || apart(candidate) < apart(nearest))) {
+                        nearest = candidate;
+                    }
+                }
+            }
+            if (!nearest.isValid()) {
+                return std::numeric_limits<qint64>::max();
+            }
+            return nearest.toJulianDay() * 86400 + (run.records.empty() ? 0 : std::max(run.records.front().seconds, 0));
         };
-        std::stable_sort(s.runs.begin(), s.runs.end(),
-                         [&](const Run& a, const Run& b) { return startOf(a) < startOf(b); });
+        std::vector<std::pair<qint64, std::size_t>> order;
+        for (std::size_t i = 0; i < s.runs.size(); ++i) {
+            order.emplace_back(startOf(s.runs[i]), i);
+        }
+        std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        // moved, each run keeps its records where they are
+        std::vector<Run> sorted;
+        sorted.reserve(s.runs.size());
+        for (const auto& [start, i] : order) {
+            sorted.push_back(std::move(s.runs[i]));
+        }
+        s.runs = std::move(sorted);
     }
     // ratings that are not one digit from 0 to 3: what is read of each is said, once for all copies of its block
     for (const Student& s : m_records.students) {
