@@ -141,7 +141,11 @@ private:
                 } else if (name.startsWith(u'.')) {
                     m_reader.addNotRead(shownPath(entry), QStringLiteral("a hidden folder, not entered"));
                 } else if (!m_recursive) {
-                    m_reader.addNotRead(shownPath(entry), QStringLiteral("a folder; -r reads the folders below too"));
+                    // the report's own folder of pages is passed over, as it is under -r
+                    if (!isOwn(entry)) {
+                        m_reader.addNotRead(shownPath(entry),
+                                            QStringLiteral("a folder; -r reads the folders below too"));
+                    }
                 } else {
                     folder(entry, isOwn(entry));
                 }

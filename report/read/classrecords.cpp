@@ -52,7 +52,11 @@ QString shownName(const QString& key) {
 QString nameKey(const QString& name) {
     QString key = name.normalized(QString::NormalizationForm_C);
     key.replace(u'_', u' ');
-    return key.simplified().toCaseFolded();
+    key = key.simplified().toCaseFolded();
+    // the dotted capital I and the dotless small i of Turkish letters: "İLKER" is "ilker" in another case
+    key.replace(QChar(0x0130), u'i');
+    key.replace(QChar(0x0131), u'i');
+    return key;
 }
 
 } // namespace

@@ -14,19 +14,22 @@ bool startsWithNoCase(QStringView text, QStringView prefix) {
     return text.startsWith(prefix, Qt::CaseInsensitive);
 }
 
-// The student part as several files may give it: without the suffixes that a download, an editor, a file manager, a
-// synchronising service or a course platform add to a copy or a resubmission, however many of them: " (1)", "-1",
-// " - Copy", " copy", " copy 2", " 2", "_v2", ".txt" (a ".txt.txt" file), "(Ann's conflicted copy 2026-01-07)".
+// The student part as several files may give it: without the suffixes that a download, an editor, a file manager
+// (in its language), a synchronising service or a course platform add to a copy or a resubmission, however many of
+// them: " (1)", "[1]", "-1", " - Copy", " - Kopie", " copy", "-copy", " (copy)", " copy 2", " 2", "_v2", ".txt"
+// (a ".txt.txt" file), "(Ann's conflicted copy 2026-01-07)".
 QString withoutCopySuffix(QString name) {
     static const QRegularExpression suffix(
         QStringLiteral("(?:[ _]*\\(\\d{1,3}\\)"                  // " (1)"
+                       "|[ _]*\\[\\d{1,3}\\]"                    // " [1]"
                        "|[ _]*\\([^()]*conflicted copy[^()]*\\)" // "(Ann's conflicted copy 2026-01-07)"
-                       "|[ _]+-[ _]+copy"                        // " - Copy"
-                       "|[ _]+copy(?:[ _]+\\d{1,3})?"            // " copy", " copy 2"
-                       "|-\\d{1,2}"                              // "-1"
-                       "| \\d{1,2}"                              // " 2"
-                       "|[_-]v\\d{1,2}"                          // "_v2"
-                       "|\\.txt)$"),                             // ".txt.txt"
+                       "|[ _]*\\((?:copy|kopie|copie|copia|kopia)(?:[ _]+\\d{1,3})?\\)" // " (copy)"
+                       "|[ _]+-[ _]+(?:copy|kopie|copie|copia|kopia)"                   // " - Copy", " - Kopie"
+                       "|[ _-]+copy(?:[ _]+\\d{1,3})?"                                  // " copy", "-copy", " copy 2"
+                       "|-\\d{1,2}"                                                     // "-1"
+                       "| \\d{1,2}"     // " 2"; not "_2": "Student_2" is a name that classes numbered from 1 give
+                       "|[_-]v\\d{1,2}" // "_v2"
+                       "|\\.txt)$"),    // ".txt.txt"
         QRegularExpression::CaseInsensitiveOption);
     for (;;) {
         const QRegularExpressionMatch m = suffix.match(name);
