@@ -485,7 +485,8 @@ void TestReport::pages_gridMarksAndLinksHold() {
     }
     presses.append({"09:40:00", "5.", "wrong after all", "s0", false, 10001});
     for (int i = 0; i < notPlaced; ++i) {
-        presses.append({"09:45:00", "`q002.  Double it, as an older document put it.", "10", "c3", false, 10002});
+        presses.append({"09:45:00", "`q002.  Double it, as an older document put it.",
+                        QStringLiteral("10, try %1").arg(i), "c3", false, 10002});
     }
     report::ClassReader reader;
     QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", presses)));
@@ -924,6 +925,13 @@ void TestReport::classRecords_eachRecordOnce_data() {
     QTest::newRow("send file without its header")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, QString(), "001", runA)}} << 1
         << 4 << 3 << QStringList{"send_0107Ann.txt:1"} << "";
+    // a block an editor copied below itself: one press, shown once
+    QList<Press> twice = runA;
+    twice.append(runA.last());
+    const QByteArray repeated = runFile(false, f1, "001", twice);
+    QTest::newRow("a block twice in a row in one file")
+        << Files{{"send_0107Ann.txt", repeated}} << 1 << 4 << 0
+        << QStringList{QStringLiteral("send_0107Ann.txt:%1").arg(sendA.count('\n') + 1)} << "Ann: c2 s3 n c3";
     // a run whose header is lost takes its day from the send file's name, the year the one nearest the other runs
     const QList<Press> firstTry = {{"09:00:00", "`q001.  What is 2 + 3?", "6", "c3", false, 0},
                                    {"09:01:00", "5.", "all wrong", "s0", false, 0}};

@@ -191,6 +191,20 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
             lastSeconds = r.seconds;
         }
         r.date = day;
+        // the same block twice in a row, time and all, is one press copied by an editor: shown once
+        if (!current->run.records.empty()) {
+            const Record& before = current->run.records.back();
+            if (before.kind == r.kind && before.seconds == r.seconds && before.date == r.date &&
+                before.rating == r.rating && before.entry == r.entry && before.text == r.text &&
+                before.ratingText == r.ratingText) {
+                m_records.issues.push_back(
+                    {path, r.line,
+                     QStringLiteral("this block repeats the one at line %1 exactly, its time too: shown once")
+                         .arg(before.line),
+                     QString()});
+                continue;
+            }
+        }
         current->run.records.push_back(std::move(r));
     }
     return true;
