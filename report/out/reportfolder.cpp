@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QScopeGuard>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <atomic>
@@ -120,18 +121,21 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
                                                const std::function<void(const QString&)>& tell) {
     const QDir dir(folder);
     // one report at a time in a folder: a second one would take the first's working folder for what a stopped run
-    // left, and put back the pages the first is replacing. It waits for the first; a holder that no longer runs is
-    // passed over, but one that runs is never taken for gone, however long it takes.
+    // left, and put back the pages the first is replacing. It waits for the first. A holder on this machine that no
+    // longer runs is passed over at once; one on another machine (a shared folder), whose process cannot be asked
+    // after, once its lock is an hour old, when no report would still be running.
     QLockFile lock(dir.filePath(QStringLiteral(".qadrill-report.lock")));
-    lock.setStaleLockTime(std::chrono::milliseconds::zero());
+    lock.setStaleLockTime(std::chrono::hours(1));
     if (!lock.tryLock(std::chrono::milliseconds::zero()) && lock.error() == QLockFile::LockFailedError) {
         qint64 holder = 0;
         QString host;
         QString program;
         lock.getLockInfo(&holder, &host, &program);
-        tell(QStringLiteral("%1: another report is being written into it (process %2); this one waits for it to end")
+        const bool here = host.isEmpty() || host == QSysInfo::machineHostName();
+        tell(QStringLiteral("%1: another report is being written into it (process %2%3); this one waits for it to end")
                  .arg(folder)
-                 .arg(holder));
+                 .arg(holder)
+                 .arg(here ? QString() : QStringLiteral(" on ") + host));
         lock.lock();
     }
     if (!lock.isLocked()) {

@@ -12,6 +12,7 @@ export LC_ALL=C
 REPORT=$1
 E2E=$2
 OUT=$3
+DOCUMENT=$(dirname "$0")/../../problems/problemset.txt # the course the program carries
 
 fail() {
     echo "FAIL [report]: $*" >&2
@@ -132,7 +133,7 @@ done
 
 # The index's grid of assignment 001 against the send files it was made from: per student and question, the last
 # confidence and self-critique ratings given (a self-critique belongs to the question before it), "-" for none, and
-# "none" for a question that is not optional and has no response.
+# "none" for a question that is not optional and has no response (its self-critique rating after it, if any).
 grid=$(awk '
     /id="a1-grid"/ { on = 1 }
     on && /<thead>/ {
@@ -163,14 +164,25 @@ questions=$(grep -o '>[0-9][0-9][0-9]\*\?</a></th>' "$OUT/dom/index.html" | head
 expected=$(for send in $(find "$OUT/class" -name 'send_*.txt' ! -name '*Mallory*'); do
     name=$(basename "$send" .txt)
     name=${name#send_????}
+    # a response after a given answer is its question's self-critique: the document says whose answer it is
     awk -v name="${name//_/ }" -v questions="$questions" '
         function trim(s) { sub(/^[ \t]+/, "", s); sub(/[ \t]+$/, "", s); return s }
         BEGIN { sep = "......!!!!!!!!..................................."; closing = "................................................." }
+        FNR == NR && /^= [0-9][0-9][0-9]\./ { inFirst = substr($0, 3, 3) == "001"; next }
+        FNR == NR && inFirst && /^= `q[0-9][0-9][0-9]/ { asked = substr($0, 5, 3); next }
+        FNR == NR && inFirst && /^= `a/ { answerOf[substr($0, 5)] = asked; next }
+        FNR == NR { next }
         { sub(/\r$/, "") }
-        $0 == sep && state == "head" { state = "body"; isq = entry != ""; if (isq) q = entry; next }
-        $0 == sep { state = "head"; entry = ""; next }
+        $0 == sep && state == "head" {
+            state = "body"
+            isq = entry != ""
+            q = isq ? entry : (answerIs != "" ? answerIs : q)
+            next
+        }
+        $0 == sep { state = "head"; entry = ""; answerIs = ""; next }
         $0 == closing { state = ""; next }
         state == "head" && /^`q[0-9][0-9][0-9]/ { entry = substr($0, 3, 3) }
+        state == "head" && ($0 in answerOf) { answerIs = answerOf[$0] }
         state == "head" { next }
         state == "body" && /^RESPONSE -->/ && isq { answered[q] = 1 }
         state == "body" && /^confidence assessment:/ { v = $0; sub(/^[^:]*:/, "", v); confidence[q] = trim(v) }
@@ -179,10 +191,14 @@ expected=$(for send in $(find "$OUT/class" -name 'send_*.txt' ! -name '*Mallory*
             count = split(questions, list, " ")
             for (i = 1; i <= count; ++i) {
                 n = substr(list[i], 1, 3)
-                if (!answered[n] && list[i] !~ /\*$/) { print name "|" n "|none"; continue }
+                # no response: "none", with the self-critique rating under it where one was given all the same
+                if (!answered[n] && list[i] !~ /\*$/) {
+                    print name "|" n "|none" (critique[n] == "" ? "" : "-" critique[n])
+                    continue
+                }
                 print name "|" n "|" (confidence[n] == "" ? "-" : confidence[n]) (critique[n] == "" ? "-" : critique[n])
             }
-        }' "$send"
+        }' "$DOCUMENT" "$send"
 done | sort)
 [[ $grid == "$expected" ]] || fail "the index's grid differs from the record files:
 $(diff <(echo "$expected") <(echo "$grid"))"
