@@ -183,22 +183,26 @@ Line kindOf(QStringView v) {
     }
 }
 
-// The position of every LF in the text, found sixteen characters at a time where the processor can.
 namespace {
 
-std::vector<qsizetype> lineFeeds(QStringView text) {
+// The position of every LF in the text, and how many CRs it holds, found sixteen characters at a time where the
+// processor can.
+std::vector<qsizetype> lineFeeds(QStringView text, qsizetype& crs) {
     std::vector<qsizetype> at;
     at.reserve(static_cast<std::size_t>(text.size() / 32));
     const char16_t* data = text.utf16();
     const qsizetype size = text.size();
     qsizetype i = 0;
+    crs = 0;
 #if defined(__SSE2__)
     const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
     for (; i + 16 <= size; i += 16) {
-        // narrowed to bytes with saturation, which makes no other character an LF
+        // narrowed to bytes with saturation, which makes no other character an LF or a CR
         const __m128i sixteen = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)),
                                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 8)));
         unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, lf)));
+        crs += std::popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, cr))));
         while (bits != 0) {
             at.push_back(i + std::countr_zero(bits));
             bits &= bits - 1;
@@ -209,6 +213,7 @@ std::vector<qsizetype> lineFeeds(QStringView text) {
         if (data[i] == u'\n') {
             at.push_back(i);
         }
+        crs += data[i] == u'\r' ? 1 : 0;
     }
     return at;
 }
@@ -216,34 +221,37 @@ std::vector<qsizetype> lineFeeds(QStringView text) {
 
 Lines splitLines(QStringView text) {
     Lines out;
-    std::vector<qsizetype> ends = lineFeeds(text); // the position of every LF
+    qsizetype crs = 0;
+    std::vector<qsizetype> ends = lineFeeds(text, crs); // the position of every LF
     qsizetype crlf = 0;
     for (const qsizetype i : ends) {
         crlf += i > 0 && text[i - 1] == u'\r' ? 1 : 0;
     }
     const qsizetype lf = static_cast<qsizetype>(ends.size()) - crlf;
     out.ends = lf > crlf ? Ends::Lf : Ends::CrLf;
-    if (static_cast<qsizetype>(ends.size()) * 200 < text.size()) {
-        // lines this long on average may end in CR alone: then every CR, LF and CR LF ends one
+    if (crs > crlf) {
+        // CRs alone: a file saved for an old system, or a part of one that the drill then appended to. Every CR, LF
+        // and CR LF ends a line; where CR alone is not the most, the lines that end in it are told
         std::vector<qsizetype> all;
-        qsizetype lone = 0;
+        all.reserve(ends.size() + static_cast<std::size_t>(crs - crlf));
         for (qsizetype i = 0; i < text.size(); ++i) {
             if (text[i] == u'\n' || (text[i] == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'))) {
                 all.push_back(i);
-                lone += text[i] == u'\r' ? 1 : 0;
             }
         }
-        if (lone > static_cast<qsizetype>(ends.size())) {
-            ends = std::move(all);
+        if (crs - crlf > static_cast<qsizetype>(ends.size())) {
             out.ends = Ends::Cr;
         }
+        ends = std::move(all);
     }
     out.lines.reserve(ends.size() + 1);
     qsizetype start = 0;
     for (const qsizetype end : ends) {
         const bool cr = text[end] == u'\n' && end > 0 && text[end - 1] == u'\r';
         if (!cr && out.ends == Ends::CrLf) {
-            out.bareLf.push_back(static_cast<qsizetype>(out.lines.size()));
+            (text[end] == u'\r' ? out.bareCr : out.bareLf).push_back(static_cast<qsizetype>(out.lines.size()));
+        } else if (text[end] == u'\r' && out.ends == Ends::Lf) {
+            out.bareCr.push_back(static_cast<qsizetype>(out.lines.size()));
         }
         out.lines.push_back(text.mid(start, end - (cr ? 1 : 0) - start));
         start = end + 1;

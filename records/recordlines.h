@@ -52,12 +52,13 @@ struct Lines {
     std::vector<QStringView> lines; // without their line ends
     Ends ends = Ends::CrLf;
     std::vector<qsizetype> bareLf; // in a CR LF file, the lines that end in LF alone
+    std::vector<qsizetype> bareCr; // in a CR LF or LF file, the lines that end in CR alone
     bool unterminated = false;     // the last line has no line end
 };
 
 // The text split into lines as an editor counts them: every LF ends one, with or without a CR before it. When bare
-// LF ends are the greater number, the file is an LF file. A file whose lines end mostly in CR alone was saved for an
-// old system: every CR ends a line there too.
+// LF ends are the greater number, the file is an LF file. A file with lines that end in CR alone was saved for an old
+// system, whole or in part: every CR ends a line there too; where such lines are the most, it is a CR file.
 Lines splitLines(QStringView text);
 
 } // namespace recordlines

@@ -96,7 +96,7 @@ private:
         Lines split = splitLines(m_text);
         m_lines = std::move(split.lines);
         m_unterminated = split.unterminated;
-        m_rejoin = split.ends != Ends::CrLf;
+        m_rejoin = split.ends != Ends::CrLf || !split.bareCr.empty(); // a text holds no CR alone
         const std::vector<qsizetype>& bareLf = split.bareLf;
         m_kinds.reserve(m_lines.size());
         std::size_t opening = 0; // lines that may open a block or a header
@@ -113,13 +113,23 @@ private:
             problem(0, QStringLiteral("lines end in LF, not CR LF: the file was saved by another editor; read all "
                                       "the same"));
         }
+        // told at the first such line, with how many more there are: a part of the file saved anew ends them all so
         const auto fixed = [&](qsizetype i) { return i < n() && !is(i, Line::Other) && !is(i, Line::Blank); };
-        for (const qsizetype i : bareLf) {
-            if (fixed(i) || fixed(i + 1)) {
-                problem(i, QStringLiteral("this line ends in LF alone, not CR LF: another editor changed the file "
-                                          "here; read as a line end"));
+        const auto tell = [&](const std::vector<qsizetype>& lines, const QString& what) {
+            std::vector<qsizetype> told;
+            std::copy_if(lines.begin(), lines.end(), std::back_inserter(told),
+                         [&](qsizetype i) { return fixed(i) || fixed(i + 1); });
+            if (!told.empty()) {
+                problem(told.front(),
+                        told.size() == 1
+                            ? what
+                            : what + QStringLiteral(" (and so are %1 more such lines below)").arg(told.size() - 1));
             }
-        }
+        };
+        tell(bareLf, QStringLiteral("this line ends in LF alone, not CR LF: another editor changed the file here; "
+                                    "read as a line end"));
+        tell(split.bareCr, QStringLiteral("this line ends in CR alone: an editor for an old system changed the file "
+                                          "here; read as a line end"));
     }
 
     // Where a block plainly starts although its opening is damaged: a record separator followed, within a few lines

@@ -737,6 +737,11 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
 
     QTest::newRow("lines end in LF") << QByteArray(send).replace("\r\n", "\n") << "H R R N" << QList<int>{1}
                                      << "because 2 + 3 = 5\r\nchecked";
+    // saved for an old system, then a run appended by the drill
+    const qsizetype noteAt = send.indexOf(sepLine, send.indexOf("checked"));
+    QTest::newRow("the first blocks' lines end in CR, the others' in CR LF")
+        << QByteArray(send.left(noteAt)).replace("\r\n", "\r") + send.mid(noteAt) << "H R R N" << QList<int>{1}
+        << "because 2 + 3 = 5\r\nchecked";
     QTest::newRow("a closing separator lost")
         << without(send, closingLine, 0) << "H R! R N" << QList<int>{6} << "because 2 + 3 = 5\r\nchecked";
     QTest::newRow("a record separator lost at a block's start")
