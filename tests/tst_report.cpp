@@ -1767,7 +1767,8 @@ void TestReport::output_folderWholeOrUntouched_data() {
     QTest::addColumn<QString>("earlier"); // the class of the report that stands: "" none, else "students:size"
     QTest::addColumn<QString>("later");   // the class of the report that replaces it
     QTest::addColumn<int>("killedAfter"); // pages a killed run put in place before the later one; -1: none killed; -2:
-                                          // another report, still running, writes into the folder
+                                          // another report, still running, writes into the folder; -3: a run stopped
+                                          // while it made its lock left it empty; -4: a folder has the lock's name
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("says");
     // The disk holds 256 KB: a class of 40 responses of 6,000 characters does not fit, twice over on the pages.
@@ -1781,6 +1782,11 @@ void TestReport::output_folderWholeOrUntouched_data() {
     QTest::newRow("another report writes into the folder: the later one waits for it, then replaces the report")
         << "3:100"
         << "2:100" << -2 << 0 << "another report is being written into it";
+    QTest::newRow("an empty lock that a stopped run left is taken away") << "3:100"
+                                                                         << "2:100" << -3 << 0 << "";
+    QTest::newRow("a folder in the lock's place: the report fails, the folder untouched")
+        << "3:100"
+        << "2:100" << -4 << 1 << "it is not a lock that a report made";
     // A run killed while it put pages in place, the earlier index aside first and the new one last, left the earlier
     // report's pages aside with the plan; the next run puts them back before it writes, and here fails at once: a page
     // it would write is a folder.
@@ -1871,11 +1877,20 @@ void TestReport::output_folderWholeOrUntouched() {
         QVERIFY(QDir().mkpath(out + "/student-4.html"));
         later = "4:100";
     }
-    QLockFile other(out + "/.qadrill-report.lock");
+    const QString lockName = out + "/.qadrill-report.lock";
+    if (killedAfter == -3) {
+        writeBytes(lockName, "");
+        QFile left(lockName);
+        QVERIFY(left.open(QIODevice::ReadWrite) &&
+                left.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    } else if (killedAfter == -4) {
+        QVERIFY(QDir().mkpath(lockName));
+    }
+    QLockFile other(lockName);
     QVERIFY(killedAfter != -2 || other.tryLock(0));
     const auto [code, error] = report(later, out, killedAfter == -2 ? &other : nullptr);
     QVERIFY2(code == status, qPrintable(error));
-    QVERIFY(!QFileInfo::exists(out + "/.qadrill-report.lock"));
+    QCOMPARE(QFileInfo::exists(lockName), killedAfter == -4);
     QVERIFY2(error.contains(says), qPrintable(error));
     QVERIFY(!QFileInfo::exists(out + "/.qadrill-report.tmp"));
     QCOMPARE(brokenLinks(out), QStringList());

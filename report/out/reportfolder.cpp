@@ -5,12 +5,14 @@
 #include "report/out/reportfile.h"
 #include "report/parallel.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QScopeGuard>
 #include <QSysInfo>
+#include <QThread>
 
 #include <algorithm>
 #include <atomic>
@@ -125,8 +127,30 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
     // longer runs is passed over at once; one on another machine (a shared folder), whose process cannot be asked
     // after, once its lock is an hour old, when no report would still be running.
     QLockFile lock(dir.filePath(QStringLiteral(".qadrill-report.lock")));
+    const QString notALock = QStringLiteral(
+        "it is not a lock that a report made, and is not removed; the report needs the name for its own");
     lock.setStaleLockTime(std::chrono::hours(1));
-    if (!lock.tryLock(std::chrono::milliseconds::zero()) && lock.error() == QLockFile::LockFailedError) {
+    // A lock that tells no holder is being made this moment, or was left by a run stopped while it made it: such a
+    // file is taken away once it is a few seconds old. Anything else of that name is none of the report's.
+    for (int look = 0; !lock.tryLock(std::chrono::milliseconds::zero()) && lock.error() == QLockFile::LockFailedError;
+         ++look) {
+        qint64 holder = 0;
+        QString host;
+        QString program;
+        if (lock.getLockInfo(&holder, &host, &program)) {
+            break;
+        }
+        const QFileInfo standing(lock.fileName());
+        if (!standing.isFile() || standing.isSymLink() || look > 100) {
+            return FolderFailure{lock.fileName(), notALock};
+        }
+        if (standing.lastModified().msecsTo(QDateTime::currentDateTime()) > 5000) {
+            lock.removeStaleLockFile();
+        } else {
+            QThread::msleep(100);
+        }
+    }
+    if (!lock.isLocked() && lock.error() == QLockFile::LockFailedError) {
         qint64 holder = 0;
         QString host;
         QString program;
@@ -139,9 +163,11 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
         lock.lock();
     }
     if (!lock.isLocked()) {
-        return FolderFailure{lock.fileName(), lock.error() == QLockFile::PermissionError
-                                                  ? QStringLiteral("Permission denied")
-                                                  : QStringLiteral("the report's lock cannot be made")};
+        const QFileInfo standing(lock.fileName());
+        return FolderFailure{lock.fileName(),
+                             standing.isSymLink() || (standing.exists() && !standing.isFile()) ? notALock
+                             : lock.error() == QLockFile::PermissionError ? QStringLiteral("Permission denied")
+                                                                          : QStringLiteral("the lock cannot be made")};
     }
     // an interruption stops the writing of pages, which then go with the working folder; once pages are being put in
     // place, it waits for the last of them. The lock goes first, whatever ends the run.
