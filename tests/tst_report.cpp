@@ -932,6 +932,12 @@ void TestReport::classRecords_eachRecordOnce_data() {
     QTest::newRow("a block twice in a row in one file")
         << Files{{"send_0107Ann.txt", repeated}} << 1 << 4 << 0
         << QStringList{QStringLiteral("send_0107Ann.txt:%1").arg(sendA.count('\n') + 1)} << "Ann: c2 s3 n c3";
+    twice = runA;
+    twice.append(runA.first());
+    const QByteArray copiedDown = runFile(false, f1, "001", twice);
+    QTest::newRow("a block again further down in one file")
+        << Files{{"send_0107Ann.txt", copiedDown}} << 1 << 4 << 0
+        << QStringList{QStringLiteral("send_0107Ann.txt:%1").arg(sendA.count('\n') + 1)} << "Ann: c2 s3 n c3";
     // a run whose header is lost takes its day from the send file's name, the year the one nearest the other runs
     const QList<Press> firstTry = {{"09:00:00", "`q001.  What is 2 + 3?", "6", "c3", false, 0},
                                    {"09:01:00", "5.", "all wrong", "s0", false, 0}};
@@ -945,6 +951,10 @@ void TestReport::classRecords_eachRecordOnce_data() {
         << Files{{"send_0102Ann.txt", runFile(false, f2, "001", retry, "01-02-2027")},
                  {"send_1230Ann.txt", runFile(false, QString(), "001", firstTry)}}
         << 1 << 4 << 0 << QStringList{"send_1230Ann.txt:1"} << "Ann: c3 s0 | c2 s2";
+    QTest::newRow("a send file without its header, named for a day its month lacks that year: the month's last")
+        << Files{{"send_0301Ann.txt", runFile(false, f2, "001", retry, "03-01-2026")},
+                 {"send_0229Ann.txt", runFile(false, QString(), "001", firstTry)}}
+        << 1 << 4 << 0 << QStringList{"send_0229Ann.txt:1"} << "Ann: c3 s0 | c2 s2";
     // a copy whose header is damaged is known by its blocks, whichever copy comes first
     const QByteArray noFiller = sendA.mid(sendA.indexOf('\n') + 1);
     QByteArray noDay = sendA;

@@ -120,6 +120,13 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
     PendingRun* current = nullptr;
     int lastSeconds = -1;
     QDate day;
+    // the run's blocks so far, by what they hold: the same block again, time and all, is one press that an editor
+    // copied, shown once
+    QMultiHash<std::size_t, std::size_t> seen;
+    const auto sameBlock = [](const Record& a, const Record& b) {
+        return a.kind == b.kind && a.seconds == b.seconds && a.date == b.date && a.rating == b.rating &&
+               a.entry == b.entry && a.text == b.text && a.ratingText == b.ratingText;
+    };
     for (recordreader::Block& b : reading.blocks) {
         if (b.kind == BlockKind::Header) {
             PendingRun run;
@@ -135,13 +142,14 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
             current = &m_runs.back();
             day = current->run.date;
             lastSeconds = -1;
+            seen.clear();
             continue;
         }
         if (!current) {
             // the file's top was lost or edited away: what the header told of the run is not known
             m_records.issues.push_back(
                 {path, b.firstLine,
-                 name.role == FileRole::Send
+                 name.role == FileRole::Send && name.month >= 1 && name.month <= 12 && name.day >= 1 && name.day <= 31
                      ? QStringLiteral("blocks before any header: the run's header is missing; its day is taken from "
                                       "the file's name, %1-%2, to set it among the student's runs")
                            .arg(name.month, 2, 10, QLatin1Char('0'))
@@ -157,6 +165,7 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
             current = &m_runs.back();
             day = QDate();
             lastSeconds = -1;
+            seen.clear();
         }
         Record r;
         r.kind = b.kind;
@@ -168,12 +177,27 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
         r.seconds = secondsOf(b.time);
         r.file = file;
         r.line = b.firstLine;
+        // a note carries its own day
+        const QDate noteDay = b.kind == BlockKind::Note && !b.noteDateTime.isEmpty() ? dateOf(b.noteDateTime) : QDate();
+        r.date = noteDay.isValid() ? noteDay : day;
+        // by the lengths, not the texts: a class's texts are not all read once more for a rare copy
+        const std::size_t contentHash =
+            qHashMulti(0, static_cast<int>(r.kind), r.seconds, r.entry.size(), r.text.size(), r.ratingText.size());
+        const Record* again = nullptr;
+        for (auto it = seen.constFind(contentHash); it != seen.constEnd() && it.key() == contentHash && !again; ++it) {
+            again = sameBlock(current->run.records[*it], r) ? &current->run.records[*it] : nullptr;
+        }
+        if (again) {
+            m_records.issues.push_back(
+                {path, r.line,
+                 QStringLiteral("this block repeats the one at line %1 exactly, its time too: shown once")
+                     .arg(again->line),
+                 QString()});
+            continue;
+        }
+        seen.insert(contentHash, current->run.records.size());
         if (b.kind == BlockKind::Note && !b.noteDateTime.isEmpty()) {
-            // a note carries its own day
-            const QDate noteDay = dateOf(b.noteDateTime);
-            if (noteDay.isValid()) {
-                day = noteDay;
-            }
+            day = noteDay.isValid() ? noteDay : day;
         } else if (r.seconds >= 0 && lastSeconds >= 0 && r.seconds < lastSeconds) {
             if (lastSeconds >= 18 * 3600 && r.seconds + 86400 - lastSeconds <= 6 * 3600) {
                 day = day.isValid() ? day.addDays(1) : day; // a run that goes on past midnight
@@ -191,20 +215,6 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
             lastSeconds = r.seconds;
         }
         r.date = day;
-        // the same block twice in a row, time and all, is one press copied by an editor: shown once
-        if (!current->run.records.empty()) {
-            const Record& before = current->run.records.back();
-            if (before.kind == r.kind && before.seconds == r.seconds && before.date == r.date &&
-                before.rating == r.rating && before.entry == r.entry && before.text == r.text &&
-                before.ratingText == r.ratingText) {
-                m_records.issues.push_back(
-                    {path, r.line,
-                     QStringLiteral("this block repeats the one at line %1 exactly, its time too: shown once")
-                         .arg(before.line),
-                     QString()});
-                continue;
-            }
-        }
         current->run.records.push_back(std::move(r));
     }
     return true;
@@ -421,7 +431,11 @@ ClassRecords ClassReader::finish() {
             QDate nearest;
             for (const QDate& day : known) {
                 for (const int year : {day.year() - 1, day.year(), day.year() + 1}) {
-                    const QDate candidate(year, named.month, named.day);
+                    // a day the month lacks in that year (02-29, 04-31) is its last
+                    const QDate first(year, named.month, 1);
+                    const QDate candidate = named.day < 1 || named.day > 31 || !first.isValid()
+                                                ? QDate()
+                                                : first.addDays(std::min(named.day, first.daysInMonth()) - 1);
                     if (candidate.isValid() && (!nearest.isValid() || apart(candidate) < apart(nearest))) {
                         nearest = candidate;
                     }
