@@ -134,6 +134,25 @@ std::optional<QStringDecoder::Encoding> utf16WithoutMark(const QByteArray& bytes
     return std::nullopt;
 }
 
+// Where a UTF-16 file's text ends when the drill appended to it afterwards, in its own single bytes: after its last
+// line end, bytes among which there is no zero. The file's size when nothing was appended.
+qsizetype utf16End(const QByteArray& bytes, qsizetype from, QStringDecoder::Encoding encoding) {
+    const QByteArray lineEnd =
+        encoding == QStringDecoder::Utf16LE ? QByteArray("\r\0\n\0", 4) : QByteArray("\0\r\0\n", 4);
+    qsizetype at = bytes.lastIndexOf(lineEnd);
+    while (at >= from && (at - from) % 2 != 0) {
+        at = at > 0 ? bytes.lastIndexOf(lineEnd, at - 1) : -1;
+    }
+    if (at < from) {
+        return bytes.size();
+    }
+    const qsizetype end = at + lineEnd.size();
+    if (end >= bytes.size() || std::memchr(bytes.constData() + end, 0, static_cast<std::size_t>(bytes.size() - end))) {
+        return bytes.size();
+    }
+    return end;
+}
+
 // A file that is UTF-8 in some lines and Windows-1252 in others, as when an editor saved it in UTF-8 and another file
 // was appended: each line is read as what it is, and where the parts begin is told.
 QString decodeMixed(const QByteArray& bytes, std::vector<Problem>& problems) {
@@ -175,17 +194,34 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
     QString text;
     QString encoding;
     std::vector<Problem> mixed;
+    std::optional<Problem> appended; // to a UTF-16 file
     const bool utf8Mark = bytes.startsWith("\xEF\xBB\xBF");
     const QByteArray body = utf8Mark ? QByteArray::fromRawData(bytes.constData() + 3, bytes.size() - 3) : bytes;
     const auto* p = reinterpret_cast<const unsigned char*>(body.constData());
     const std::optional<QStringDecoder::Encoding> utf16 = utf8Mark ? std::nullopt : utf16WithoutMark(bytes);
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        auto decoder = QStringDecoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
-        text = decoder.decode(bytes.mid(2));
-        encoding = QStringLiteral("UTF-16");
-    } else if (utf16) {
-        text = QStringDecoder(*utf16).decode(bytes);
-        encoding = QStringLiteral("UTF-16 without a byte-order mark");
+    const bool utf16Mark = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    if (utf16Mark || utf16) {
+        const QStringDecoder::Encoding kind = !utf16Mark                     ? *utf16
+                                              : bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
+                                                                             : QStringDecoder::Utf16BE;
+        const qsizetype from = utf16Mark ? 2 : 0;
+        const qsizetype end = utf16End(bytes, from, kind);
+        text = QStringDecoder(kind).decode(QByteArrayView(bytes).sliced(from, end - from));
+        encoding = utf16Mark ? QStringLiteral("UTF-16") : QStringLiteral("UTF-16 without a byte-order mark");
+        if (end < bytes.size()) {
+            // what the drill appended after another editor saved the file
+            const QByteArray tail = QByteArray::fromRawData(bytes.constData() + end, bytes.size() - end);
+            const auto* t = reinterpret_cast<const unsigned char*>(tail.constData());
+            const Utf8Scan scan = scanLines(t, static_cast<std::size_t>(tail.size()));
+            const bool utf8 = scan.beyondAscii && !scan.invalid;
+            appended = Problem{text.count(u'\n') + 1,
+                               utf8 ? QStringLiteral("the file mixes encodings: from this line it is in UTF-8; read as "
+                                                     "UTF-8")
+                                    : QStringLiteral("the file mixes encodings: from this line it is in Windows-1252; "
+                                                     "read as Windows-1252"),
+                               QString()};
+            text += utf8 ? QString::fromUtf8(tail) : codepage::decode(tail);
+        }
     } else if (const Utf8Scan scan = scanLines(p, std::size_t(body.size()));
                scan.invalid && (scan.beyondAscii || utf8Mark)) {
         text = decodeMixed(body, mixed);
@@ -208,6 +244,9 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
                          QStringLiteral("the file is in %1, not Windows-1252: another editor saved it; read as %2")
                              .arg(encoding, encoding.section(u' ', 0, 0)),
                          QString()});
+    }
+    if (appended) {
+        mixed.push_back(*appended);
     }
     reading.problems.insert(reading.problems.begin(), mixed.begin(), mixed.end());
     return reading;

@@ -800,6 +800,15 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
     QTest::newRow("UTF-8 with a Windows-1252 file appended")
         << codepage::decode(send).toUtf8() + send.mid(send.indexOf(sepLine)).replace("ok", "v\xe9rifi\xe9")
         << "H R R N R R N" << QList<int>{1, 53} << QStringLiteral("v\u00e9rifi\u00e9");
+    {
+        // saved as UTF-16 by another editor, then appended to by the drill
+        const QString saved = codepage::decode(send);
+        QByteArray utf16("\xFF\xFE");
+        utf16.append(reinterpret_cast<const char*>(saved.utf16()), saved.size() * 2);
+        QTest::newRow("UTF-16 with a Windows-1252 run appended")
+            << utf16 + send.mid(send.indexOf(sepLine)).replace("ok", "v\xe9rifi\xe9") << "H R R N R R N"
+            << QList<int>{1, 36} << QStringLiteral("v\u00e9rifi\u00e9");
+    }
     QTest::newRow("Windows-1252 whose filler holds a pair that is valid UTF-8")
         << QByteArray(send).replace("[v\xba\xba", "[v\xc3\xa9").replace("checked", "v\xe9rifi\xe9") << "H R R N"
         << QList<int>{} << "because 2 + 3 = 5\r\nv\u00e9rifi\u00e9";
