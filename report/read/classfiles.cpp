@@ -76,11 +76,20 @@ fs::file_status listedStatus(const fs::directory_entry& entry, std::error_code& 
 
 class Walk {
 public:
-    Walk(bool recursive, ClassReader& reader, const std::vector<fs::path>& own)
+    Walk(bool recursive, ClassReader& reader, const std::vector<fs::path>& own, const std::vector<fs::path>& given)
         : m_recursive(recursive), m_reader(reader) {
         for (const fs::path& path : own) {
             if (const std::optional<durablefile::FileId> id = durablefile::fileId(path)) {
                 m_own.push_back({path.filename().native(), *id});
+            }
+        }
+        // the folders given, which are read however a folder given above them is
+        std::error_code error;
+        for (const fs::path& path : given) {
+            const std::optional<durablefile::FileId> id =
+                fs::is_directory(path, error) ? durablefile::fileId(path) : std::nullopt;
+            if (id) {
+                m_given.push_back({path.filename().native(), *id});
             }
         }
     }
@@ -141,8 +150,8 @@ private:
                 } else if (name.startsWith(u'.')) {
                     m_reader.addNotRead(shownPath(entry), QStringLiteral("a hidden folder, not entered"));
                 } else if (!m_recursive) {
-                    // the report's own folder of pages is passed over, as it is under -r
-                    if (!isOwn(entry)) {
+                    // the report's own folder of pages is passed over, as it is under -r, and a folder given too
+                    if (!isOwn(entry) && !among(m_given, entry)) {
                         m_reader.addNotRead(shownPath(entry),
                                             QStringLiteral("a folder; -r reads the folders below too"));
                     }
@@ -183,14 +192,17 @@ private:
 
     // The report's own output. In a folder it is looked up only where a name is the same, so that a folder is not
     // looked at entry by entry; a path given may name it by any name.
-    bool isOwn(const fs::path& entry, bool sameName = true) const {
+    bool isOwn(const fs::path& entry, bool sameName = true) const { return among(m_own, entry, sameName); }
+
+    using Named = std::vector<std::pair<fs::path::string_type, durablefile::FileId>>;
+    static bool among(const Named& list, const fs::path& entry, bool sameName = true) {
         std::optional<durablefile::FileId> id;
-        for (const auto& [name, ownId] : m_own) {
+        for (const auto& [name, listed] : list) {
             if (sameName && name != entry.filename().native()) {
                 continue;
             }
             id = id ? id : durablefile::fileId(entry);
-            if (id == ownId) {
+            if (id == listed) {
                 return true;
             }
         }
@@ -199,7 +211,8 @@ private:
 
     bool m_recursive;
     ClassReader& m_reader;
-    std::vector<std::pair<fs::path::string_type, durablefile::FileId>> m_own;
+    Named m_own;
+    Named m_given;
     std::vector<InputFile> m_files;
     bool m_subfolders = false;
 };
@@ -216,7 +229,7 @@ QString shownPath(const fs::path& path) {
 
 std::vector<InputFile> findInputs(const std::vector<fs::path>& paths, bool recursive, ClassReader& reader,
                                   const std::vector<fs::path>& own) {
-    Walk walk(recursive, reader, own);
+    Walk walk(recursive, reader, own, paths);
     for (const fs::path& path : paths) {
         walk.path(path);
     }
