@@ -1038,10 +1038,15 @@ void TestReport::classRecords_eachRecordOnce_data() {
             << "Ann Lee: c2 s3 n c3 | c1";
     }
     // one name as other systems and hands write it: a blank for "_", an "_" at its end, an accent stored apart
-    for (const auto& [first, again] : {std::pair{QStringLiteral("Ann_Lee"), QStringLiteral("Ann Lee")},
-                                       std::pair{QStringLiteral("Ann_Lee"), QStringLiteral("Ann_Lee_")},
-                                       std::pair{QStringLiteral("Jos\u00e9"), QStringLiteral("Jose\u0301")},
-                                       std::pair{QStringLiteral("Ilker"), QStringLiteral("\u0130LKER")}}) {
+    for (const auto& [first, again] : {
+             std::pair{QStringLiteral("Ann_Lee"), QStringLiteral("Ann Lee")},
+             std::pair{QStringLiteral("Ann_Lee"), QStringLiteral("Ann_Lee_")},
+             std::pair{QStringLiteral("Jos\u00e9"), QStringLiteral("Jose\u0301")},
+             std::pair{QStringLiteral("Ilker"), QStringLiteral("\u0130LKER")},
+#ifndef Q_OS_WIN // a name in Windows-1252 bytes, shown as such bytes are; Windows keeps its names in UTF-16
+             std::pair{QStringLiteral("Jos\u00e9"), QStringLiteral("Jos\\xe9")},
+#endif
+         }) {
         const QString name = QStringLiteral("send_0108%1.txt").arg(again);
         QTest::newRow(qPrintable(QStringLiteral("%1 and %2 are one student").arg(first, name)))
             << Files{{QStringLiteral("send_0107%1.txt").arg(first), sendA}, {name, sendB2}} << 1 << 5 << 0

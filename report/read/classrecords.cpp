@@ -1,5 +1,6 @@
 #include "report/read/classrecords.h"
 
+#include "records/codepage.h"
 #include "report/read/runcopies.h"
 
 #include <QFileInfo>
@@ -50,7 +51,17 @@ QString shownName(const QString& key) {
 // be (some systems store a letter and its accent apart), "_" taken as a blank, and blanks at the ends or in a row
 // counted as none or one.
 QString nameKey(const QString& name) {
-    QString key = name.normalized(QString::NormalizationForm_C);
+    QString key = name;
+    // a byte of a name that is no UTF-8, as a file name shows it (\xe9): the name as Windows-1252 spells it, as a
+    // zip made on Windows hands it over
+    for (qsizetype at = key.indexOf(u"\\x"); at >= 0 && at + 4 <= key.size(); at = key.indexOf(u"\\x", at + 1)) {
+        bool hex = false;
+        const int byte = QStringView(key).sliced(at + 2, 2).toInt(&hex, 16);
+        if (hex && byte >= 0x80) {
+            key.replace(at, 4, codepage::decode(QByteArray(1, static_cast<char>(byte))));
+        }
+    }
+    key = key.normalized(QString::NormalizationForm_C);
     key.replace(u'_', u' ');
     key = key.simplified().toCaseFolded();
     // the dotted capital I and the dotless small i of Turkish letters: "İLKER" is "ilker" in another case
