@@ -185,15 +185,16 @@ Line kindOf(QStringView v) {
 
 namespace {
 
-// The position of every LF in the text, and how many CRs it holds, found sixteen characters at a time where the
-// processor can.
-std::vector<qsizetype> lineFeeds(QStringView text, qsizetype& crs) {
+// The position of every LF in the text, found sixteen characters at a time where the processor can, and whether a CR
+// stands anywhere without an LF after it.
+std::vector<qsizetype> lineFeeds(QStringView text, bool& loneCr) {
     std::vector<qsizetype> at;
     at.reserve(static_cast<std::size_t>(text.size() / 32));
     const char16_t* data = text.utf16();
     const qsizetype size = text.size();
+    const auto lone = [&](qsizetype k) { return data[k] == u'\r' && (k + 1 == size || data[k + 1] != u'\n'); };
     qsizetype i = 0;
-    crs = 0;
+    loneCr = false;
 #if defined(__SSE2__)
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
@@ -202,7 +203,12 @@ std::vector<qsizetype> lineFeeds(QStringView text, qsizetype& crs) {
         const __m128i sixteen = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)),
                                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 8)));
         unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, lf)));
-        crs += std::popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, cr))));
+        // a CR whose next character here is no LF: the last of the sixteen is looked at one by one
+        unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, cr))) & ~(bits >> 1);
+        while (crs != 0 && !loneCr) {
+            loneCr = lone(i + std::countr_zero(crs));
+            crs &= crs - 1;
+        }
         while (bits != 0) {
             at.push_back(i + std::countr_zero(bits));
             bits &= bits - 1;
@@ -213,7 +219,7 @@ std::vector<qsizetype> lineFeeds(QStringView text, qsizetype& crs) {
         if (data[i] == u'\n') {
             at.push_back(i);
         }
-        crs += data[i] == u'\r' ? 1 : 0;
+        loneCr = loneCr || lone(i);
     }
     return at;
 }
@@ -221,25 +227,26 @@ std::vector<qsizetype> lineFeeds(QStringView text, qsizetype& crs) {
 
 Lines splitLines(QStringView text) {
     Lines out;
-    qsizetype crs = 0;
-    std::vector<qsizetype> ends = lineFeeds(text, crs); // the position of every LF
+    bool loneCr = false;
+    std::vector<qsizetype> ends = lineFeeds(text, loneCr); // the position of every LF
     qsizetype crlf = 0;
     for (const qsizetype i : ends) {
         crlf += i > 0 && text[i - 1] == u'\r' ? 1 : 0;
     }
     const qsizetype lf = static_cast<qsizetype>(ends.size()) - crlf;
     out.ends = lf > crlf ? Ends::Lf : Ends::CrLf;
-    if (crs > crlf) {
+    if (loneCr) {
         // CRs alone: a file saved for an old system, or a part of one that the drill then appended to. Every CR, LF
         // and CR LF ends a line; where CR alone is not the most, the lines that end in it are told
         std::vector<qsizetype> all;
-        all.reserve(ends.size() + static_cast<std::size_t>(crs - crlf));
+        qsizetype lone = 0;
         for (qsizetype i = 0; i < text.size(); ++i) {
             if (text[i] == u'\n' || (text[i] == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'))) {
                 all.push_back(i);
+                lone += text[i] == u'\r' ? 1 : 0;
             }
         }
-        if (crs - crlf > static_cast<qsizetype>(ends.size())) {
+        if (lone > static_cast<qsizetype>(ends.size())) {
             out.ends = Ends::Cr;
         }
         ends = std::move(all);
