@@ -188,6 +188,7 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
         r.seconds = secondsOf(b.time);
         r.file = file;
         r.line = b.firstLine;
+        r.complete = b.complete;
         // a note carries its own day
         const QDate noteDay = b.kind == BlockKind::Note && !b.noteDateTime.isEmpty() ? dateOf(b.noteDateTime) : QDate();
         r.date = noteDay.isValid() ? noteDay : day;
@@ -283,13 +284,21 @@ ClassRecords ClassReader::finish() {
     // found by its blocks instead, when most of the shorter run's blocks are in the other; so is the run that such a
     // copy came first to.
     const auto damaged = [](const Run& r) { return r.filler.isEmpty() || !r.date.isValid(); };
+    // A block cut short within its last line, and the next run written on: the header's filler line holds the rest
+    // of that line before its own characters
+    const auto fusedWith = [](const Run& a, const Run& b) {
+        const QString longer = matchForm(a.filler);
+        const QString own = matchForm(b.filler);
+        return own.size() >= 3 && longer.size() > own.size() && longer.endsWith(own);
+    };
     const auto copyByBlocks = [&](const Student& s, const Run& run) {
         std::size_t same = s.runs.size();
         std::size_t most = 0;
         for (std::size_t r = 0; r < s.runs.size(); ++r) {
             const Run& other = s.runs[r];
-            if (other.assignmentNbr != run.assignmentNbr || !(damaged(run) || damaged(other)) ||
-                (!run.filler.isEmpty() && !other.filler.isEmpty() && !sameText(run.filler, other.filler)) ||
+            const bool fused = fusedWith(run, other) || fusedWith(other, run);
+            if (other.assignmentNbr != run.assignmentNbr || !(damaged(run) || damaged(other) || fused) ||
+                (!run.filler.isEmpty() && !other.filler.isEmpty() && !sameText(run.filler, other.filler) && !fused) ||
                 (run.date.isValid() && other.date.isValid() && run.date != other.date)) {
                 continue;
             }
@@ -345,7 +354,16 @@ ClassRecords ClassReader::finish() {
             continue;
         }
         Run& kept = s.runs[same];
-        if (damaged(kept) && !damaged(p.run)) {
+        if (fusedWith(kept, p.run) || fusedWith(p.run, kept)) {
+            const Run& fused = fusedWith(kept, p.run) ? kept : p.run;
+            m_records.issues.push_back(
+                {m_records.files[fused.file], fused.line,
+                 QStringLiteral("the header's filler line holds more than its own characters: the block before it was "
+                                "cut short within its last line, and this run written on; the run is known by its "
+                                "blocks"),
+                 QString()});
+        }
+        if ((damaged(kept) && !damaged(p.run)) || fusedWith(kept, p.run)) {
             // the whole header stands for the run, and later copies find it by it
             kept.filler = p.run.filler;
             kept.date = p.run.date;

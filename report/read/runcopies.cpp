@@ -62,6 +62,14 @@ bool sameCopy(const Record& a, const Record& b) {
            sameText(a.ratingText, b.ratingText);
 }
 
+// A copy of a block cut short, as when the drill stopped while it wrote it, and the whole block in another file: its
+// text is the start of the whole one's.
+bool cutCopyOf(const Record& cut, const Record& whole) {
+    return !cut.complete && whole.complete && cut.kind == whole.kind && sameText(cut.entry, whole.entry) &&
+           matchForm(whole.text).startsWith(matchForm(cut.text)) &&
+           (cut.ratingText.isEmpty() || sameText(cut.ratingText, whole.ratingText));
+}
+
 // The form by which copies of one text are found: "?" for every character beyond ASCII, as a copy saved in ASCII has.
 QString matchForm(QStringView text) {
     QString form = plainForm(text);
@@ -81,12 +89,15 @@ void keepBetter(Record& kept, Record& other) {
     if (!kept.date.isValid()) {
         kept.date = other.date; // a copy whose header lost its day
     }
-    if (!sameContent(kept, other) && lostCharacters(other) < lostCharacters(kept)) {
+    const bool whole = !kept.complete && other.complete;
+    if (!sameContent(kept, other) && (whole || lostCharacters(other) < lostCharacters(kept))) {
         std::swap(kept.entry, other.entry);
         std::swap(kept.text, other.text);
+        std::swap(kept.rating, other.rating);
         std::swap(kept.ratingText, other.ratingText);
         std::swap(kept.file, other.file);
         std::swap(kept.line, other.line);
+        std::swap(kept.complete, other.complete);
     }
 }
 
@@ -123,7 +134,7 @@ void mergeInto(std::vector<Record>& a, std::vector<Record>& b, ClassRecords& rec
             if (!closeInTime(a[j], r)) {
                 continue;
             }
-            if (sameContent(a[j], r) || sameCopy(a[j], r)) {
+            if (sameContent(a[j], r) || sameCopy(a[j], r) || cutCopyOf(a[j], r) || cutCopyOf(r, a[j])) {
                 found = j;
                 break;
             }
