@@ -113,8 +113,8 @@ Utf8Scan scanLines(const unsigned char* p, std::size_t n) {
 }
 
 // UTF-16 without a byte-order mark: a record file is mostly ASCII, so one byte of nearly every pair is zero.
-std::optional<QStringDecoder::Encoding> utf16WithoutMark(const QByteArray& bytes) {
-    const qsizetype n = std::min<qsizetype>(bytes.size() & ~qsizetype(1), 4096);
+std::optional<QStringDecoder::Encoding> utf16WithoutMark(const QByteArray& bytes, qsizetype look = 4096) {
+    const qsizetype n = std::min<qsizetype>(bytes.size() & ~qsizetype(1), look);
     if (n < 8) {
         return std::nullopt;
     }
@@ -135,22 +135,25 @@ std::optional<QStringDecoder::Encoding> utf16WithoutMark(const QByteArray& bytes
 }
 
 // Where a UTF-16 file's text ends when the drill appended to it afterwards, in its own single bytes: after its last
-// line end, bytes among which there is no zero. The file's size when nothing was appended.
+// line end (CR LF, LF or CR), bytes among which there is no zero. The file's size when nothing was appended.
 qsizetype utf16End(const QByteArray& bytes, qsizetype from, QStringDecoder::Encoding encoding) {
-    const QByteArray lineEnd =
-        encoding == QStringDecoder::Utf16LE ? QByteArray("\r\0\n\0", 4) : QByteArray("\0\r\0\n", 4);
-    qsizetype at = bytes.lastIndexOf(lineEnd);
-    while (at >= from && (at - from) % 2 != 0) {
-        at = at > 0 ? bytes.lastIndexOf(lineEnd, at - 1) : -1;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    qsizetype lastZero = bytes.size() - 1;
+    while (lastZero >= from && p[lastZero] != 0) {
+        --lastZero;
     }
-    if (at < from) {
+    if (lastZero < from) {
         return bytes.size();
     }
-    const qsizetype end = at + lineEnd.size();
-    if (end >= bytes.size() || std::memchr(bytes.constData() + end, 0, static_cast<std::size_t>(bytes.size() - end))) {
-        return bytes.size();
+    const bool little = encoding == QStringDecoder::Utf16LE;
+    for (qsizetype i = lastZero - ((lastZero - from) % 2); i >= from; i -= 2) {
+        const unsigned unit = little ? p[i] | (p[i + 1] << 8) : (p[i] << 8) | p[i + 1];
+        if (unit == u'\n' || unit == u'\r') {
+            const qsizetype end = i + 2;
+            return end > lastZero && end < bytes.size() ? end : bytes.size();
+        }
     }
-    return end;
+    return bytes.size();
 }
 
 // A file that is UTF-8 in some lines and Windows-1252 in others, as when an editor saved it in UTF-8 and another file
@@ -198,7 +201,12 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
     const bool utf8Mark = bytes.startsWith("\xEF\xBB\xBF");
     const QByteArray body = utf8Mark ? QByteArray::fromRawData(bytes.constData() + 3, bytes.size() - 3) : bytes;
     const auto* p = reinterpret_cast<const unsigned char*>(body.constData());
-    const std::optional<QStringDecoder::Encoding> utf16 = utf8Mark ? std::nullopt : utf16WithoutMark(bytes);
+    std::optional<QStringDecoder::Encoding> utf16;
+    if (!utf8Mark) {
+        // a short UTF-16 part that the drill appended to is told by its start
+        utf16 = utf16WithoutMark(bytes);
+        utf16 = utf16 ? utf16 : utf16WithoutMark(bytes, 256);
+    }
     const bool utf16Mark = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
     if (utf16Mark || utf16) {
         const QStringDecoder::Encoding kind = !utf16Mark                     ? *utf16
@@ -214,7 +222,7 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
             const auto* t = reinterpret_cast<const unsigned char*>(tail.constData());
             const Utf8Scan scan = scanLines(t, static_cast<std::size_t>(tail.size()));
             const bool utf8 = scan.beyondAscii && !scan.invalid;
-            appended = Problem{text.count(u'\n') + 1,
+            appended = Problem{text.count(u'\n') + text.count(u'\r') - text.count(u"\r\n") + 1,
                                utf8 ? QStringLiteral("the file mixes encodings: from this line it is in UTF-8; read as "
                                                      "UTF-8")
                                     : QStringLiteral("the file mixes encodings: from this line it is in Windows-1252; "

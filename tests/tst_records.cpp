@@ -808,6 +808,11 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
         QTest::newRow("UTF-16 with a Windows-1252 run appended")
             << utf16 + send.mid(send.indexOf(sepLine)).replace("ok", "v\xe9rifi\xe9") << "H R R N R R N"
             << QList<int>{1, 36} << QStringLiteral("v\u00e9rifi\u00e9");
+        const QString lf = QString(saved).replace("\r\n", "\n");
+        QTest::newRow("UTF-16 without a mark, its lines ending in LF, with a Windows-1252 run appended")
+            << QByteArray(reinterpret_cast<const char*>(lf.utf16()), lf.size() * 2) +
+                   send.mid(send.indexOf(sepLine)).replace("ok", "v\xe9rifi\xe9")
+            << "H R R N R R N" << QList<int>{1, 36, 1} << QStringLiteral("v\u00e9rifi\u00e9");
     }
     QTest::newRow("Windows-1252 whose filler holds a pair that is valid UTF-8")
         << QByteArray(send).replace("[v\xba\xba", "[v\xc3\xa9").replace("checked", "v\xe9rifi\xe9") << "H R R N"
