@@ -1056,6 +1056,8 @@ void TestReport::classRecords_eachRecordOnce_data() {
              std::pair{QStringLiteral("Ann_Lee"), QStringLiteral("Ann_Lee_")},
              std::pair{QStringLiteral("Jos\u00e9"), QStringLiteral("Jose\u0301")},
              std::pair{QStringLiteral("Ilker"), QStringLiteral("\u0130LKER")},
+             std::pair{QStringLiteral("Bo_Ek"), QStringLiteral("Bo\u200b_Ek")},
+             std::pair{QStringLiteral("Bo_Ek"), QStringLiteral("Bo\tEk")},
 #ifndef Q_OS_WIN // a name in Windows-1252 bytes, shown as such bytes are; Windows keeps its names in UTF-16
              std::pair{QStringLiteral("Jos\u00e9"), QStringLiteral("Jos\\xe9")},
 #endif
@@ -1462,6 +1464,10 @@ void TestReport::program_data() {
     QTest::newRow("a folder of pages") << QStringList{"-o", "{dir}/out/pages", "{dir}/class"} << 0 << ""
                                        << "Ann Lee";
 #ifndef Q_OS_WIN
+    QTest::newRow("a link under another student's name: told, and read once")
+        << QStringList{"-o", out, "{dir}/linked"} << 0
+        << "send_0107Zoe.txt: not read: the same file as {dir}/linked/send_0107Zed.txt"
+        << "Zed";
     QTest::newRow("every file in a folder read or listed, with -r")
         << QStringList{"-r", "-o", out, "{dir}/mixed"} << 0
         << "mixed/send_0109Ann_Lee.txt: not read: a FIFO|send_0110Ann_Lee.txt: not read: a link to nothing|"
@@ -1525,6 +1531,8 @@ void TestReport::program() {
     writeBytes(m + "Cy Platform_1234_assignsubmission_file_send_0108Cy_Platform.txt",
                runFile(false, "[v", "001", runB));
     writeBytes(m + "notes_Ann_Lee.txt", "x");
+    writeBytes(d + "/linked/send_0107Zed.txt", runFile(false, "[v", "001", runB));
+    QVERIFY(QFile::link(d + "/linked/send_0107Zed.txt", d + "/linked/send_0107Zoe.txt"));
     writeBytes(m + "essay.pdf", "x");
     writeBytes(m + QStringLiteral("\x1b]0;owned\x07\u202e.txt"), "x");
     writeBytes(m + ".Trash-1000/send_0107Del.txt", runFile(false, "[v", "001", runB));

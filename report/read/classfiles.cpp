@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <set>
 #include <system_error>
@@ -312,8 +313,8 @@ qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
     }
     qsizetype filesRead = 0;
     std::exception_ptr failure;
-    std::set<durablefile::FileId> seen;
-    std::set<fs::path::string_type> unknown; // files the system could not tell the identity of
+    std::map<durablefile::FileId, std::size_t> seen; // the first input of each file
+    std::set<fs::path::string_type> unknown;         // files the system could not tell the identity of
     const auto waitFor = [&](std::size_t k) {
         std::unique_lock lock(readyLock);
         awaited = k;
@@ -327,8 +328,15 @@ qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
         }
         waitFor(i);
         const std::optional<durablefile::FileId>& id = inputs[i].id;
-        if (!(id ? seen.insert(*id).second : unknown.insert(inputs[i].path.native()).second)) {
-            continue; // met before, by another name or through a link
+        const auto first = id ? seen.try_emplace(*id, i) : std::pair{seen.end(), true};
+        if (!(id ? first.second : unknown.insert(inputs[i].path.native()).second)) {
+            // met before, through a link or given twice; by another name it might be another student's, and is told
+            if (id && inputs[first.first->second].path.filename() != inputs[i].path.filename()) {
+                reader.addNotRead(inputs[i].shown, QStringLiteral("the same file as %1 (a link, or another name for "
+                                                                  "it): read once, as that one")
+                                                       .arg(inputs[first.first->second].shown));
+            }
+            continue;
         }
         if (file.failure || failure) {
             failure = failure ? failure : file.failure;

@@ -63,6 +63,8 @@ QString nameKey(const QString& name) {
     }
     key = key.normalized(QString::NormalizationForm_C);
     key.replace(u'_', u' ');
+    // characters that take no room (a zero-width space, a soft hyphen, a joiner) make no other name
+    key.removeIf([](QChar c) { return c.category() == QChar::Other_Format; });
     key = key.simplified().toCaseFolded();
     // the dotted capital I and the dotless small i of Turkish letters: "İLKER" is "ilker" in another case
     key.replace(QChar(0x0130), u'i');
@@ -240,8 +242,11 @@ ClassRecords ClassReader::finish() {
     for (const auto& [key, forms] : m_names) {
         const auto score = [](const NameForm& f) {
             const bool mixed = f.form.toLower() != f.form && f.form.toUpper() != f.form;
-            const bool plain =
-                f.form == f.form.normalized(QString::NormalizationForm_C) && shownName(f.form).size() == f.form.size();
+            const bool plain = f.form == f.form.normalized(QString::NormalizationForm_C) &&
+                               shownName(f.form).size() == f.form.size() &&
+                               std::none_of(f.form.begin(), f.form.end(), [](QChar c) {
+                                   return c.category() == QChar::Other_Format || c.category() == QChar::Other_Control;
+                               });
             return (mixed ? 4 : 0) + (plain ? 2 : 0) + (f.copySuffix ? 0 : 1);
         };
         const NameForm* best = &forms.front();
