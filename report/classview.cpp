@@ -31,14 +31,6 @@ QString asRecorded(const QString& line) {
     return codepage::decode(codepage::encode(line));
 }
 
-QString assignmentOfNumber(double questionNumber) {
-    const double a = std::floor(questionNumber / 10000.0);
-    if (!(a >= 1 && a <= 999)) {
-        return QString();
-    }
-    return QStringLiteral("%1").arg(static_cast<int>(a), 3, 10, QLatin1Char('0'));
-}
-
 QString questionOfNumber(double questionNumber) {
     const double q = questionNumber - std::floor(questionNumber / 10000.0) * 10000.0;
     if (!(q >= 1 && q <= 999) || q != std::floor(q)) {
@@ -130,6 +122,14 @@ int Document::assignmentIndex(QStringView nbr) const {
         }
     }
     return -1;
+}
+
+QString assignmentOfNumber(double questionNumber) {
+    const double a = std::floor(questionNumber / 10000.0);
+    if (!(a >= 1 && a <= 999)) {
+        return QString();
+    }
+    return QStringLiteral("%1").arg(static_cast<int>(a), 3, 10, QLatin1Char('0'));
 }
 
 QString foldedEntry(QStringView entry) {
@@ -328,7 +328,8 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
                 if (p.assignment < 0 && doc) {
                     if (r.entry.isEmpty()) {
                         p.group = 0; // written before anything of the assignment was shown
-                    } else if (r.questionNumber) {
+                    } else if (r.questionNumber && assignmentOfNumber(*r.questionNumber) == nbr) {
+                        // a number of another assignment is no place in this one: a header may be missing
                         const QString q = questionOfNumber(*r.questionNumber);
                         for (std::size_t g = 0; g < doc->groups.size() && !q.isEmpty(); ++g) {
                             if (doc->groups[g].number == q && doc->groups[g].kind == DocGroup::Kind::Question) {

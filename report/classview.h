@@ -69,6 +69,9 @@ private:
     QHash<QString, std::vector<Placement>> m_folded;  // by its folded form, see foldedEntry
 };
 
+// The assignment a master file's question number names ("002" for 20001.5), or empty.
+QString assignmentOfNumber(double questionNumber);
+
 // The form in which copies of one document line are alike: without any blank, tab or line end, and "?" for every
 // character beyond ASCII.
 QString foldedEntry(QStringView entry);

@@ -2,10 +2,30 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 // The records the document could not place, told.
 namespace report {
 
 void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& document) {
+    // a master file's question numbers that name another assignment than the run's header: told once a run, where
+    // they begin
+    for (const Student& s : records.students) {
+        for (const Run& run : s.runs) {
+            const auto other = std::find_if(run.records.begin(), run.records.end(), [&](const Record& r) {
+                return r.questionNumber && !run.assignmentNbr.isEmpty() &&
+                       assignmentOfNumber(*r.questionNumber) != run.assignmentNbr;
+            });
+            if (other != run.records.end()) {
+                records.issues.push_back(
+                    {records.files[other->file], other->line,
+                     QStringLiteral("the master file's question numbers from here on name assignment %1, the run's "
+                                    "header %2: the header of a later run may be missing before this block")
+                         .arg(assignmentOfNumber(*other->questionNumber), run.assignmentNbr),
+                     QString()});
+            }
+        }
+    }
     QHash<const QChar*, Placement> elsewhereOf; // where in the document an entry stands, whatever the assignment
     for (const AssignmentView& av : view.assignments) {
         if (!av.doc && !av.nbr.isEmpty()) {

@@ -1213,6 +1213,10 @@ void TestReport::placement_byEntryThenQuestionNumber_data() {
         << "001"
         << "Ten."
         << "s1" << 10002.0 << "001 q002 after the answer by number";
+    QTest::newRow("line not in the document, a number of another assignment: a header may be missing")
+        << "001"
+        << "`q002.  Double it, an older wording."
+        << "c1" << 20002.0 << "001 unplaced, told at 6";
     QTest::newRow("line not in the document, no number") << "001"
                                                          << "`q009.  Gone."
                                                          << "c1" << 0.0 << "001 unplaced, told at 6";
