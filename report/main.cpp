@@ -300,10 +300,13 @@ int main(int argc, char* argv[]) {
     }
     std::fwrite(problems.constData(), 1, static_cast<std::size_t>(problems.size()), stderr);
     if (filesRead > 100 || !records.notRead.empty()) {
-        say(QStringLiteral("qadrill-report: read %1 files, %2 of them with records, of %3 students; %4 not read")
-                .arg(filesRead)
+        const auto counted = [](qsizetype n, const char* one, const char* many) {
+            return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+        };
+        say(QStringLiteral("qadrill-report: read %1, %2 of them with records, of %3; %4 not read")
+                .arg(counted(filesRead, "file", "files"))
                 .arg(records.filesWithRecords)
-                .arg(records.students.size())
+                .arg(counted(static_cast<qsizetype>(records.students.size()), "student", "students"))
                 .arg(records.notRead.size()));
     }
     if (records.students.empty()) {
