@@ -330,8 +330,13 @@ qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
         const std::optional<durablefile::FileId>& id = inputs[i].id;
         const auto first = id ? seen.try_emplace(*id, i) : std::pair{seen.end(), true};
         if (!(id ? first.second : unknown.insert(inputs[i].path.native()).second)) {
-            // met before, through a link or given twice; by another name it might be another student's, and is told
-            if (id && inputs[first.first->second].path.filename() != inputs[i].path.filename()) {
+            // met before, through a link or given twice; under another student's name it is told, lest that student
+            // seem to have handed in nothing
+            const auto student = [&](std::size_t k) {
+                QString name = classify(nameOf(inputs[k].path)).student;
+                return name.replace(u'_', u' ').simplified().toCaseFolded();
+            };
+            if (id && student(first.first->second) != student(i)) {
                 reader.addNotRead(inputs[i].shown, QStringLiteral("the same file as %1 (a link, or another name for "
                                                                   "it): read once, as that one")
                                                        .arg(inputs[first.first->second].shown));
