@@ -89,8 +89,10 @@ void keepBetter(Record& kept, Record& other) {
     if (!kept.date.isValid()) {
         kept.date = other.date; // a copy whose header lost its day
     }
+    // a whole copy before one cut short, whatever either lost to "?"
     const bool whole = !kept.complete && other.complete;
-    if (!sameContent(kept, other) && (whole || lostCharacters(other) < lostCharacters(kept))) {
+    const bool cut = kept.complete && !other.complete;
+    if (!sameContent(kept, other) && !cut && (whole || lostCharacters(other) < lostCharacters(kept))) {
         std::swap(kept.entry, other.entry);
         std::swap(kept.text, other.text);
         std::swap(kept.rating, other.rating);
