@@ -198,7 +198,16 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
     QString encoding;
     std::vector<Problem> mixed;
     std::optional<Problem> appended; // to a UTF-16 file
-    const bool utf8Mark = bytes.startsWith("\xEF\xBB\xBF");
+    // the three bytes of a UTF-8 mark, unless the line they begin is no UTF-8: then they are the first three letters
+    // of a Windows-1252 filler line, which the drill draws from those bytes too
+    const auto firstLineEnd = [&] {
+        const void* lf = std::memchr(bytes.constData(), '\n', static_cast<std::size_t>(bytes.size()));
+        return lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - bytes.constData())
+                  : static_cast<std::size_t>(bytes.size());
+    };
+    const bool utf8Mark =
+        bytes.startsWith("\xEF\xBB\xBF") &&
+        !scanUtf8(reinterpret_cast<const unsigned char*>(bytes.constData()), 3, firstLineEnd()).invalid;
     const QByteArray body = utf8Mark ? QByteArray::fromRawData(bytes.constData() + 3, bytes.size() - 3) : bytes;
     const auto* p = reinterpret_cast<const unsigned char*>(body.constData());
     std::optional<QStringDecoder::Encoding> utf16;

@@ -814,6 +814,9 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
                    send.mid(send.indexOf(sepLine)).replace("ok", "v\xe9rifi\xe9")
             << "H R R N R R N" << QList<int>{1, 36, 1} << QStringLiteral("v\u00e9rifi\u00e9");
     }
+    QTest::newRow("Windows-1252 whose filler begins with the bytes of a UTF-8 mark")
+        << QByteArray(send).replace("[v\xba\xba", "\xef\xbb\xbf\xba\xba") << "H R R N" << QList<int>{}
+        << "because 2 + 3 = 5\r\nchecked";
     QTest::newRow("Windows-1252 whose filler holds a pair that is valid UTF-8")
         << QByteArray(send).replace("[v\xba\xba", "[v\xc3\xa9").replace("checked", "v\xe9rifi\xe9") << "H R R N"
         << QList<int>{} << "because 2 + 3 = 5\r\nv\u00e9rifi\u00e9";

@@ -956,6 +956,13 @@ void TestReport::classRecords_eachRecordOnce_data() {
                                    {"09:01:00", "5.", "all wrong", "s0", false, 0}};
     const QList<Press> retry = {{"08:00:00", "`q001.  What is 2 + 3?", "5", "c2", false, 0},
                                 {"08:01:00", "5.", "right", "s2", false, 0}};
+    // two runs of one day whose fillers held no letter of ASCII, in a copy saved in ASCII: alike, yet two runs
+    QByteArray asciiCopy = runFile(false, QString::fromLatin1("\xba\xbb\xbc\xbd"), "001", firstTry) +
+                           runFile(false, QString::fromLatin1("\xbe\xbf\xc0\xc1"), "001", shifted(retry, 7200));
+    std::replace_if(
+        asciiCopy.begin(), asciiCopy.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }, '?');
+    QTest::newRow("two runs of one day, their fillers all lost to ? in an ASCII copy")
+        << Files{{"send_0107Ann.txt", asciiCopy}} << 1 << 4 << 0 << QStringList{} << "Ann: c3 s0 | c2 s2";
     QTest::newRow("a send file without its header, read after a later run's: set before it by its name's day")
         << Files{{"send_0109Ann.txt", runFile(false, f2, "001", retry, "01-09-2026")},
                  {"send_0107Ann.txt", runFile(false, QString(), "001", firstTry)}}

@@ -337,11 +337,18 @@ ClassRecords ClassReader::finish() {
                 if (!sameText(s.runs[r].filler, p.run.filler)) {
                     continue;
                 }
-                if (fillers == 1) {
+                // fillers alike only where a copy saved in ASCII has "?" may be two runs of one day whose fillers
+                // held no letter of ASCII: their blocks must say they are one
+                const bool exact = QStringView(s.runs[r].filler).trimmed() == QStringView(p.run.filler).trimmed() &&
+                                   !p.run.filler.contains(u'?');
+                if (fillers == 1 && exact) {
                     same = r;
                     break;
                 }
                 const std::size_t count = blocksIn(p.run, s.runs[r]);
+                if (!exact && count * 2 < std::min(p.run.records.size(), s.runs[r].records.size())) {
+                    continue;
+                }
                 if (same == s.runs.size() || count > most) {
                     same = r;
                     most = count;
