@@ -919,6 +919,10 @@ void TestReport::classRecords_eachRecordOnce_data() {
         << Files{{"send_0107Ann.txt", sendA}, {"masterFile_Ann.txt", masterA}} << 1 << 4 << 3 << QStringList{} << "";
     QTest::newRow("a copy of a send file")
         << Files{{"send_0107Ann.txt", sendA}, {"copy/send_0107Ann.txt", sendA}} << 1 << 4 << 0 << QStringList{} << "";
+    QTest::newRow("a question line an editor wrapped in the master file")
+        << Files{{"masterFile_Ann.txt", QByteArray(masterA).replace("What is 2", "What\r\nis 2")},
+                 {"send_0107Ann.txt", sendA}}
+        << 1 << 4 << 3 << QStringList{} << "Ann: c2 s3 n c3";
     QTest::newRow("send file a second later than the master")
         << Files{{"masterFile_Ann.txt", masterA}, {"send_0107Ann.txt", runFile(false, f1, "001", shifted(runA, 1))}}
         << 1 << 4 << 3 << QStringList{} << "";

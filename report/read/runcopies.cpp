@@ -33,13 +33,10 @@ qsizetype lostCharacters(const Record& r) {
 
 } // namespace
 
-// Two copies of one text: alike but for line ends, trailing blanks, and characters a copy saved in ASCII lost to "?".
-bool sameText(QStringView a, QStringView b) {
-    if (a == b) {
-        return true;
-    }
-    const QString x = plainForm(a);
-    const QString y = plainForm(b);
+namespace {
+
+// Two forms of a text alike but for characters a copy saved in ASCII lost to "?".
+bool alikeButLost(const QString& x, const QString& y) {
     if (x.size() != y.size()) {
         return false;
     }
@@ -51,6 +48,32 @@ bool sameText(QStringView a, QStringView b) {
     return true;
 }
 
+} // namespace
+
+// Two copies of one text: alike but for line ends, trailing blanks, and characters a copy saved in ASCII lost to "?".
+bool sameText(QStringView a, QStringView b) {
+    return a == b || alikeButLost(plainForm(a), plainForm(b));
+}
+
+// Two copies of the line a block was written after: alike as sameText has them, or once the blanks and line ends of
+// an editor's wrapping are set aside, as the line is placed in the document.
+bool sameEntry(QStringView a, QStringView b) {
+    if (sameText(a, b)) {
+        return true;
+    }
+    const auto bare = [](QStringView text) {
+        QString out;
+        out.reserve(text.size());
+        for (const QChar c : text) {
+            if (c != u' ' && c != u'\t' && c != u'\r' && c != u'\n') {
+                out += c;
+            }
+        }
+        return out;
+    };
+    return alikeButLost(bare(a), bare(b));
+}
+
 bool sameContent(const Record& a, const Record& b) {
     return a.kind == b.kind && a.rating == b.rating && a.entry == b.entry && a.text == b.text &&
            a.ratingText == b.ratingText;
@@ -58,14 +81,14 @@ bool sameContent(const Record& a, const Record& b) {
 
 // The same block as read from two copies of a file, one of them changed by an editor or a transport.
 bool sameCopy(const Record& a, const Record& b) {
-    return a.kind == b.kind && a.rating == b.rating && sameText(a.entry, b.entry) && sameText(a.text, b.text) &&
+    return a.kind == b.kind && a.rating == b.rating && sameEntry(a.entry, b.entry) && sameText(a.text, b.text) &&
            sameText(a.ratingText, b.ratingText);
 }
 
 // A copy of a block cut short, as when the drill stopped while it wrote it, and the whole block in another file: its
 // text is the start of the whole one's.
 bool cutCopyOf(const Record& cut, const Record& whole) {
-    return !cut.complete && whole.complete && cut.kind == whole.kind && sameText(cut.entry, whole.entry) &&
+    return !cut.complete && whole.complete && cut.kind == whole.kind && sameEntry(cut.entry, whole.entry) &&
            matchForm(whole.text).startsWith(matchForm(cut.text)) &&
            (cut.ratingText.isEmpty() || sameText(cut.ratingText, whole.ratingText));
 }
@@ -114,7 +137,7 @@ bool closeInTime(const Record& a, const Record& b) {
 }
 
 bool differentCopy(const Record& a, const Record& b) {
-    return a.kind == b.kind && closeInTime(a, b) && sameText(a.entry, b.entry) && !sameCopy(a, b);
+    return a.kind == b.kind && closeInTime(a, b) && sameEntry(a.entry, b.entry) && !sameCopy(a, b);
 }
 
 void sayDiffer(const Record& a, const Record& b, ClassRecords& records) {
@@ -140,7 +163,7 @@ void mergeInto(std::vector<Record>& a, std::vector<Record>& b, ClassRecords& rec
                 found = j;
                 break;
             }
-            if (differing == a.size() && a[j].kind == r.kind && sameText(a[j].entry, r.entry)) {
+            if (differing == a.size() && a[j].kind == r.kind && sameEntry(a[j].entry, r.entry)) {
                 differing = j;
             }
         }

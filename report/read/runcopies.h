@@ -14,6 +14,8 @@ namespace report {
 
 // Two copies of one text: alike but for line ends, trailing blanks and letters one of them lost to "?".
 bool sameText(QStringView a, QStringView b);
+// Two copies of an entry line: as sameText, or once an editor's wrapping is set aside.
+bool sameEntry(QStringView a, QStringView b);
 // The two blocks are alike to the character.
 bool sameContent(const Record& a, const Record& b);
 // The two blocks are copies of one: alike but for line ends, trailing blanks and letters one of them lost to "?".
