@@ -1001,6 +1001,11 @@ void TestReport::classRecords_eachRecordOnce_data() {
                  {"send_0107Ann.txt", sendA},
                  {"send_0108Ann.txt", runFile(false, f2, "001", runB, "01-08-2026")}}
         << 1 << 5 << 4 << QStringList{} << "";
+    QTest::newRow("a second run of a day whose header one file lost: its blocks once, in their run")
+        << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runB)},
+                 {"send_0107Ann.txt", sendA + runFile(false, QString(), "001", runB)}}
+        << 1 << 5 << 4 << QStringList{QStringLiteral("send_0107Ann.txt:%1").arg(sendA.count('\n') + 1)}
+        << "Ann: c2 s3 n c3 | c1";
     QTest::newRow("the same presses in two runs count twice")
         << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runA)}} << 1 << 8 << 6 << QStringList{}
         << "";

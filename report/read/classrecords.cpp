@@ -234,6 +234,83 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
     return true;
 }
 
+// A block that a later run of the student holds too, on the same day: in one file that run's header was lost, and its
+// blocks were read into the run above it there. The copy goes to the later run, where it is shown once, and is told.
+void ClassReader::dropCopiesOfLaterRuns(Student& s) {
+    if (s.runs.size() < 2) {
+        return;
+    }
+    struct At {
+        int seconds;
+        std::size_t run;
+        std::size_t index;
+    };
+    std::vector<At> timed;
+    for (std::size_t r = 0; r < s.runs.size(); ++r) {
+        for (std::size_t i = 0; i < s.runs[r].records.size(); ++i) {
+            if (s.runs[r].records[i].seconds >= 0) {
+                timed.push_back({s.runs[r].records[i].seconds, r, i});
+            }
+        }
+    }
+    std::sort(timed.begin(), timed.end(), [](const At& a, const At& b) { return a.seconds < b.seconds; });
+    std::vector<std::vector<bool>> dropped(s.runs.size());
+    for (std::size_t r = 0; r < s.runs.size(); ++r) {
+        dropped[r].assign(s.runs[r].records.size(), false);
+    }
+    std::vector<std::pair<At, At>> copies; // the stray, and the later run's own
+    std::vector<std::size_t> strays(s.runs.size(), 0);
+    for (std::size_t k = 0; k < timed.size(); ++k) {
+        for (std::size_t m = k + 1; m < timed.size() && timed[m].seconds - timed[k].seconds <= 2; ++m) {
+            if (timed[k].run == timed[m].run) {
+                continue;
+            }
+            // runs are in the order of their times: the earlier run's copy is the stray
+            const At& stray = timed[k].run < timed[m].run ? timed[k] : timed[m];
+            const At& own = timed[k].run < timed[m].run ? timed[m] : timed[k];
+            const Record& x = s.runs[stray.run].records[stray.index];
+            const Record& y = s.runs[own.run].records[own.index];
+            if (dropped[stray.run][stray.index] || (x.date.isValid() && y.date.isValid() && x.date != y.date) ||
+                !(sameContent(x, y) || sameCopy(x, y))) {
+                continue;
+            }
+            dropped[stray.run][stray.index] = true;
+            copies.emplace_back(stray, own);
+            ++strays[stray.run];
+        }
+    }
+    // a run read into the one above it follows that run's own blocks: a run that would keep none is two runs whose
+    // presses came alike, and stays as it is
+    bool any = false;
+    for (const auto& [stray, own] : copies) {
+        if (strays[stray.run] == s.runs[stray.run].records.size()) {
+            dropped[stray.run][stray.index] = false;
+            continue;
+        }
+        Record& x = s.runs[stray.run].records[stray.index];
+        Record& y = s.runs[own.run].records[own.index];
+        m_records.issues.push_back(
+            {m_records.files[x.file], x.line,
+             QStringLiteral("this block is also in a later run, at %1:%2: the header of that run may be missing above "
+                            "it here; shown once, in that run")
+                 .arg(m_records.files[y.file])
+                 .arg(y.line),
+             QString()});
+        keepBetter(y, x);
+        any = true;
+    }
+    for (std::size_t r = 0; any && r < s.runs.size(); ++r) {
+        std::vector<Record>& records = s.runs[r].records;
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (!dropped[r][i]) {
+                records[kept++] = std::move(records[i]);
+            }
+        }
+        records.resize(kept);
+    }
+}
+
 ClassRecords ClassReader::finish() {
     QHash<QString, std::size_t> studentAt;
     // of the forms of one name, the one in mixed case, stored plainly, from a file without a copy suffix, the first
@@ -499,6 +576,7 @@ ClassRecords ClassReader::finish() {
             sorted.push_back(std::move(s.runs[i]));
         }
         s.runs = std::move(sorted);
+        dropCopiesOfLaterRuns(s);
     }
     // ratings that are not one digit from 0 to 3: what is read of each is said, once for all copies of its block
     for (const Student& s : m_records.students) {

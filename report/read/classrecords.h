@@ -96,6 +96,8 @@ public:
     ClassRecords finish();
 
 private:
+    void dropCopiesOfLaterRuns(Student& s);
+
     struct PendingRun {
         QString student;
         Run run;
