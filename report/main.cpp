@@ -246,8 +246,7 @@ int main(int argc, char* argv[]) {
     }
     // a student's record or notes file is never the table, even where it is not among the files read, nor the page or
     // the table through a link
-    if (!options.csv.isEmpty() && QFileInfo(options.csv).isFile() &&
-        report::classify(QFileInfo(options.csv).fileName()).role != report::FileRole::Other) {
+    if (!options.csv.isEmpty() && QFileInfo(options.csv).isFile() && report::refusedTarget(options.csv)) {
         return usageError(
             QStringLiteral("%1 is a student's record file; the table is not written over it").arg(options.csv));
     }

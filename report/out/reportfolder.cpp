@@ -117,27 +117,30 @@ void removeEarlierPages(const QDir& folder, const std::set<QString>& written,
     }
 }
 
-} // namespace
-
-std::optional<FolderFailure> writeReportFolder(const QString& folder, const std::vector<ReportPage>& pages,
-                                               const std::function<void(const QString&)>& tell) {
-    const QDir dir(folder);
-    // one report at a time in a folder: a second one would take the first's working folder for what a stopped run
-    // left, and put back the pages the first is replacing. It waits for the first. A holder on this machine that no
-    // longer runs is passed over at once; one on another machine (a shared folder), whose process cannot be asked
-    // after, once its lock is an hour old, when no report would still be running.
-    QLockFile lock(dir.filePath(QStringLiteral(".qadrill-report.lock")));
+// One report at a time in a folder: a second one would take the first's working folder for what a stopped run left,
+// and put back the pages the first is replacing. It waits for the first. A holder on this machine that no longer runs
+// is passed over at once; one on another machine (a shared folder), whose process cannot be asked after, once its
+// lock is an hour old, when no report would still be running.
+std::optional<FolderFailure> takeLock(QLockFile& lock, const QString& folder,
+                                      const std::function<void(const QString&)>& tell) {
     const QString notALock = QStringLiteral(
         "it is not a lock that a report made, and is not removed; the report needs the name for its own");
     lock.setStaleLockTime(std::chrono::hours(1));
+    qint64 holder = 0;
+    QString host;
+    QString program;
     // A lock that tells no holder is being made this moment, or was left by a run stopped while it made it: such a
     // file is taken away once it is a few seconds old. Anything else of that name is none of the report's.
     for (int look = 0; !lock.tryLock(std::chrono::milliseconds::zero()) && lock.error() == QLockFile::LockFailedError;
          ++look) {
-        qint64 holder = 0;
-        QString host;
-        QString program;
         if (lock.getLockInfo(&holder, &host, &program)) {
+            const bool here = host.isEmpty() || host == QSysInfo::machineHostName();
+            tell(QStringLiteral("%1: another report is being written into it (process %2%3); this one waits for it to "
+                                "end")
+                     .arg(folder)
+                     .arg(holder)
+                     .arg(here ? QString() : QStringLiteral(" on ") + host));
+            lock.lock();
             break;
         }
         const QFileInfo standing(lock.fileName());
@@ -150,24 +153,24 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
             QThread::msleep(100);
         }
     }
-    if (!lock.isLocked() && lock.error() == QLockFile::LockFailedError) {
-        qint64 holder = 0;
-        QString host;
-        QString program;
-        lock.getLockInfo(&holder, &host, &program);
-        const bool here = host.isEmpty() || host == QSysInfo::machineHostName();
-        tell(QStringLiteral("%1: another report is being written into it (process %2%3); this one waits for it to end")
-                 .arg(folder)
-                 .arg(holder)
-                 .arg(here ? QString() : QStringLiteral(" on ") + host));
-        lock.lock();
-    }
     if (!lock.isLocked()) {
         const QFileInfo standing(lock.fileName());
         return FolderFailure{lock.fileName(),
                              standing.isSymLink() || (standing.exists() && !standing.isFile()) ? notALock
                              : lock.error() == QLockFile::PermissionError ? QStringLiteral("Permission denied")
                                                                           : QStringLiteral("the lock cannot be made")};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<FolderFailure> writeReportFolder(const QString& folder, const std::vector<ReportPage>& pages,
+                                               const std::function<void(const QString&)>& tell) {
+    const QDir dir(folder);
+    QLockFile lock(dir.filePath(QStringLiteral(".qadrill-report.lock")));
+    if (auto failure = takeLock(lock, folder, tell)) {
+        return failure;
     }
     // an interruption stops the writing of pages, which then go with the working folder; once pages are being put in
     // place, it waits for the last of them. The lock goes first, whatever ends the run.

@@ -159,7 +159,7 @@ bool isPageName(const QString& name) {
 }
 
 bool isEarlierPage(const QString& name, const QByteArray& start) {
-    return name != u".qadrill-report.tmp" && isPageName(name) &&
+    return !name.startsWith(u".qadrill-report.") && isPageName(name) &&
            start.startsWith(QByteArrayView(pageStart.data(), static_cast<qsizetype>(pageStart.size())));
 }
 

@@ -79,20 +79,13 @@ class Walk {
 public:
     Walk(bool recursive, ClassReader& reader, const std::vector<fs::path>& own, const std::vector<fs::path>& given)
         : m_recursive(recursive), m_reader(reader) {
-        for (const fs::path& path : own) {
-            if (const std::optional<durablefile::FileId> id = durablefile::fileId(path)) {
-                m_own.push_back({path.filename().native(), *id});
-            }
-        }
+        identify(own, m_own);
         // the folders given, which are read however a folder given above them is
         std::error_code error;
-        for (const fs::path& path : given) {
-            const std::optional<durablefile::FileId> id =
-                fs::is_directory(path, error) ? durablefile::fileId(path) : std::nullopt;
-            if (id) {
-                m_given.push_back({path.filename().native(), *id});
-            }
-        }
+        std::vector<fs::path> folders;
+        std::copy_if(given.begin(), given.end(), std::back_inserter(folders),
+                     [&](const fs::path& path) { return fs::is_directory(path, error); });
+        identify(folders, m_given);
     }
 
     void path(const fs::path& path) {
@@ -196,6 +189,14 @@ private:
     bool isOwn(const fs::path& entry, bool sameName = true) const { return among(m_own, entry, sameName); }
 
     using Named = std::vector<std::pair<fs::path::string_type, durablefile::FileId>>;
+    // The paths that stand, by their last name and their identity.
+    static void identify(const std::vector<fs::path>& paths, Named& named) {
+        for (const fs::path& path : paths) {
+            if (const std::optional<durablefile::FileId> id = durablefile::fileId(path)) {
+                named.push_back({path.filename().native(), *id});
+            }
+        }
+    }
     static bool among(const Named& list, const fs::path& entry, bool sameName = true) {
         std::optional<durablefile::FileId> id;
         for (const auto& [name, listed] : list) {
@@ -332,10 +333,7 @@ qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
         if (!(id ? first.second : unknown.insert(inputs[i].path.native()).second)) {
             // met before, through a link or given twice; under another student's name it is told, lest that student
             // seem to have handed in nothing
-            const auto student = [&](std::size_t k) {
-                QString name = classify(nameOf(inputs[k].path)).student;
-                return name.replace(u'_', u' ').simplified().toCaseFolded();
-            };
+            const auto student = [&](std::size_t k) { return nameKey(classify(nameOf(inputs[k].path)).student); };
             if (id && student(first.first->second) != student(i)) {
                 reader.addNotRead(inputs[i].shown, QStringLiteral("the same file as %1 (a link, or another name for "
                                                                   "it): read once, as that one")

@@ -47,6 +47,8 @@ QString shownName(const QString& key) {
     return name.isEmpty() ? QStringLiteral("(no name)") : name;
 }
 
+} // namespace
+
 // What the forms of one student's name have alike: the letters in one case, each stored as one character where it can
 // be (some systems store a letter and its accent apart), "_" taken as a blank, and blanks at the ends or in a row
 // counted as none or one.
@@ -71,8 +73,6 @@ QString nameKey(const QString& name) {
     key.replace(QChar(0x0131), u'i');
     return key;
 }
-
-} // namespace
 
 int secondsOf(QStringView time) {
     const auto digit = [&](qsizetype i) {

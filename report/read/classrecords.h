@@ -81,6 +81,11 @@ struct FileName {
 // Lee_1234_assignsubmission_file_send_0107Ann_Lee.txt").
 FileName classify(const QString& fileName);
 
+// What the forms of one student's name have alike, by which one student's files are found: the letters in one case,
+// each stored as one character where it can be, "_" taken as a blank and blanks simplified, characters that take no
+// room left out, and a byte that is no UTF-8 read as Windows-1252.
+QString nameKey(const QString& name);
+
 // Reads files one by one, then merges what several files hold twice: a student's master file and send files carry
 // the same runs, recognised by the filler line that both copies of a header share.
 class ClassReader {
