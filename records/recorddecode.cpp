@@ -115,7 +115,8 @@ Utf8Scan scanLines(const unsigned char* p, std::size_t n) {
 // UTF-16 without a byte-order mark: a record file is mostly ASCII, so one byte of nearly every pair is zero.
 std::optional<QStringDecoder::Encoding> utf16WithoutMark(const QByteArray& bytes, qsizetype look = 4096) {
     const qsizetype n = std::min<qsizetype>(bytes.size() & ~qsizetype(1), look);
-    if (n < 8) {
+    // a file with no zero byte at its start, as every file in one byte a character, is told at once
+    if (n < 8 || !std::memchr(bytes.constData(), 0, static_cast<std::size_t>(n))) {
         return std::nullopt;
     }
     qsizetype evenZeros = 0;
@@ -195,6 +196,7 @@ QString decodeMixed(const QByteArray& bytes, std::vector<Problem>& problems) {
 
 Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
     QString text;
+    bool codePage = false; // text holds a character for each byte
     QString encoding;
     std::vector<Problem> mixed;
     std::optional<Problem> appended; // to a UTF-16 file
@@ -247,8 +249,9 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
         encoding = QStringLiteral("UTF-8");
     } else {
         text = codepage::decode(bytes);
+        codePage = true;
     }
-    Reading reading = read(text, shared);
+    Reading reading = read(text, shared, codePage ? QByteArrayView(bytes) : QByteArrayView());
     if (reading.blocks.empty() && encoding == u"UTF-16") {
         // the drill's filler line may begin with the two bytes of a UTF-16 mark: read as the drill wrote it
         Reading plain = read(codepage::decode(bytes), shared);

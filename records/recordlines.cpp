@@ -185,65 +185,93 @@ Line kindOf(QStringView v) {
 
 namespace {
 
-// The position of every LF in the text, found sixteen characters at a time where the processor can, and whether a CR
-// stands anywhere without an LF after it.
-std::vector<qsizetype> lineFeeds(QStringView text, bool& loneCr) {
+// The LFs of a text, and whether a CR stands anywhere without an LF after it.
+struct LineFeeds {
     std::vector<qsizetype> at;
-    at.reserve(static_cast<std::size_t>(text.size() / 32));
-    const char16_t* data = text.utf16();
-    const qsizetype size = text.size();
-    const auto lone = [&](qsizetype k) { return data[k] == u'\r' && (k + 1 == size || data[k + 1] != u'\n'); };
+    bool loneCr = false;
+};
+
+// Finds the LFs of sixteen characters at a time, narrowed to bytes, where the processor can: load(i) gives the
+// characters from i as bytes in which no other character is an LF or a CR. The last characters go one by one.
+template <typename Char, typename Load> LineFeeds findLineFeeds(const Char* data, qsizetype size, Load load) {
+    LineFeeds feeds;
+    feeds.at.reserve(static_cast<std::size_t>(size / 32));
+    const auto lone = [&](qsizetype k) { return data[k] == '\r' && (k + 1 == size || data[k + 1] != '\n'); };
     qsizetype i = 0;
-    loneCr = false;
 #if defined(__SSE2__)
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
     for (; i + 16 <= size; i += 16) {
-        // narrowed to bytes with saturation, which makes no other character an LF or a CR
-        const __m128i sixteen = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)),
-                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 8)));
+        const __m128i sixteen = load(i);
         unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, lf)));
         // a CR whose next character here is no LF: the last of the sixteen is looked at one by one
         unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, cr))) & ~(bits >> 1);
-        while (crs != 0 && !loneCr) {
-            loneCr = lone(i + std::countr_zero(crs));
+        while (crs != 0 && !feeds.loneCr) {
+            feeds.loneCr = lone(i + std::countr_zero(crs));
             crs &= crs - 1;
         }
         while (bits != 0) {
-            at.push_back(i + std::countr_zero(bits));
+            feeds.at.push_back(i + std::countr_zero(bits));
             bits &= bits - 1;
         }
     }
+#else
+    (void)load;
 #endif
     for (; i < size; ++i) {
-        if (data[i] == u'\n') {
-            at.push_back(i);
+        if (data[i] == '\n') {
+            feeds.at.push_back(i);
         }
-        loneCr = loneCr || lone(i);
+        feeds.loneCr = feeds.loneCr || lone(i);
     }
-    return at;
+    return feeds;
 }
-} // namespace
 
-Lines splitLines(QStringView text) {
+LineFeeds lineFeeds(QStringView text) {
+    const char16_t* data = text.utf16();
+    return findLineFeeds(data, text.size(), [data](qsizetype i) {
+#if defined(__SSE2__)
+        // narrowed with saturation, which makes no other character an LF or a CR
+        return _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 8)));
+#else
+        return i;
+#endif
+    });
+}
+
+// In bytes of one character each, half the memory to look through; the code page has no other LF or CR.
+LineFeeds lineFeeds(QByteArrayView bytes) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    return findLineFeeds(data, bytes.size(), [data](qsizetype i) {
+#if defined(__SSE2__)
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+#else
+        return i;
+#endif
+    });
+}
+
+Lines splitAt(QStringView text, LineFeeds feeds) {
     Lines out;
-    bool loneCr = false;
-    std::vector<qsizetype> ends = lineFeeds(text, loneCr); // the position of every LF
+    std::vector<qsizetype> ends = std::move(feeds.at); // the position of every LF
+    const char16_t* data = text.utf16();
+    const qsizetype size = text.size();
     qsizetype crlf = 0;
     for (const qsizetype i : ends) {
-        crlf += i > 0 && text[i - 1] == u'\r' ? 1 : 0;
+        crlf += i > 0 && data[i - 1] == u'\r' ? 1 : 0;
     }
     const qsizetype lf = static_cast<qsizetype>(ends.size()) - crlf;
     out.ends = lf > crlf ? Ends::Lf : Ends::CrLf;
-    if (loneCr) {
+    if (feeds.loneCr) {
         // CRs alone: a file saved for an old system, or a part of one that the drill then appended to. Every CR, LF
         // and CR LF ends a line; where CR alone is not the most, the lines that end in it are told
         std::vector<qsizetype> all;
         qsizetype lone = 0;
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text[i] == u'\n' || (text[i] == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'))) {
+        for (qsizetype i = 0; i < size; ++i) {
+            if (data[i] == u'\n' || (data[i] == u'\r' && (i + 1 == size || data[i + 1] != u'\n'))) {
                 all.push_back(i);
-                lone += text[i] == u'\r' ? 1 : 0;
+                lone += data[i] == u'\r' ? 1 : 0;
             }
         }
         if (lone > static_cast<qsizetype>(ends.size())) {
@@ -253,21 +281,39 @@ Lines splitLines(QStringView text) {
     }
     out.lines.reserve(ends.size() + 1);
     qsizetype start = 0;
-    for (const qsizetype end : ends) {
-        const bool cr = text[end] == u'\n' && end > 0 && text[end - 1] == u'\r';
-        if (!cr && out.ends == Ends::CrLf) {
-            (text[end] == u'\r' ? out.bareCr : out.bareLf).push_back(static_cast<qsizetype>(out.lines.size()));
-        } else if (text[end] == u'\r' && out.ends == Ends::Lf) {
-            out.bareCr.push_back(static_cast<qsizetype>(out.lines.size()));
+    if (out.ends == Ends::CrLf && !feeds.loneCr && crlf == static_cast<qsizetype>(ends.size())) {
+        // every line ends in CR LF, as the writer ends them: the common case, taken without asking each line
+        for (const qsizetype end : ends) {
+            out.lines.emplace_back(data + start, end - 1 - start);
+            start = end + 1;
         }
-        out.lines.push_back(text.mid(start, end - (cr ? 1 : 0) - start));
-        start = end + 1;
+    } else {
+        for (const qsizetype end : ends) {
+            const bool cr = data[end] == u'\n' && end > 0 && data[end - 1] == u'\r';
+            if (!cr && out.ends == Ends::CrLf) {
+                (data[end] == u'\r' ? out.bareCr : out.bareLf).push_back(static_cast<qsizetype>(out.lines.size()));
+            } else if (data[end] == u'\r' && out.ends == Ends::Lf) {
+                out.bareCr.push_back(static_cast<qsizetype>(out.lines.size()));
+            }
+            out.lines.emplace_back(data + start, end - (cr ? 1 : 0) - start);
+            start = end + 1;
+        }
     }
-    if (start < text.size()) {
+    if (start < size) {
         out.lines.push_back(text.mid(start));
         out.unterminated = true;
     }
     return out;
+}
+
+} // namespace
+
+Lines splitLines(QStringView text) {
+    return splitAt(text, lineFeeds(text));
+}
+
+Lines splitLines(QStringView text, QByteArrayView bytes) {
+    return bytes.size() == text.size() ? splitAt(text, lineFeeds(bytes)) : splitLines(text);
 }
 
 } // namespace recordlines

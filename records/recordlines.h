@@ -2,6 +2,7 @@
 
 #include "records/recordreader.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -60,5 +61,9 @@ struct Lines {
 // LF ends are the greater number, the file is an LF file. A file with lines that end in CR alone was saved for an old
 // system, whole or in part: every CR ends a line there too; where such lines are the most, it is a CR file.
 Lines splitLines(QStringView text);
+
+// The same, for a text decoded from bytes of one character each (the code page): its line ends are found in the
+// bytes, which hold them where the text does.
+Lines splitLines(QStringView text, QByteArrayView bytes);
 
 } // namespace recordlines

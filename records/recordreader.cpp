@@ -51,8 +51,9 @@ bool isPossibleTime(QStringView hhmmss) {
 
 class Parser {
 public:
-    Parser(QStringView text, Reading& out, SharedTexts* shared) : m_text(text), m_out(out), m_shared(shared) {
-        split();
+    Parser(QStringView text, Reading& out, SharedTexts* shared, QByteArrayView bytes)
+        : m_text(text), m_out(out), m_shared(shared) {
+        split(bytes);
     }
 
     void run() {
@@ -92,8 +93,8 @@ private:
 
     // An LF or CR file is one problem for the file; a bare LF among CR LF ends is one where it ends or precedes a
     // fixed line, since there a block would otherwise have been read wrong.
-    void split() {
-        Lines split = splitLines(m_text);
+    void split(QByteArrayView bytes) {
+        Lines split = bytes.isNull() ? splitLines(m_text) : splitLines(m_text, bytes);
         m_lines = std::move(split.lines);
         m_unterminated = split.unterminated;
         m_rejoin = split.ends != Ends::CrLf || !split.bareCr.empty(); // a text holds no CR alone
@@ -504,9 +505,9 @@ QString SharedTexts::get(QStringView text) {
     return alike.back();
 }
 
-Reading read(QStringView text, SharedTexts* shared) {
+Reading read(QStringView text, SharedTexts* shared, QByteArrayView bytes) {
     Reading reading;
-    Parser(text, reading, shared).run();
+    Parser(text, reading, shared, bytes).run();
     return reading;
 }
 

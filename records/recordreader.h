@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <QStringView>
@@ -65,8 +66,9 @@ private:
 
 // Reads decoded text. Lines end in CR LF; a file whose lines mostly end in a bare LF (saved by another editor) is
 // split at LF instead, and that is a problem of its own. With shared texts given, each block's entry and rating are
-// taken from them.
-Reading read(QStringView text, SharedTexts* shared = nullptr);
+// taken from them. Where the text was decoded from bytes of one character each, given as bytes, its line ends are found
+// in those, which is quicker.
+Reading read(QStringView text, SharedTexts* shared = nullptr, QByteArrayView bytes = {});
 
 // Reads the bytes of a file: Windows-1252, unless the file starts with a byte-order mark or is valid UTF-8 with
 // characters beyond ASCII (an editor saved it so), which is a problem too.
