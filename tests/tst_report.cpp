@@ -6,6 +6,7 @@
 #include "report/pages/htmlreport.h"
 #include "report/parallel.h"
 #include "report/read/classrecords.h"
+#include "report/read/runcopies.h"
 #include "report/read/terminaltext.h"
 
 #include <QBuffer>
@@ -69,6 +70,8 @@ private slots:
     void forEach_eachIndexOnceUntilStopped();
 
     // Reading a class
+    void copies_alikeButForWhatEditorsChange_data();
+    void copies_alikeButForWhatEditorsChange();
     void classRecords_eachRecordOnce_data();
     void classRecords_eachRecordOnce();
     void placement_byEntryThenQuestionNumber_data();
@@ -897,6 +900,51 @@ void TestReport::forEach_eachIndexOnceUntilStopped() {
         QVERIFY(calls[static_cast<std::size_t>(failAt)] == 1);
         QVERIFY2(called < count, qPrintable(QString::number(called)));
     }
+}
+
+// Texts compared as copies of one: a difference where neither has a blank, a line end or "?" is told at once, and
+// one at such a character is weighed in the forms copies are compared in.
+void TestReport::copies_alikeButForWhatEditorsChange_data() {
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("sameText");
+    QTest::addColumn<bool>("sameEntry");
+    QTest::newRow("alike") << "x = 8\r\nso"
+                           << "x = 8\r\nso" << true << true;
+    QTest::newRow("another letter") << "x = 8\r\nso"
+                                    << "x = 9\r\nso" << false << false;
+    QTest::newRow("another first letter") << "abc"
+                                          << "xbc" << false << false;
+    QTest::newRow("LF for CR LF") << "x = 8\r\nso"
+                                  << "x = 8\nso" << true << true;
+    QTest::newRow("trailing blanks") << "x = 8 \t\r\nso"
+                                     << "x = 8\r\nso  " << true << true;
+    QTest::newRow("a letter lost to ?") << "caf\u00e9 au lait"
+                                        << "caf? au lait" << true << true;
+    QTest::newRow("? where a letter differs after") << "caf? au lait"
+                                                    << "cafe au loit" << false << false;
+    QTest::newRow("a longer text") << "abc"
+                                   << "abcd" << false << false;
+    QTest::newRow("a blank where another has a letter") << "x = 8"
+                                                        << "x =8 " << false << true;
+    QTest::newRow("wrapped") << "solve 3x - 1 = 7 for x"
+                             << "solve 3x - 1\r\n= 7 for x" << false << true;
+    QTest::newRow("wrapped, a letter other") << "solve 3x - 1 = 7 for x"
+                                             << "solve 3x - 1\r\n= 7 for y" << false << false;
+    QTest::newRow("a line more") << "x = 8\r\n"
+                                 << "x = 8\r\n\r\n"
+                                 << false << true;
+}
+
+void TestReport::copies_alikeButForWhatEditorsChange() {
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, sameText);
+    QFETCH(bool, sameEntry);
+    QCOMPARE(report::sameText(a, b), sameText);
+    QCOMPARE(report::sameText(b, a), sameText);
+    QCOMPARE(report::sameEntry(a, b), sameEntry);
+    QCOMPARE(report::sameEntry(b, a), sameEntry);
 }
 
 void TestReport::classRecords_eachRecordOnce_data() {

@@ -266,8 +266,7 @@ std::variant<QByteArray, QString> readFile(InputFile& file) {
 qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
     struct FileRead {
         QString notRead; // why the file was not read; empty when it was
-        bool empty = false;
-        recordreader::Reading reading;
+        ClassReader::FileRuns runs;
         std::exception_ptr failure; // what stopped the reading, to be thrown where the reader takes it
         bool done = false;
     };
@@ -289,8 +288,8 @@ qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
                     file.notRead = *reason;
                 } else {
                     const QByteArray& content = std::get<QByteArray>(bytes);
-                    file.empty = content.isEmpty();
-                    file.reading = recordreader::readBytes(content, &shared[worker]);
+                    file.runs = ClassReader::prepare(inputs[i].shown, content.isEmpty(),
+                                                     recordreader::readBytes(content, &shared[worker]));
                 }
             } catch (...) {
                 file.failure = std::current_exception();
@@ -346,7 +345,7 @@ qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
         } else if (!file.notRead.isEmpty()) {
             reader.addNotRead(inputs[i].shown, file.notRead);
         } else {
-            reader.add(inputs[i].shown, file.empty, std::move(file.reading));
+            reader.add(std::move(file.runs));
             ++filesRead;
         }
     }

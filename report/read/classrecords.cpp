@@ -104,31 +104,61 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
 }
 
 bool ClassReader::add(const QString& path, bool empty, recordreader::Reading reading) {
-    const int file = static_cast<int>(m_records.files.size());
-    m_records.files << path;
-    FileName name = classify(QFileInfo(path).fileName());
-    if (reading.blocks.empty()) {
-        addIssue(path, empty ? QStringLiteral("an empty file: nothing to read")
-                             : QStringLiteral("not a record file: it holds no header, response or note "
-                                              "block"));
+    return add(prepare(path, empty, std::move(reading)));
+}
+
+bool ClassReader::add(FileRuns file) {
+    const int index = static_cast<int>(m_records.files.size());
+    m_records.files << file.path;
+    std::move(file.issues.begin(), file.issues.end(), std::back_inserter(m_records.issues));
+    if (!file.records) {
         return false;
-    }
-    if (name.role == FileRole::Other) {
-        addIssue(path, QStringLiteral("the file name is not that of a send, master or notes file; its records are "
-                                      "taken as those of \"%1\"")
-                           .arg(name.student));
-    }
-    for (recordreader::Problem& p : reading.problems) {
-        m_records.issues.push_back({path, p.line, std::move(p.message), std::move(p.text)});
     }
     // names that differ only in letter case, blanks or the way their letters are stored (or in a copy suffix, already
     // gone) are one student's
-    const bool copySuffix = name.role != FileRole::Other && name.copySuffix;
-    const QString folded = nameKey(name.student);
-    m_names[folded].push_back({name.student, path, copySuffix});
-    name.student = folded;
-    m_records.blocksRead += static_cast<qsizetype>(reading.blocks.size());
+    m_names[file.key].push_back({file.name, file.path, file.copySuffix});
+    m_records.blocksRead += file.blocks;
     ++m_records.filesWithRecords;
+    for (PendingRun& run : file.runs) {
+        run.run.file = index;
+        for (Record& r : run.run.records) {
+            r.file = index;
+        }
+        m_runs.push_back(std::move(run));
+    }
+    return true;
+}
+
+ClassReader::FileRuns ClassReader::prepare(const QString& path, bool empty, recordreader::Reading reading) {
+    FileRuns out;
+    out.path = path;
+    const int file = 0;
+    std::vector<Issue>& issues = out.issues;
+    std::vector<PendingRun>& runs = out.runs;
+    FileName name = classify(QFileInfo(path).fileName());
+    if (reading.blocks.empty()) {
+        issues.push_back({path, 0,
+                          empty ? QStringLiteral("an empty file: nothing to read")
+                                : QStringLiteral("not a record file: it holds no header, response or note block"),
+                          QString()});
+        return out;
+    }
+    if (name.role == FileRole::Other) {
+        issues.push_back({path, 0,
+                          QStringLiteral("the file name is not that of a send, master or notes file; its records are "
+                                         "taken as those of \"%1\"")
+                              .arg(name.student),
+                          QString()});
+    }
+    for (recordreader::Problem& p : reading.problems) {
+        issues.push_back({path, p.line, std::move(p.message), std::move(p.text)});
+    }
+    out.records = true;
+    out.name = name.student;
+    out.copySuffix = name.role != FileRole::Other && name.copySuffix;
+    out.key = nameKey(name.student);
+    name.student = out.key;
+    out.blocks = static_cast<qsizetype>(reading.blocks.size());
 
     PendingRun* current = nullptr;
     int lastSeconds = -1;
@@ -151,8 +181,8 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
             run.run.date = dateOf(b.date);
             run.run.file = file;
             run.run.line = b.firstLine;
-            m_runs.push_back(std::move(run));
-            current = &m_runs.back();
+            runs.push_back(std::move(run));
+            current = &runs.back();
             day = current->run.date;
             lastSeconds = -1;
             seen.clear();
@@ -160,7 +190,7 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
         }
         if (!current) {
             // the file's top was lost or edited away: what the header told of the run is not known
-            m_records.issues.push_back(
+            issues.push_back(
                 {path, b.firstLine,
                  name.role == FileRole::Send && name.month >= 1 && name.month <= 12 && name.day >= 1 && name.day <= 31
                      ? QStringLiteral("blocks before any header: the run's header is missing; its day is taken from "
@@ -174,8 +204,8 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
             run.student = name.student;
             run.run.file = file;
             run.run.line = b.firstLine;
-            m_runs.push_back(std::move(run));
-            current = &m_runs.back();
+            runs.push_back(std::move(run));
+            current = &runs.back();
             day = QDate();
             lastSeconds = -1;
             seen.clear();
@@ -202,11 +232,10 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
             again = sameBlock(current->run.records[*it], r) ? &current->run.records[*it] : nullptr;
         }
         if (again) {
-            m_records.issues.push_back(
-                {path, r.line,
-                 QStringLiteral("this block repeats the one at line %1 exactly, its time too: shown once")
-                     .arg(again->line),
-                 QString()});
+            issues.push_back({path, r.line,
+                              QStringLiteral("this block repeats the one at line %1 exactly, its time too: shown once")
+                                  .arg(again->line),
+                              QString()});
             continue;
         }
         seen.insert(contentHash, current->run.records.size());
@@ -217,7 +246,7 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
                 day = day.isValid() ? day.addDays(1) : day; // a run that goes on past midnight
             } else {
                 // a run does not go back in time: the header of the next run is likely gone
-                m_records.issues.push_back(
+                issues.push_back(
                     {path, b.firstLine,
                      QStringLiteral("the time goes back from %1 to %2 within one run: the header of a later run may "
                                     "be missing before this block; the blocks from here on are kept in the run above")
@@ -231,7 +260,7 @@ bool ClassReader::add(const QString& path, bool empty, recordreader::Reading rea
         r.date = day;
         current->run.records.push_back(std::move(r));
     }
-    return true;
+    return out;
 }
 
 // A block that a later run of the student holds too, on the same day: in one file that run's header was lost, and its
@@ -327,8 +356,17 @@ ClassRecords ClassReader::finish() {
             return (mixed ? 4 : 0) + (plain ? 2 : 0) + (f.copySuffix ? 0 : 1);
         };
         const NameForm* best = &forms.front();
-        for (const NameForm& f : forms) {
-            best = score(f) > score(*best) ? &f : best;
+        std::optional<int> bestScore; // weighed once another form is met: most names come in one
+        for (std::size_t i = 1; i < forms.size(); ++i) {
+            const NameForm& f = forms[i];
+            if (f.form == best->form && f.copySuffix == best->copySuffix) {
+                continue;
+            }
+            bestScore = bestScore ? bestScore : score(*best);
+            if (const int other = score(f); other > *bestScore) {
+                best = &f;
+                bestScore = other;
+            }
         }
         nameOf.insert(key, best->form);
         for (const NameForm& f : forms) {
@@ -378,10 +416,13 @@ ClassRecords ClassReader::finish() {
         std::size_t most = 0;
         for (std::size_t r = 0; r < s.runs.size(); ++r) {
             const Run& other = s.runs[r];
-            const bool fused = fusedWith(run, other) || fusedWith(other, run);
-            if (other.assignmentNbr != run.assignmentNbr || !(damaged(run) || damaged(other) || fused) ||
-                (!run.filler.isEmpty() && !other.filler.isEmpty() && !sameText(run.filler, other.filler) && !fused) ||
+            if (other.assignmentNbr != run.assignmentNbr ||
                 (run.date.isValid() && other.date.isValid() && run.date != other.date)) {
+                continue;
+            }
+            const bool fused = fusedWith(run, other) || fusedWith(other, run);
+            if (!(damaged(run) || damaged(other) || fused) ||
+                (!run.filler.isEmpty() && !other.filler.isEmpty() && !sameText(run.filler, other.filler) && !fused)) {
                 continue;
             }
             const std::size_t count = blocksIn(run, other);

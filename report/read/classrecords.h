@@ -89,11 +89,34 @@ QString nameKey(const QString& name);
 // Reads files one by one, then merges what several files hold twice: a student's master file and send files carry
 // the same runs, recognised by the filler line that both copies of a header share.
 class ClassReader {
+    struct PendingRun {
+        QString student;
+        Run run;
+        bool hasHeader = false;
+    };
+
 public:
+    // One file's reading made into its student's runs and its problems: work that needs nothing of the other files,
+    // done on the thread that read the file, the memory it takes and frees that thread's own.
+    class FileRuns {
+        friend class ClassReader;
+        QString path;
+        bool records = false; // a record file: it holds blocks
+        QString name;         // as the file's name gives it
+        QString key;          // its letters in one case (nameKey)
+        bool copySuffix = false;
+        qsizetype blocks = 0;
+        std::vector<PendingRun> runs; // their records and runs of file 0, renumbered as they are kept
+        std::vector<Issue> issues;
+    };
+    static FileRuns prepare(const QString& path, bool empty, recordreader::Reading reading);
+
     // Reads one file's bytes; false when nothing of a record file was found in it.
     bool add(const QString& path, const QByteArray& bytes);
     // The same for a file read elsewhere: whether it was empty, and what was read in it.
     bool add(const QString& path, bool empty, recordreader::Reading reading);
+    // The same for a file prepared elsewhere.
+    bool add(FileRuns file);
     // A file that could not be read at all.
     void addIssue(const QString& path, const QString& message);
     // A file or folder left out, with the reason ("a FIFO"): it is listed as not read.
@@ -103,11 +126,6 @@ public:
 private:
     void dropCopiesOfLaterRuns(Student& s);
 
-    struct PendingRun {
-        QString student;
-        Run run;
-        bool hasHeader = false;
-    };
     ClassRecords m_records;
     std::vector<PendingRun> m_runs;
     recordreader::SharedTexts m_shared; // entries and ratings, held once for the class

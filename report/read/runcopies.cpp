@@ -50,14 +50,34 @@ bool alikeButLost(const QString& x, const QString& y) {
 
 } // namespace
 
+namespace {
+
+// Two texts that read alike to a place where each has a character that is neither a blank, a line end nor "?", and
+// differ there: what comes before that place is the same in every form copies are compared in, so no form makes them
+// alike. Most texts that differ are told so at once, without a form of either.
+bool plainlyDifferent(QStringView a, QStringView b) {
+    const qsizetype n = std::min(a.size(), b.size());
+    qsizetype i = 0;
+    while (i < n && a[i] == b[i]) {
+        ++i;
+    }
+    const auto telling = [](QChar c) { return c != u' ' && c != u'\t' && c != u'\r' && c != u'\n' && c != u'?'; };
+    return i < n && telling(a[i]) && telling(b[i]);
+}
+
+} // namespace
+
 // Two copies of one text: alike but for line ends, trailing blanks, and characters a copy saved in ASCII lost to "?".
 bool sameText(QStringView a, QStringView b) {
-    return a == b || alikeButLost(plainForm(a), plainForm(b));
+    return a == b || (!plainlyDifferent(a, b) && alikeButLost(plainForm(a), plainForm(b)));
 }
 
 // Two copies of the line a block was written after: alike as sameText has them, or once the blanks and line ends of
 // an editor's wrapping are set aside, as the line is placed in the document.
 bool sameEntry(QStringView a, QStringView b) {
+    if (plainlyDifferent(a, b)) {
+        return false;
+    }
     if (sameText(a, b)) {
         return true;
     }
