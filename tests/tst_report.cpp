@@ -1054,9 +1054,22 @@ void TestReport::classRecords_eachRecordOnce_data() {
                  {"send_0107Ann.txt", sendA + runFile(false, QString(), "001", runB)}}
         << 1 << 5 << 4 << QStringList{QStringLiteral("send_0107Ann.txt:%1").arg(sendA.count('\n') + 1)}
         << "Ann: c2 s3 n c3 | c1";
+    QTest::newRow("a run of a later day whose header the master file lost: its blocks once, in their run")
+        << Files{{"masterFile_Ann.txt", masterA + runFile(true, QString(), "001", runB, "01-08-2026")},
+                 {"send_0107Ann.txt", sendA},
+                 {"send_0108Ann.txt", runFile(false, f2, "001", runB, "01-08-2026")}}
+        << 1 << 5 << 4 << QStringList{QStringLiteral("masterFile_Ann.txt:%1").arg(masterA.count('\n') + 1)}
+        << "Ann: c2 s3 n c3 | c1";
     QTest::newRow("the same presses in two runs count twice")
         << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runA)}} << 1 << 8 << 6 << QStringList{}
         << "";
+    QTest::newRow("the same presses on two days count twice")
+        << Files{{"masterFile_Ann.txt", masterA + runFile(true, f2, "001", runA, "01-08-2026")}} << 1 << 8 << 6
+        << QStringList{} << "Ann: c2 s3 n c3 | c2 s3 n c3";
+    QTest::newRow("a press made alike on a later day, at the same time of day")
+        << Files{{"send_0107Ann.txt", sendA},
+                 {"send_0108Ann.txt", runFile(false, f2, "001", runA.mid(0, 1) + shifted(runB, 600), "01-08-2026")}}
+        << 1 << 6 << 0 << QStringList{} << "Ann: c2 s3 n c3 | c2 c1";
     QTest::newRow("two students with the same run")
         << Files{{"send_0107Ann.txt", sendA}, {"send_0107Bo.txt", sendA}} << 2 << 8 << 0 << QStringList{} << "";
     QList<Press> accented = runA;

@@ -263,8 +263,8 @@ ClassReader::FileRuns ClassReader::prepare(const QString& path, bool empty, reco
     return out;
 }
 
-// A block that a later run of the student holds too, on the same day: in one file that run's header was lost, and its
-// blocks were read into the run above it there. The copy goes to the later run, where it is shown once, and is told.
+// A block that a later run of the student holds too: in one file that run's header was lost, and its blocks were read
+// into the run above it there, of that run's day. The copy goes to the later run, where it is shown once, and is told.
 void ClassReader::dropCopiesOfLaterRuns(Student& s) {
     if (s.runs.size() < 2) {
         return;
@@ -287,7 +287,12 @@ void ClassReader::dropCopiesOfLaterRuns(Student& s) {
     for (std::size_t r = 0; r < s.runs.size(); ++r) {
         dropped[r].assign(s.runs[r].records.size(), false);
     }
-    std::vector<std::pair<At, At>> copies; // the stray, and the later run's own
+    struct Copy {
+        At stray;
+        At own; // the later run's
+        bool otherDay;
+    };
+    std::vector<Copy> copies;
     std::vector<std::size_t> strays(s.runs.size(), 0);
     for (std::size_t k = 0; k < timed.size(); ++k) {
         for (std::size_t m = k + 1; m < timed.size() && timed[m].seconds - timed[k].seconds <= 2; ++m) {
@@ -299,19 +304,39 @@ void ClassReader::dropCopiesOfLaterRuns(Student& s) {
             const At& own = timed[k].run < timed[m].run ? timed[m] : timed[k];
             const Record& x = s.runs[stray.run].records[stray.index];
             const Record& y = s.runs[own.run].records[own.index];
-            if (dropped[stray.run][stray.index] || (x.date.isValid() && y.date.isValid() && x.date != y.date) ||
-                !(sameContent(x, y) || sameCopy(x, y))) {
+            // A response has the day of the run it was read into, which is the earlier run's where the later run's
+            // header is lost; a note carries its own. A file that holds the later run with its header lost none.
+            const bool sameDay = !x.date.isValid() || !y.date.isValid() || x.date == y.date;
+            const bool laterDay =
+                !sameDay && x.date < y.date && x.kind != recordreader::BlockKind::Note && x.file != y.file;
+            if (dropped[stray.run][stray.index] || !(sameDay || laterDay) || !(sameContent(x, y) || sameCopy(x, y))) {
                 continue;
             }
             dropped[stray.run][stray.index] = true;
-            copies.emplace_back(stray, own);
+            copies.push_back({stray, own, !sameDay});
             ++strays[stray.run];
         }
     }
-    // a run read into the one above it follows that run's own blocks: a run that would keep none is two runs whose
-    // presses came alike, and stays as it is
+    // A run read into the one above it follows that run's own blocks. Of another day, a copy is one only there: a
+    // block that one of its run's own follows is a press of that day, made alike on the later day by chance.
+    for (std::size_t r = 0; r < s.runs.size(); ++r) {
+        std::size_t tail = s.runs[r].records.size();
+        while (tail > 0 && dropped[r][tail - 1]) {
+            --tail;
+        }
+        for (const Copy& c : copies) {
+            if (c.stray.run == r && c.otherDay && c.stray.index < tail) {
+                dropped[r][c.stray.index] = false;
+                --strays[r];
+            }
+        }
+    }
+    // a run that would keep none is two runs whose presses came alike, and stays as it is
     bool any = false;
-    for (const auto& [stray, own] : copies) {
+    for (const auto& [stray, own, otherDay] : copies) {
+        if (!dropped[stray.run][stray.index]) {
+            continue;
+        }
         if (strays[stray.run] == s.runs[stray.run].records.size()) {
             dropped[stray.run][stray.index] = false;
             continue;
