@@ -292,6 +292,7 @@ int main(int argc, char* argv[]) {
     }
     const report::ClassView view = report::buildView(records, *document);
     report::tellUnplaced(records, view, *document);
+    report::orderIssues(records);
     // written at once: a class whose course changed may have a problem for every record
     QByteArray problems;
     for (const QString& line : report::issueLines(records)) {

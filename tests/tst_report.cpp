@@ -6,6 +6,7 @@
 #include "report/pages/htmlreport.h"
 #include "report/parallel.h"
 #include "report/read/classrecords.h"
+#include "report/read/issuelines.h"
 #include "report/read/runcopies.h"
 #include "report/read/terminaltext.h"
 
@@ -80,6 +81,7 @@ private slots:
     void placement_linesThatReadAlike();
     void ratings_readAsTheNumberTheyPlainlyAre_data();
     void ratings_readAsTheNumberTheyPlainlyAre();
+    void problems_inTheOrderOfTheirLines();
 
     // The program
     void program_data();
@@ -1451,6 +1453,30 @@ void TestReport::ratings_readAsTheNumberTheyPlainlyAre() {
     QFETCH(bool, plain);
     QCOMPARE(report::ratingNumber(typed), value);
     QCOMPARE(report::isPlainRating(typed), plain);
+}
+
+// A file's problems are told in the order of its lines, whether they were found as it was read (a block repeated) or
+// once the class was (a rating that is no number); the files not read come last, and are still known as such.
+void TestReport::problems_inTheOrderOfTheirLines() {
+    QList<Press> presses = runA;
+    presses[0].rating = QStringLiteral("cthree");
+    presses.append(runA.last());
+    report::ClassReader reader;
+    reader.addNotRead(QStringLiteral("/class/photo.jpg"), QStringLiteral("not a record file's name"));
+    QVERIFY(reader.add(QStringLiteral("/class/send_0107Ann.txt"), runFile(false, "[v\xba", "001", presses)));
+    QVERIFY(reader.add(QStringLiteral("/class/send_0108Bo.txt"), runFile(false, "[v\xbb", "001", presses)));
+    report::ClassRecords records = reader.finish();
+    report::orderIssues(records);
+    QStringList found;
+    for (const report::Issue& issue : records.issues) {
+        found << QStringLiteral("%1:%2").arg(QFileInfo(issue.file).fileName()).arg(issue.line);
+    }
+    // the rating in the first block, after the header's five lines; the repeated block after the run's four
+    const qsizetype again = runFile(false, "[v\xba", "001", presses.mid(0, 4)).count('\n') + 1;
+    QCOMPARE(found.join(' '), QStringLiteral("send_0107Ann.txt:6 send_0107Ann.txt:%1 send_0108Bo.txt:6 "
+                                             "send_0108Bo.txt:%1 photo.jpg:0")
+                                  .arg(again));
+    QCOMPARE(records.notRead, std::vector<std::size_t>{4});
 }
 
 void TestReport::program_data() {

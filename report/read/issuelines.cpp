@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <numeric>
 #include <vector>
 
 namespace report {
@@ -50,6 +52,35 @@ QStringList issueLines(const ClassRecords& records) {
                           more > 0 ? QStringLiteral(" and %1 more, each listed in the report").arg(more) : QString());
     }
     return lines;
+}
+
+void orderIssues(ClassRecords& records) {
+    QHash<QString, qsizetype> fileAt;
+    for (qsizetype i = records.files.size() - 1; i >= 0; --i) {
+        fileAt.insert(records.files[i], i); // the first of a file given twice
+    }
+    const auto fileOf = [&](const Issue& issue) { return fileAt.value(issue.file, records.files.size()); };
+    std::vector<std::size_t> order(records.issues.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const Issue& x = records.issues[a];
+        const Issue& y = records.issues[b];
+        const qsizetype fx = fileOf(x);
+        const qsizetype fy = fileOf(y);
+        return fx != fy ? fx < fy : fx < records.files.size() && x.line < y.line;
+    });
+    std::vector<Issue> ordered;
+    ordered.reserve(order.size());
+    std::vector<std::size_t> at(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        at[order[i]] = i;
+        ordered.push_back(std::move(records.issues[order[i]]));
+    }
+    records.issues = std::move(ordered);
+    for (std::size_t& i : records.notRead) {
+        i = at[i];
+    }
+    std::sort(records.notRead.begin(), records.notRead.end());
 }
 
 } // namespace report

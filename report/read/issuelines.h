@@ -11,4 +11,8 @@ namespace report {
 // them (a class folder may hold thousands of other files; the index lists every one).
 QStringList issueLines(const ClassRecords& records);
 
+// Puts the problems in the order a reader follows them: each file's in the order of its lines (what concerns the file
+// as a whole first), the files in the order they were read; then the files and folders not read, as they were met.
+void orderIssues(ClassRecords& records);
+
 } // namespace report
