@@ -6,6 +6,8 @@
 #include "report/pages/htmlreport.h"
 #include "report/parallel.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
@@ -276,6 +278,11 @@ qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
     std::condition_variable ready;
     std::size_t awaited = 0; // the file this thread waits for, under the lock: only its reader wakes it
     std::vector<FileRead> read(inputs.size());
+    std::vector<FileName> names; // on this thread: see ClassReader::prepare
+    names.reserve(inputs.size());
+    for (const InputFile& input : inputs) {
+        names.push_back(classify(QFileInfo(input.shown).fileName())); // as the reader names the file
+    }
     // Each file is read on its own, at once with others, the texts that recur kept once by each worker; meanwhile
     // this thread gives the reader each file that is read, in the order they were found.
     std::vector<recordreader::SharedTexts> shared(parallel::workers());
@@ -288,7 +295,7 @@ qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
                     file.notRead = *reason;
                 } else {
                     const QByteArray& content = std::get<QByteArray>(bytes);
-                    file.runs = ClassReader::prepare(inputs[i].shown, content.isEmpty(),
+                    file.runs = ClassReader::prepare(inputs[i].shown, names[i], content.isEmpty(),
                                                      recordreader::readBytes(content, &shared[worker]));
                 }
             } catch (...) {

@@ -104,7 +104,7 @@ bool ClassReader::add(const QString& path, const QByteArray& bytes) {
 }
 
 bool ClassReader::add(const QString& path, bool empty, recordreader::Reading reading) {
-    return add(prepare(path, empty, std::move(reading)));
+    return add(prepare(path, classify(QFileInfo(path).fileName()), empty, std::move(reading)));
 }
 
 bool ClassReader::add(FileRuns file) {
@@ -129,13 +129,13 @@ bool ClassReader::add(FileRuns file) {
     return true;
 }
 
-ClassReader::FileRuns ClassReader::prepare(const QString& path, bool empty, recordreader::Reading reading) {
+ClassReader::FileRuns ClassReader::prepare(const QString& path, FileName name, bool empty,
+                                           recordreader::Reading reading) {
     FileRuns out;
     out.path = path;
     const int file = 0;
     std::vector<Issue>& issues = out.issues;
     std::vector<PendingRun>& runs = out.runs;
-    FileName name = classify(QFileInfo(path).fileName());
     if (reading.blocks.empty()) {
         issues.push_back({path, 0,
                           empty ? QStringLiteral("an empty file: nothing to read")

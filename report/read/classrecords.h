@@ -97,7 +97,9 @@ class ClassReader {
 
 public:
     // One file's reading made into its student's runs and its problems: work that needs nothing of the other files,
-    // done on the thread that read the file, the memory it takes and frees that thread's own.
+    // done on the thread that read the file, the memory it takes and frees that thread's own. The file's name is
+    // classified where the files are found: QRegularExpression keeps a stack for each thread that matches, which Qt
+    // frees as the thread ends, and a thread of the standard library that ended so brought the program down on Windows.
     class FileRuns {
         friend class ClassReader;
         QString path;
@@ -109,7 +111,7 @@ public:
         std::vector<PendingRun> runs; // their records and runs of file 0, renumbered as they are kept
         std::vector<Issue> issues;
     };
-    static FileRuns prepare(const QString& path, bool empty, recordreader::Reading reading);
+    static FileRuns prepare(const QString& path, FileName name, bool empty, recordreader::Reading reading);
 
     // Reads one file's bytes; false when nothing of a record file was found in it.
     bool add(const QString& path, const QByteArray& bytes);
