@@ -1582,6 +1582,10 @@ void TestReport::program_data() {
            "mixed/essay.pdf|mixed/\\x1b]0;owned\\x07<U+202E>.txt, |.Trash-1000: not read: a trash folder|"
            ".hidden: not read: a hidden folder|is taken as \"Ann_Lee\"|4 students; 7 not read"
         << "Cy Platform|Jos\\xe9|not read: a FIFO";
+    QTest::newRow("a folder given twice, and a folder below it with -r: each read once")
+        << QStringList{"-r", "-o", out, "{dir}/mixed", "{dir}/mixed", "{dir}/mixed/sub"} << 0
+        << "4 students; 7 not read|!no send_*.txt"
+        << "Cy Platform";
     QTest::newRow("a folder without -r lists its subfolders")
         << QStringList{"-o", out, "{dir}/mixed"} << 0 << "mixed/sub: not read: a folder; -r reads the folders below too"
         << "Cy Platform";

@@ -97,8 +97,7 @@ public:
             m_reader.addIssue(shownPath(path), QStringLiteral("no such file or folder"));
         } else if (fs::is_directory(fs::status(path, error))) {
             const std::size_t before = m_files.size();
-            folder(path, isOwn(path, false));
-            if (m_files.size() == before) {
+            if (folder(path, isOwn(path, false)) && m_files.size() == before) {
                 m_reader.addIssue(
                     shownPath(path),
                     m_recursive
@@ -117,8 +116,13 @@ public:
     std::vector<InputFile> files() { return std::move(m_files); }
 
 private:
-    // A folder of the report's own pages is read as any other, but for the pages and the report's working folder.
-    void folder(const fs::path& dir, bool ofPages = false) {
+    // A folder of the report's own pages is read as any other, but for the pages and the report's working folder. A
+    // folder met again, given twice or given below one read with -r, is read once: false then.
+    bool folder(const fs::path& dir, bool ofPages = false) {
+        if (const std::optional<durablefile::FileId> id = durablefile::fileId(dir);
+            id && !m_walked.insert(*id).second) {
+            return false;
+        }
         std::error_code error;
         std::vector<fs::directory_entry> entries;
         for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
@@ -181,6 +185,7 @@ private:
                 add(entry);
             }
         }
+        return true;
     }
 
     // A file met again, by another name or through a link, is read once: told apart as it is read.
@@ -218,6 +223,7 @@ private:
     Named m_own;
     Named m_given;
     std::vector<InputFile> m_files;
+    std::set<durablefile::FileId> m_walked; // the folders read
     bool m_subfolders = false;
 };
 
