@@ -59,16 +59,17 @@ void orderIssues(ClassRecords& records) {
     for (qsizetype i = records.files.size() - 1; i >= 0; --i) {
         fileAt.insert(records.files[i], i); // the first of a file given twice
     }
-    const auto fileOf = [&](const Issue& issue) { return fileAt.value(issue.file, records.files.size()); };
+    // each problem's place looked up once: a class read against another course has one for every record
+    const qsizetype notRead = records.files.size();
+    std::vector<std::pair<qsizetype, qsizetype>> place; // the file's place, and the line where the file was read
+    place.reserve(records.issues.size());
+    for (const Issue& issue : records.issues) {
+        const qsizetype file = fileAt.value(issue.file, notRead);
+        place.emplace_back(file, file < notRead ? issue.line : 0);
+    }
     std::vector<std::size_t> order(records.issues.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const Issue& x = records.issues[a];
-        const Issue& y = records.issues[b];
-        const qsizetype fx = fileOf(x);
-        const qsizetype fy = fileOf(y);
-        return fx != fy ? fx < fy : fx < records.files.size() && x.line < y.line;
-    });
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return place[a] < place[b]; });
     std::vector<Issue> ordered;
     ordered.reserve(order.size());
     std::vector<std::size_t> at(order.size());
