@@ -63,7 +63,7 @@ struct Lines {
 Lines splitLines(QStringView text);
 
 // The same, for a text decoded from bytes of one character each (the code page): its line ends are found in the
-// bytes, which hold them where the text does.
+// bytes, which hold them where the text does. Bytes of another length, or none, are not looked at.
 Lines splitLines(QStringView text, QByteArrayView bytes);
 
 } // namespace recordlines

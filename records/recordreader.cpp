@@ -94,7 +94,7 @@ private:
     // An LF or CR file is one problem for the file; a bare LF among CR LF ends is one where it ends or precedes a
     // fixed line, since there a block would otherwise have been read wrong.
     void split(QByteArrayView bytes) {
-        Lines split = bytes.isNull() ? splitLines(m_text) : splitLines(m_text, bytes);
+        Lines split = splitLines(m_text, bytes);
         m_lines = std::move(split.lines);
         m_unterminated = split.unterminated;
         m_rejoin = split.ends != Ends::CrLf || !split.bareCr.empty(); // a text holds no CR alone

@@ -345,7 +345,7 @@ qsizetype readInputs(std::vector<InputFile>& inputs, ClassReader& reader) {
         if (!(id ? first.second : unknown.insert(inputs[i].path.native()).second)) {
             // met before, through a link or given twice; under another student's name it is told, lest that student
             // seem to have handed in nothing
-            const auto student = [&](std::size_t k) { return nameKey(classify(nameOf(inputs[k].path)).student); };
+            const auto student = [&](std::size_t k) { return nameKey(names[k].student); };
             if (id && student(first.first->second) != student(i)) {
                 reader.addNotRead(inputs[i].shown, QStringLiteral("the same file as %1 (a link, or another name for "
                                                                   "it): read once, as that one")

@@ -333,7 +333,9 @@ void ClassReader::dropCopiesOfLaterRuns(Student& s) {
     }
     // a run that would keep none is two runs whose presses came alike, and stays as it is
     bool any = false;
-    for (const auto& [stray, own, otherDay] : copies) {
+    for (const Copy& c : copies) {
+        const At& stray = c.stray;
+        const At& own = c.own;
         if (!dropped[stray.run][stray.index]) {
             continue;
         }

@@ -31,10 +31,6 @@ qsizetype lostCharacters(const Record& r) {
     return r.entry.count(u'?') + r.text.count(u'?') + r.ratingText.count(u'?');
 }
 
-} // namespace
-
-namespace {
-
 // Two forms of a text alike but for characters a copy saved in ASCII lost to "?".
 bool alikeButLost(const QString& x, const QString& y) {
     if (x.size() != y.size()) {
@@ -47,10 +43,6 @@ bool alikeButLost(const QString& x, const QString& y) {
     }
     return true;
 }
-
-} // namespace
-
-namespace {
 
 // Two texts that read alike to a place where each has a character that is neither a blank, a line end nor "?", and
 // differ there: what comes before that place is the same in every form copies are compared in, so no form makes them
@@ -75,10 +67,13 @@ bool sameText(QStringView a, QStringView b) {
 // Two copies of the line a block was written after: alike as sameText has them, or once the blanks and line ends of
 // an editor's wrapping are set aside, as the line is placed in the document.
 bool sameEntry(QStringView a, QStringView b) {
+    if (a == b) {
+        return true;
+    }
     if (plainlyDifferent(a, b)) {
         return false;
     }
-    if (sameText(a, b)) {
+    if (alikeButLost(plainForm(a), plainForm(b))) {
         return true;
     }
     const auto bare = [](QStringView text) {
