@@ -4,6 +4,7 @@
 #include "report/classview.h"
 #include "report/out/csvreport.h"
 #include "report/pages/htmlreport.h"
+#include "report/pages/pageframe.h"
 #include "report/parallel.h"
 #include "report/read/classrecords.h"
 #include "report/read/issuelines.h"
@@ -61,6 +62,8 @@ private slots:
     void pages_gridMarksAndLinksHold();
     void pages_cellSaysWhatWasWritten_data();
     void pages_cellSaysWhatWasWritten();
+    void pages_aPartLinksFewOthers_data();
+    void pages_aPartLinksFewOthers();
     void attention_plantedStudentFirst_data();
     void attention_plantedStudentFirst();
     void standardError_showsControlsAndBadBytes_data();
@@ -609,6 +612,40 @@ void TestReport::pages_gridMarksAndLinksHold() {
                      qPrintable(page.key() + ": " + href.captured(0)));
         }
     }
+}
+
+void TestReport::pages_aPartLinksFewOthers_data() {
+    QTest::addColumn<int>("parts");
+    QTest::addColumn<int>("part"); // from 1
+    QTest::addColumn<QString>("linked");
+    QTest::newRow("a few parts: all of them") << 3 << 2 << "1 3";
+    QTest::newRow("a dozen: all of them") << 12 << 1 << "2 3 4 5 6 7 8 9 10 11 12";
+    QTest::newRow("more, from the first") << 13 << 1 << "2 3 4 5 \u2026 9 \u2026 13";
+    QTest::newRow("a large class, from the middle")
+        << 200 << 100
+        << "1 \u2026 36 \u2026 68 \u2026 84 \u2026 92 \u2026 96 97 98 99 101 102 103 104 \u2026 108 \u2026 116 \u2026 "
+           "132 \u2026 164 \u2026 200";
+}
+
+// Each part of a class's page links the others it is near, not all: its line does not grow with the class.
+void TestReport::pages_aPartLinksFewOthers() {
+    QFETCH(int, parts);
+    QFETCH(int, part);
+    QFETCH(QString, linked);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    report::pages::Out out(buffer);
+    report::pages::partsLine(out, "Students", {}, static_cast<std::size_t>(parts), static_cast<std::size_t>(part - 1),
+                             {0, 1}, 1, [&](std::size_t p) { out.num(static_cast<long long>(p)); });
+    QVERIFY(out.finish());
+    const QString line = QString::fromUtf8(buffer.data());
+    QStringList shown;
+    static const QRegularExpression link("part (\\d+)</a>|\u2026");
+    for (auto m = link.globalMatch(line); m.hasNext();) {
+        const auto match = m.next();
+        shown << (match.hasCaptured(1) ? match.captured(1) : match.captured(0));
+    }
+    QCOMPARE(shown.join(' '), linked);
 }
 
 void TestReport::pages_cellSaysWhatWasWritten_data() {

@@ -328,14 +328,30 @@ void partsLine(Out& out, std::string_view what, std::string_view order, std::siz
     out.num(static_cast<long long>(total));
     out.put(order);
     out.put("; the others:");
+    // A dozen parts are all linked. Beyond that each part links the first and the last, its near neighbours and those
+    // a power of two away, so that any part is a few steps from any other and no page grows with the class.
+    const auto linked = [&](std::size_t p) {
+        const std::size_t away = p > part ? p - part : part - p;
+        return parts <= 12 || p == 0 || p + 1 == parts || away <= 4 || (away & (away - 1)) == 0;
+    };
+    bool gap = false;
     for (std::size_t p = 0; p < parts; ++p) {
-        if (p != part) {
-            out.put(" <a href=\"");
-            href(p);
-            out.put("\">part ");
-            out.num(static_cast<long long>(p + 1));
-            out.put("</a>");
+        if (p == part) {
+            continue;
         }
+        if (!linked(p)) {
+            gap = true;
+            continue;
+        }
+        if (gap) {
+            out.put(" \u2026");
+            gap = false;
+        }
+        out.put(" <a href=\"");
+        href(p);
+        out.put("\">part ");
+        out.num(static_cast<long long>(p + 1));
+        out.put("</a>");
     }
     out.put("</p>\n");
 }

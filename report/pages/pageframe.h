@@ -174,7 +174,8 @@ private:
 };
 
 // Which of a list a part of a page shows ("Students 1 to 40 of 90 in the order of the index": what, the range, the
-// whole and how it is ordered), and links to the other parts, each made by href(part); nothing when there is one.
+// whole and how it is ordered), and links to the other parts, each made by href(part); nothing when there is one. Of
+// more than a dozen parts, only the first, the last, the near ones and those a power of two away are linked.
 void partsLine(Out& out, std::string_view what, std::string_view order, std::size_t parts, std::size_t part,
                const Context::Range& shown, std::size_t total, const std::function<void(std::size_t)>& href);
 
