@@ -325,6 +325,15 @@ int main(int argc, char* argv[]) {
                        [&](QIODevice& device) { return report::writeHtmlReport(records, view, device); })) {
             return 1;
         }
+        // a browser takes long to open such a page, if it opens it at all; the folder's pages each open at once
+        constexpr qint64 largePage = 16 << 20;
+        const qint64 written = options.output == u"-" ? 0 : QFileInfo(options.output).size();
+        if (written > largePage) {
+            say(QStringLiteral("qadrill-report: %1: the page is %2 MB, more than a browser opens at once; a folder "
+                               "(-o with a name that does not end in .html) splits the report into pages that do")
+                    .arg(options.output)
+                    .arg(written >> 20));
+        }
     } else {
         const std::vector<report::ReportPage> pages = report::reportPages(records, view);
         const QDir folder(options.output);

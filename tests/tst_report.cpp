@@ -1629,6 +1629,9 @@ void TestReport::program_data() {
     QTest::newRow("a name that is not UTF-8, named") << QStringList{"-o", out, "{jose}"} << 0 << ""
                                                      << "Jos\\xe9";
 #endif
+    QTest::newRow("one page too large to open at once: told, and written")
+        << QStringList{"-o", out, "{dir}/large-page"} << 0 << "MB, more than a browser opens at once"
+        << "Ann Lee";
     QTest::newRow("more than a hundred files") << QStringList{"-o", out, "{dir}/many"} << 0 << "read 101 files"
                                                << "Student 100";
     // read and written on every processor at once
@@ -1672,6 +1675,14 @@ void TestReport::program() {
     QFile large(d + "/large/send_0107Big.txt"); // sparse: it takes no room on the disk
     QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(qint64(1100) * 1024 * 1024));
     large.close();
+    if (args.contains("{dir}/large-page")) {
+        QList<Press> long_;
+        const Press first = carriedRun().front();
+        for (int i = 0; i < 900; ++i) {
+            long_.append({first.time, first.entry, QString::number(i) + QString(10000, 'x'), "c3", false, 10001});
+        }
+        writeBytes(d + "/large-page/send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", long_));
+    }
 #ifndef Q_OS_WIN
     const QString m = d + "/mixed/";
     writeBytes(m + "send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", carriedRun()));
