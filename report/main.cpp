@@ -92,12 +92,11 @@ bool sameFile(const QString& a, const QString& b) {
     return std::filesystem::equivalent(fsPath(a), fsPath(b), error) && !error;
 }
 
-bool writeFile(const QString& path, const std::function<bool(QIODevice&)>& write) {
-    if (const auto failure = report::writeReportFile(path, write)) {
+bool cannotBeWritten(const QString& path, const std::optional<QString>& failure) {
+    if (failure) {
         say(QStringLiteral("qadrill-report: %1: cannot be written: %2").arg(path, *failure));
-        return false;
     }
-    return true;
+    return failure.has_value();
 }
 
 bool namedAsAPage(const QString& name) {
@@ -320,9 +319,21 @@ int main(int argc, char* argv[]) {
         csv = std::async(std::launch::async | std::launch::deferred, [&] { return report::csvReport(records, view); });
     }
 
+    // the table made whole beside its place before the pages, and put there once they are: a failure of either leaves
+    // the earlier report and table as they were
+    report::StagedFile table;
+    const auto stageTable = [&] {
+        return options.csv.isEmpty() || !cannotBeWritten(options.csv, table.stage(options.csv, [&](QIODevice& device) {
+                   const QByteArray bytes = csv.get();
+                   return device.write(bytes) == bytes.size();
+               }));
+    };
+
     if (onePage(options.output)) {
-        if (!writeFile(options.output,
-                       [&](QIODevice& device) { return report::writeHtmlReport(records, view, device); })) {
+        if (!stageTable() ||
+            cannotBeWritten(options.output, report::writeReportFile(options.output, [&](QIODevice& device) {
+                                return report::writeHtmlReport(records, view, device);
+                            }))) {
             return 1;
         }
         // a browser takes long to open such a page, if it opens it at all; the folder's pages each open at once
@@ -337,6 +348,16 @@ int main(int argc, char* argv[]) {
     } else {
         const std::vector<report::ReportPage> pages = report::reportPages(records, view);
         const QDir folder(options.output);
+        // a page's name in the folder may be a link to a file that is read
+        for (const report::ReportPage& page : pages) {
+            if (isInput(folder.filePath(page.name))) {
+                return usageError(QStringLiteral("%1 is one of the files to read; the report is not written over it")
+                                      .arg(folder.filePath(page.name)));
+            }
+        }
+        if (!stageTable()) {
+            return 1;
+        }
         const bool folderStood = QFileInfo::exists(options.output);
         std::error_code error;
         std::filesystem::create_directories(fsPath(options.output), error);
@@ -345,13 +366,6 @@ int main(int argc, char* argv[]) {
                     .arg(options.output,
                          error ? QString::fromStdString(error.message()) : QStringLiteral("not a folder")));
             return 1;
-        }
-        // a page's name in the folder may be a link to a file that is read
-        for (const report::ReportPage& page : pages) {
-            if (isInput(folder.filePath(page.name))) {
-                return usageError(QStringLiteral("%1 is one of the files to read; the report is not written over it")
-                                      .arg(folder.filePath(page.name)));
-            }
         }
         const auto failure = report::writeReportFolder(
             options.output, pages, [](const QString& text) { say(QStringLiteral("qadrill-report: ") + text); });
@@ -363,10 +377,7 @@ int main(int argc, char* argv[]) {
             return 1;
         }
     }
-    if (!options.csv.isEmpty() && !writeFile(options.csv, [&](QIODevice& device) {
-            const QByteArray table = csv.get();
-            return device.write(table) == table.size();
-        })) {
+    if (!options.csv.isEmpty() && cannotBeWritten(options.csv, table.place())) {
         return 1;
     }
     // the system takes back the class's records at once; freed one by one, they take a tenth of a second

@@ -1607,6 +1607,15 @@ void TestReport::program_data() {
         << "";
     QTest::newRow("a folder of pages") << QStringList{"-o", "{dir}/out/pages", "{dir}/class"} << 0 << ""
                                        << "Ann Lee";
+    // the table is written before the pages, and put in place after them
+    QTest::newRow("a table that cannot be written: no page written either")
+        << QStringList{"-o", out, "--csv", "{dir}/no/such/r.csv", "{dir}/class"} << 1
+        << "{dir}/no/such/r.csv: cannot be written"
+        << "";
+    QTest::newRow("a table that cannot be written: no folder of pages made")
+        << QStringList{"-o", "{dir}/out/pages", "--csv", "{dir}/no/such/r.csv", "{dir}/class"} << 1
+        << "{dir}/no/such/r.csv: cannot be written"
+        << "";
 #ifndef Q_OS_WIN
     QTest::newRow("a link under another student's name: told, and read once")
         << QStringList{"-o", out, "{dir}/linked"} << 0
@@ -1742,6 +1751,7 @@ void TestReport::program() {
     const QString page = QString::fromUtf8(fileBytes(d + "/out/report.html") + fileBytes(d + "/out/pages/index.html"));
     if (written.isEmpty()) {
         QVERIFY(page.isEmpty());
+        QVERIFY(!QFileInfo::exists(d + "/out/pages")); // a first report that fails makes no folder
     } else {
         for (const QString& part : written.split(u'|')) {
             QVERIFY2(page.contains(part), qPrintable(part));

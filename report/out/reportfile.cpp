@@ -117,18 +117,36 @@ std::optional<QString> refusedTarget(const QString& target) {
 }
 
 std::optional<QString> writeReportFile(const QString& path, const std::function<bool(QIODevice&)>& write) {
-    const interruption::Deferred deferred;
+    StagedFile file;
+    if (auto failure = file.stage(path, write)) {
+        return failure;
+    }
+    return file.place();
+}
+
+StagedFile::~StagedFile() {
+    if (!m_made.isEmpty()) {
+        QFile::remove(m_made);
+    }
+}
+
+std::optional<QString> StagedFile::stage(const QString& path, const std::function<bool(QIODevice&)>& write) {
+    m_deferred.emplace();
     // the program's own standard output, whatever it leads to: opened again by its name, a file given with >> would be
     // written from its start, and one given with > replaced rather than written
     if (path == u"-" || path == u"/dev/stdout" || path == u"/dev/fd/1" || path == u"/proc/self/fd/1") {
-        return writeStraight(QStringLiteral("-"), write);
+        m_straight = QStringLiteral("-");
+        m_write = write;
+        return std::nullopt;
     }
     // what the links lead to, asked of the system: /dev/stdout leads to a pipe by a name that is no path
     switch (durablefile::kindOf(path)) {
     case durablefile::Kind::Folder:
         return QStringLiteral("it is a folder");
     case durablefile::Kind::Other:
-        return writeStraight(path, write);
+        m_straight = path;
+        m_write = write;
+        return std::nullopt;
     case durablefile::Kind::None:
     case durablefile::Kind::Regular:
         break;
@@ -153,10 +171,19 @@ std::optional<QString> writeReportFile(const QString& path, const std::function<
     if (const auto failure = writeNew(made, durablefile::standing(target), write)) {
         return failure;
     }
-    if (auto failure = durablefile::replaceKeeping(made, target)) {
-        QFile::remove(made);
+    m_made = made;
+    m_target = target;
+    return std::nullopt;
+}
+
+std::optional<QString> StagedFile::place() {
+    if (m_write) {
+        return writeStraight(m_straight, m_write);
+    }
+    if (auto failure = durablefile::replaceKeeping(m_made, m_target)) {
         return failure;
     }
+    m_made.clear();
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/durablefile.h"
+#include "report/out/interruption.h"
 
 #include <QIODevice>
 #include <QString>
@@ -18,6 +19,26 @@ namespace report {
 //   made again keeps its own mode and owner. Not synced to disk: it is made again from the record files in a moment.
 // The reason when it fails, as the system gives it ("No space left on device").
 std::optional<QString> writeReportFile(const QString& path, const std::function<bool(QIODevice&)>& write);
+
+// writeReportFile in two steps, so that a table stands written before a folder of pages is replaced and takes its
+// place only once the folder did: stage() writes the file beside its target, place() puts it there. Where it is
+// written straight through, place() writes it. One never placed is removed; an interruption waits for that.
+class StagedFile {
+public:
+    StagedFile() = default;
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+    std::optional<QString> stage(const QString& path, const std::function<bool(QIODevice&)>& write);
+    std::optional<QString> place();
+
+private:
+    std::optional<interruption::Deferred> m_deferred; // from the staging on
+    QString m_straight; // the path written by place(), where nothing is made beside it
+    std::function<bool(QIODevice&)> m_write;
+    QString m_made;
+    QString m_target;
+};
 
 // Writes a new file at path, which must not stand yet, with the mode the umask allows or, where it will replace a file,
 // that file's mode and owner. A file that fails is removed again.
