@@ -2016,7 +2016,7 @@ void TestReport::output_folderWholeOrUntouched() {
     QTemporaryDir dir;
     const QString d = dir.path();
     QVERIFY(QDir().mkpath(d + "/disk"));
-    const bool full = status == 1 && killedAfter < 0;
+    const bool full = status == 1 && killedAfter == -1;
 #ifdef Q_OS_WIN
     if (full) {
         QSKIP("a program mounts no small disk on Windows");
