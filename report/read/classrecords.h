@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -126,7 +127,12 @@ public:
     ClassRecords finish();
 
 private:
-    void dropCopiesOfLaterRuns(Student& s);
+    // finish's steps: each student is found, or made, by the letters of a name in one case
+    using StudentOf = std::function<Student&(const QString& key)>;
+    QHash<QString, QString> chooseNames();
+    void mergeRuns(const StudentOf& studentOf);
+    void keepBlocksBeforeHeaders(const StudentOf& studentOf);
+    void tellRatings();
 
     ClassRecords m_records;
     std::vector<PendingRun> m_runs;

@@ -195,4 +195,108 @@ void mergeInto(std::vector<Record>& a, std::vector<Record>& b, ClassRecords& rec
     }
 }
 
+// A block that a later run of the student holds too: in one file that run's header was lost, and its blocks were read
+// into the run above it there, of that run's day. The copy goes to the later run, where it is shown once, and is told.
+void dropCopiesOfLaterRuns(Student& s, ClassRecords& records) {
+    if (s.runs.size() < 2) {
+        return;
+    }
+    struct At {
+        int seconds;
+        std::size_t run;
+        std::size_t index;
+    };
+    std::vector<At> timed;
+    for (std::size_t r = 0; r < s.runs.size(); ++r) {
+        for (std::size_t i = 0; i < s.runs[r].records.size(); ++i) {
+            if (s.runs[r].records[i].seconds >= 0) {
+                timed.push_back({s.runs[r].records[i].seconds, r, i});
+            }
+        }
+    }
+    std::sort(timed.begin(), timed.end(), [](const At& a, const At& b) { return a.seconds < b.seconds; });
+    std::vector<std::vector<bool>> dropped(s.runs.size());
+    for (std::size_t r = 0; r < s.runs.size(); ++r) {
+        dropped[r].assign(s.runs[r].records.size(), false);
+    }
+    struct Copy {
+        At stray;
+        At own; // the later run's
+        bool otherDay;
+    };
+    std::vector<Copy> copies;
+    std::vector<std::size_t> strays(s.runs.size(), 0);
+    for (std::size_t k = 0; k < timed.size(); ++k) {
+        for (std::size_t m = k + 1; m < timed.size() && timed[m].seconds - timed[k].seconds <= 2; ++m) {
+            if (timed[k].run == timed[m].run) {
+                continue;
+            }
+            // runs are in the order of their times: the earlier run's copy is the stray
+            const At& stray = timed[k].run < timed[m].run ? timed[k] : timed[m];
+            const At& own = timed[k].run < timed[m].run ? timed[m] : timed[k];
+            const Record& x = s.runs[stray.run].records[stray.index];
+            const Record& y = s.runs[own.run].records[own.index];
+            // A response has the day of the run it was read into, which is the earlier run's where the later run's
+            // header is lost; a note carries its own. A file that holds the later run with its header lost none.
+            const bool sameDay = !x.date.isValid() || !y.date.isValid() || x.date == y.date;
+            const bool laterDay =
+                !sameDay && x.date < y.date && x.kind != recordreader::BlockKind::Note && x.file != y.file;
+            if (dropped[stray.run][stray.index] || !(sameDay || laterDay) || !(sameContent(x, y) || sameCopy(x, y))) {
+                continue;
+            }
+            dropped[stray.run][stray.index] = true;
+            copies.push_back({stray, own, !sameDay});
+            ++strays[stray.run];
+        }
+    }
+    // A run read into the one above it follows that run's own blocks. Of another day, a copy is one only there: a
+    // block that one of its run's own follows is a press of that day, made alike on the later day by chance.
+    for (std::size_t r = 0; r < s.runs.size(); ++r) {
+        std::size_t tail = s.runs[r].records.size();
+        while (tail > 0 && dropped[r][tail - 1]) {
+            --tail;
+        }
+        for (const Copy& c : copies) {
+            if (c.stray.run == r && c.otherDay && c.stray.index < tail) {
+                dropped[r][c.stray.index] = false;
+                --strays[r];
+            }
+        }
+    }
+    // a run that would keep none is two runs whose presses came alike, and stays as it is
+    bool any = false;
+    for (const Copy& c : copies) {
+        const At& stray = c.stray;
+        const At& own = c.own;
+        if (!dropped[stray.run][stray.index]) {
+            continue;
+        }
+        if (strays[stray.run] == s.runs[stray.run].records.size()) {
+            dropped[stray.run][stray.index] = false;
+            continue;
+        }
+        Record& x = s.runs[stray.run].records[stray.index];
+        Record& y = s.runs[own.run].records[own.index];
+        records.issues.push_back(
+            {records.files[x.file], x.line,
+             QStringLiteral("this block is also in a later run, at %1:%2: the header of that run may be missing above "
+                            "it here; shown once, in that run")
+                 .arg(records.files[y.file])
+                 .arg(y.line),
+             QString()});
+        keepBetter(y, x);
+        any = true;
+    }
+    for (std::size_t r = 0; any && r < s.runs.size(); ++r) {
+        std::vector<Record>& records = s.runs[r].records;
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (!dropped[r][i]) {
+                records[kept++] = std::move(records[i]);
+            }
+        }
+        records.resize(kept);
+    }
+}
+
 } // namespace report

@@ -34,5 +34,9 @@ void sayDiffer(const Record& a, const Record& b, ClassRecords& records);
 // Puts the records of b that a does not hold into a, in their order. Two blocks written at one time after one entry
 // that differ otherwise are both kept, and each is a problem in records that names the other.
 void mergeInto(std::vector<Record>& a, std::vector<Record>& b, ClassRecords& records);
+// A block that a later run of the student holds too: in one file that run's header was lost, and its blocks were read
+// into the run above it there, of that run's day. The copy goes to the later run, where it is shown once, and is told
+// in records.
+void dropCopiesOfLaterRuns(Student& s, ClassRecords& records);
 
 } // namespace report
