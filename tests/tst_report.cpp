@@ -436,6 +436,9 @@ void TestReport::pages_gridMarksAndLinksHold_data() {
                        "student-1-2.html: Part 2 of 2 of this student's page; the others: <a "
                        "href=\"student-1.html\">part 1",
                        "student-1-2.html: Question 001</a>, continued</h4>",
+                       // the self-critique is on the part after: the column says where, not "none"
+                       "student-1.html: Self-critique, its rating, and notes</h5>\n<p class=\"none\">On <a "
+                       "href=\"student-1-2.html\">part 2</a> of this student's page.</p>",
                        "index.html: href=\"student-1-2.html#s1-a1-q2\""}
         << "3" << 3 << 0;
     QTest::newRow("a question page in parts shows a student's latest records, and where the rest are")

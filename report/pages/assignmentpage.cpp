@@ -16,8 +16,11 @@ bool shown(const DocGroup& dg, const std::vector<Item>& list) {
     return isQuestion(dg) || !list.empty();
 }
 
+// The student's latest records of a group where the earlier ones are left to the student's page: all earlier when
+// earlier is all.size() - items.size().
 void studentRecords(Out& out, const Context& context, std::size_t s, std::size_t a, std::size_t g,
-                    const std::vector<const Item*>& items, bool answered, std::size_t earlier) {
+                    const std::vector<const Item*>& all, const std::vector<const Item*>& items, bool answered,
+                    std::size_t earlier) {
     out.put("<li><h5>");
     out.put(context.studentLink(s));
     out.put("</h5>\n");
@@ -39,13 +42,25 @@ void studentRecords(Out& out, const Context& context, std::size_t s, std::size_t
     std::vector<const Item*> responses;
     std::vector<const Item*> afterwards; // the self-critiques and the notes
     for (const Item* it : items) {
-        (it->critique || it->record->kind == BlockKind::Note ? afterwards : responses).push_back(it);
+        (afterwardsItem(*it) ? afterwards : responses).push_back(it);
     }
+    // a column the latest records leave empty where earlier ones are not: those are on the student's page
+    const auto column = [&](const std::vector<const Item*>& list, bool after, std::string_view none) {
+        const bool before = list.empty() && std::any_of(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(earlier),
+                                                        [&](const Item* it) { return afterwardsItem(*it) == after; });
+        if (!before) {
+            records(out, context, list, false, none);
+            return;
+        }
+        out.put("<p class=\"none\">Among the earlier records, on <a href=\"");
+        context.studentQuestionHref(out, s, a, g);
+        out.put("\">the student's page</a>.</p>\n");
+    };
     // each record says which rating it carries: the two columns need no headings of their own
     out.put("<div class=\"pair\"><div>\n");
-    records(out, context, responses, false, "No response.");
+    column(responses, false, "No response.");
     out.put("</div><div>\n");
-    records(out, context, afterwards, false, "No self-critique.");
+    column(afterwards, true, "No self-critique.");
     out.put("</div></div></li>\n");
 }
 
@@ -102,7 +117,7 @@ void group(Out& out, const Context& context, std::size_t a, std::size_t g, std::
             out.put("<ol class=\"students\">\n");
             any = true;
         }
-        studentRecords(out, context, s, a, g, items, answered, earlier);
+        studentRecords(out, context, s, a, g, all, items, answered, earlier);
     }
     out.put(any ? "</ol>\n" : "<p class=\"none\">No responses.</p>\n");
     out.put("</section>\n");

@@ -235,6 +235,10 @@ QString groupTitle(const DocGroup& g) {
     return QString();
 }
 
+bool afterwardsItem(const Item& item) {
+    return item.critique || item.record->kind == recordreader::BlockKind::Note;
+}
+
 bool isQuestion(const DocGroup& g) {
     return g.kind == DocGroup::Kind::Question || g.kind == DocGroup::Kind::OptionalQuestion;
 }

@@ -215,6 +215,8 @@ void docText(Out& out, const Context& context, QStringView text, bool answer);
 
 // A response or a note; with who, the student's name before it; with entry, the line it was written after.
 void record(Out& out, const Context& context, const Item& item, bool who, bool entry);
+// A self-critique or a note: what the pages show beside the responses, not among them.
+bool afterwardsItem(const Item& item);
 // A list of records, or the words for none.
 void records(Out& out, const Context& context, const std::vector<const Item*>& list, bool who, std::string_view none);
 

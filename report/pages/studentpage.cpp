@@ -44,9 +44,25 @@ void question(Out& out, const Context& context, std::size_t s, std::size_t a, st
     std::vector<const Item*> responses;
     std::vector<const Item*> afterwards; // the self-critiques and the notes
     for (std::size_t i = shown.first; i < shown.end; ++i) {
-        const Item* it = items[i];
-        (it->critique || it->record->kind == BlockKind::Note ? afterwards : responses).push_back(it);
+        (afterwardsItem(*items[i]) ? afterwards : responses).push_back(items[i]);
     }
+    // a column this part leaves empty where another part of the page holds records of it: a link there, not "none"
+    const auto elsewhere = [&](bool after) -> bool {
+        for (std::size_t i = 0; i < items.size(); i = i + 1 == shown.first ? shown.end : i + 1) {
+            if (i < shown.first || i >= shown.end) {
+                if (afterwardsItem(*items[i]) == after) {
+                    out.put("<p class=\"none\">On <a href=\"");
+                    const std::size_t part = context.studentPartOf(s, {a, g, i});
+                    context.studentHref(out, s, part);
+                    out.put("\">part ");
+                    out.num(static_cast<long long>(part + 1));
+                    out.put("</a> of this student's page.</p>\n");
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
     if (begins) {
         out.put("<section class=\"question\" id=\"");
         putCellId(out, s, a);
@@ -65,7 +81,10 @@ void question(Out& out, const Context& context, std::size_t s, std::size_t a, st
         docText(out, context, questionText(dg.question), false);
     }
     out.put("<div class=\"pair\"><div><h5>Response and confidence</h5>\n");
-    if (responses.empty() && dg.kind == DocGroup::Kind::Question && context.view.cells[s][a].unplacedResponses > 0) {
+    if (responses.empty() && elsewhere(false)) {
+        // said where
+    } else if (responses.empty() && dg.kind == DocGroup::Kind::Question &&
+               context.view.cells[s][a].unplacedResponses > 0) {
         // a record the document could not place may be this question's response
         out.put("<p class=\"none\">Not placed: <a href=\"");
         context.studentQuestionHref(out, s, a, context.view.assignments[a].doc->groups.size());
@@ -74,7 +93,9 @@ void question(Out& out, const Context& context, std::size_t s, std::size_t a, st
         records(out, context, responses, false, "No response.");
     }
     out.put("</div><div><h5>Self-critique, its rating, and notes</h5>\n");
-    records(out, context, afterwards, false, "None.");
+    if (!afterwards.empty() || !elsewhere(true)) {
+        records(out, context, afterwards, false, "None.");
+    }
     out.put("</div></div></section>\n");
 }
 
