@@ -1979,9 +1979,11 @@ void writeClass(const QString& folder, int students, int size) {
 void TestReport::output_folderWholeOrUntouched_data() {
     QTest::addColumn<QString>("earlier"); // the class of the report that stands: "" none, else "students:size"
     QTest::addColumn<QString>("later");   // the class of the report that replaces it
-    QTest::addColumn<int>("killedAfter"); // pages a killed run put in place before the later one; -1: none killed; -2:
-                                          // another report, still running, writes into the folder; -3: a run stopped
-                                          // while it made its lock left it empty; -4: a folder has the lock's name
+    QTest::addColumn<int>("killedAfter"); // pages a killed run put in place before the later one (100 more: the
+                                          // folder was moved since; 200 more: a run put them back and was killed
+                                          // before its plan went); -1: none killed; -2: another report, still running,
+                                          // writes into the folder; -3: a run stopped while it made its lock left it
+                                          // empty; -4: a folder has the lock's name
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("says");
     // The disk holds 256 KB: a class of 40 responses of 6,000 characters does not fit, twice over on the pages.
@@ -2008,6 +2010,12 @@ void TestReport::output_folderWholeOrUntouched_data() {
             << "2:100"
             << "3:100" << placed << 1 << "is a folder";
     }
+    QTest::newRow("killed while placing, the folder moved since: put back where it is now")
+        << "2:100"
+        << "3:100" << 104 << 1 << "is a folder";
+    QTest::newRow("killed while placing, put back by a run killed in turn: nothing taken away twice")
+        << "2:100"
+        << "3:100" << 204 << 1 << "is a folder";
 }
 
 void TestReport::output_folderWholeOrUntouched() {
@@ -2034,7 +2042,9 @@ void TestReport::output_folderWholeOrUntouched() {
         }
     });
 #endif
-    const QString out = d + "/disk/pages";
+    QString out = d + "/disk/pages";
+    const int then = killedAfter / 100; // what happened after the killed run
+    killedAfter = killedAfter >= 0 ? killedAfter % 100 : killedAfter;
     QMap<QString, QByteArray> before; // the folder before the later report
     const auto report = [&](const QString& class_, const QString& folder, QLockFile* held = nullptr) {
         const QStringList sizes = class_.split(u':');
@@ -2080,8 +2090,9 @@ void TestReport::output_folderWholeOrUntouched() {
         QByteArray plan;
         for (int i = 0; i < names.size(); ++i) {
             const QString& name = names[i];
-            plan += name.toUtf8().toPercentEncoding() + '\t' + (out + "/" + name).toUtf8().toPercentEncoding() + '\n';
-            if (i < killedAfter && QFileInfo::exists(out + "/" + name)) {
+            const bool stood = name == "index.html" || QFileInfo::exists(out + "/" + name); // the index is aside
+            plan += name.toUtf8().toPercentEncoding() + (stood ? "\t1\n" : "\t0\n");
+            if (i < killedAfter && stood && name != "index.html") {
                 QVERIFY(QFile::rename(out + "/" + name, work + "/old/" + name));
             }
             QVERIFY(QFile::copy(d + "/made/" + name, (i < killedAfter ? out : work + "/new") + "/" + name));
@@ -2089,6 +2100,16 @@ void TestReport::output_folderWholeOrUntouched() {
         writeBytes(work + "/plan", plan);
         QVERIFY(QDir().mkpath(out + "/student-4.html"));
         later = "4:100";
+        if (then == 1) {
+            QVERIFY(QDir().rename(out, d + "/disk/moved"));
+            out = d + "/disk/moved";
+        } else if (then == 2) {
+            // the run that put the earlier pages back, and its work folder as it was when the run was killed
+            QCOMPARE(report(later, out).first, 1);
+            QCOMPARE(folderFiles(out), before);
+            QVERIFY(QDir().mkpath(work + "/new") && QDir().mkpath(work + "/old"));
+            writeBytes(work + "/plan", plan);
+        }
     }
     const QString lockName = out + "/.qadrill-report.lock";
     if (killedAfter == -3) {

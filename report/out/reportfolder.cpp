@@ -24,10 +24,12 @@ namespace report {
 
 namespace {
 
-// A page and the path it replaces: its name in the folder, or what a link there names.
+// A page and the path it replaces: its name in the folder, or what a link there names; and whether a file stood
+// there, which a roll-back puts back, or none, in whose place a page put there is removed.
 struct Placing {
     QString name;
     QString target;
+    bool stood = true;
 };
 
 class WorkFolder {
@@ -54,17 +56,18 @@ std::filesystem::path fsPath(const QString& path) {
     return std::filesystem::path(path.toStdU16String());
 }
 
-// The plan of a swap, a line per page in the order they are put in place, its name and the path it replaces each
-// percent-encoded so that any name keeps to its line.
+// The plan of a swap, a line per page in the order they are put in place: its name, percent-encoded so that any name
+// keeps to its line, and whether a file stood in its place. The places are found again from the names, in the folder
+// the plan lies in, wherever that folder was copied or moved since.
 QByteArray planText(const std::vector<Placing>& placings) {
     QByteArray text;
     for (const Placing& p : placings) {
-        text += p.name.toUtf8().toPercentEncoding() + '\t' + p.target.toUtf8().toPercentEncoding() + '\n';
+        text += p.name.toUtf8().toPercentEncoding() + (p.stood ? "\t1\n" : "\t0\n");
     }
     return text;
 }
 
-std::vector<Placing> readPlan(const QString& path) {
+std::vector<Placing> readPlan(const QString& path, const QDir& folder) {
     QFile file(path);
     std::vector<Placing> placings;
     if (!file.open(QIODevice::ReadOnly)) {
@@ -73,25 +76,28 @@ std::vector<Placing> readPlan(const QString& path) {
     for (const QByteArray& line : file.readAll().split('\n')) {
         const qsizetype tab = line.indexOf('\t');
         if (tab > 0) {
-            placings.push_back({QString::fromUtf8(QByteArray::fromPercentEncoding(line.left(tab))),
-                                QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(tab + 1)))});
+            const QString name = QString::fromUtf8(QByteArray::fromPercentEncoding(line.left(tab)));
+            // where a plan does not say, a file stood: nothing the roll-back cannot put back is removed
+            placings.push_back({name, outputTarget(folder.absoluteFilePath(name)), line.mid(tab + 1) != "0"});
         }
     }
     return placings;
 }
 
 // Undoes a swap, the last page first: a page put aside takes its name again, a page put where none stood goes, and a
-// page still among the new ones was never moved. False when something could not be put back.
+// page still among the new ones was never moved; a page put back before, by a roll-back that was stopped, stays. The
+// plan goes once all are back, before anything else, so that no later run undoes the swap twice. False when something
+// could not be put back.
 bool rollBack(const WorkFolder& work, const std::vector<Placing>& placings) {
     bool whole = true;
     for (auto p = placings.rbegin(); p != placings.rend(); ++p) {
         if (QFileInfo::exists(work.aside(p->name))) {
             whole = !durablefile::replaceKeeping(work.aside(p->name), p->target) && whole;
-        } else if (!QFileInfo::exists(work.made(p->name)) && QFileInfo::exists(p->target)) {
+        } else if (!p->stood && !QFileInfo::exists(work.made(p->name)) && QFileInfo::exists(p->target)) {
             whole = QFile::remove(p->target) && whole;
         }
     }
-    return whole;
+    return whole && (!QFileInfo::exists(work.plan()) || QFile::remove(work.plan()));
 }
 
 // The pages an earlier report left that this one did not write again; never a link, nor a file of the user's. Only
@@ -178,7 +184,7 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
     const auto unlock = qScopeGuard([&] { lock.unlock(); });
     const WorkFolder work(dir);
     if (QFileInfo::exists(work.plan())) {
-        if (!rollBack(work, readPlan(work.plan()))) {
+        if (!rollBack(work, readPlan(work.plan(), dir))) {
             return FolderFailure{work.path(), QStringLiteral("an earlier run stopped while it replaced the report, and "
                                                              "its pages cannot all be put back; they are kept here")};
         }
@@ -202,7 +208,7 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
     // the pages are made at once, on every processor; the first that fails stops the others. A QDir caches what it
     // learns of itself and is no thing to share between threads: the pages' paths are taken here.
     std::vector<QString> shownPaths;
-    std::vector<QString> absolutePaths; // so that the plan leads a later run started elsewhere to the same files
+    std::vector<QString> absolutePaths;
     for (const ReportPage& page : pages) {
         shownPaths.push_back(dir.filePath(page.name));
         absolutePaths.push_back(dir.absoluteFilePath(page.name));
@@ -240,7 +246,7 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
                 failures[i] = FolderFailure{shownPaths[i], *failure};
                 failed = true;
             }
-            placings[i] = {page.name, target};
+            placings[i] = {page.name, target, standing.kind != durablefile::Kind::None};
         },
         &failed);
     for (const std::optional<FolderFailure>& failure : failures) {
