@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
+#include <optional>
 #include <set>
 
 namespace {
@@ -93,7 +94,7 @@ bool sameFile(const QString& a, const QString& b) {
 }
 
 bool cannotBeWritten(const QString& path, const std::optional<QString>& failure) {
-    if (failure) {
+    if (failure && !report::interruption::interrupted()) { // an interruption is no failure to tell
         say(QStringLiteral("qadrill-report: %1: cannot be written: %2").arg(path, *failure));
     }
     return failure.has_value();
@@ -319,6 +320,8 @@ int main(int argc, char* argv[]) {
         csv = std::async(std::launch::async | std::launch::deferred, [&] { return report::csvReport(records, view); });
     }
 
+    // from here on an interruption waits until the outputs are whole or gone, and the folder of a first report too
+    std::optional<report::interruption::Deferred> writing(std::in_place);
     // the table made whole beside its place before the pages, and put there once they are: a failure of either leaves
     // the earlier report and table as they were
     report::StagedFile table;
@@ -370,7 +373,9 @@ int main(int argc, char* argv[]) {
         const auto failure = report::writeReportFolder(
             options.output, pages, [](const QString& text) { say(QStringLiteral("qadrill-report: ") + text); });
         if (failure) {
-            say(QStringLiteral("qadrill-report: %1: cannot be written: %2").arg(failure->path, failure->reason));
+            if (!report::interruption::interrupted()) {
+                say(QStringLiteral("qadrill-report: %1: cannot be written: %2").arg(failure->path, failure->reason));
+            }
             if (!folderStood) {
                 QDir().rmdir(options.output); // a first report leaves no folder, when nothing else was put in it
             }
@@ -380,6 +385,7 @@ int main(int argc, char* argv[]) {
     if (!options.csv.isEmpty() && cannotBeWritten(options.csv, table.place())) {
         return 1;
     }
+    writing.reset(); // an interruption that waited for the outputs ends the program here
     // the system takes back the class's records at once; freed one by one, they take a tenth of a second
     std::fflush(nullptr);
     std::_Exit(0);

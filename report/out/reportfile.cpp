@@ -178,12 +178,15 @@ std::optional<QString> StagedFile::stage(const QString& path, const std::functio
 
 std::optional<QString> StagedFile::place() {
     if (m_write) {
-        return writeStraight(m_straight, m_write);
+        auto failure = writeStraight(m_straight, m_write);
+        m_deferred.reset();
+        return failure;
     }
     if (auto failure = durablefile::replaceKeeping(m_made, m_target)) {
         return failure;
     }
     m_made.clear();
+    m_deferred.reset();
     return std::nullopt;
 }
 
