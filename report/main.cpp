@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <future>
 #include <optional>
@@ -142,6 +143,27 @@ struct Options {
 };
 
 // Parses the arguments; returns an exit status when the run ends here.
+// A name given with a byte that is no UTF-8 is read with U+FFFD in its place: written under that name, the report
+// would go to another file than the one named, and be told as written.
+bool lostAByte(const QString& name, qsizetype argc, char* argv[]) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    Q_UNUSED(name);
+    return false;
+#else
+    if (!name.contains(QChar(QChar::ReplacementCharacter))) {
+        return false;
+    }
+    for (qsizetype i = 1; i < argc; ++i) {
+        if (std::strstr(argv[i], "\xEF\xBF\xBD")) { // the character itself, as given
+            return false;
+        }
+    }
+    return true;
+#endif
+}
+
 std::optional<int> parseArguments(const QStringList& args, char* argv[], Options& options) {
     bool onlyPaths = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
@@ -196,6 +218,13 @@ std::optional<int> parseArguments(const QStringList& args, char* argv[], Options
     }
     if (options.output.isEmpty()) {
         return usageError(QStringLiteral("the page needs a file name"));
+    }
+    for (const QString& output : {options.output, options.csv}) {
+        if (lostAByte(output, args.size(), argv)) {
+            return usageError(QStringLiteral("%1: the name holds a byte that is no UTF-8, and the report cannot be "
+                                             "written under it; give it another name")
+                                  .arg(output));
+        }
     }
     if (options.paths.isEmpty()) {
         return usageError(QStringLiteral("no PATH given: name record files or folders that hold them"));
