@@ -213,6 +213,7 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
         shownPaths.push_back(dir.filePath(page.name));
         absolutePaths.push_back(dir.absoluteFilePath(page.name));
     }
+    const auto workVolume = durablefile::fileId(fsPath(work.made(QString())));
     std::vector<Placing> placings(pages.size());
     std::vector<std::optional<FolderFailure>> failures(pages.size());
     std::atomic<bool> failed{false};
@@ -232,6 +233,12 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
                 failure = QStringLiteral("too many levels of symbolic links");
             } else if (target != absolutePaths[i]) {
                 failure = refusedTarget(target);
+                // a file is put in another's place in one step only on the same file system
+                const auto volume = durablefile::fileId(fsPath(QFileInfo(target).absolutePath()));
+                if (!failure && (!volume || !workVolume || volume->volume != workVolume->volume)) {
+                    failure = QStringLiteral("it is a link to another file system, where the page cannot be put in "
+                                             "place in one step; it is not replaced");
+                }
             }
             if (failure) {
                 // not written
