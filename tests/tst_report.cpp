@@ -1783,6 +1783,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
     QTest::newRow("a new file") << "nothing" << 022 << 0 << "" << 0644;
     QTest::newRow("a new file under umask 077") << "nothing" << 077 << 0 << "" << 0600;
     QTest::newRow("a file made again keeps its mode") << "file 0640" << 022 << 0 << "" << 0640;
+    QTest::newRow("what a killed run left beside the page goes, another run's new one stays")
+        << "left beside" << 022 << 0 << "" << 0644;
     QTest::newRow("a link: its target replaced") << "link" << 022 << 0 << "" << 0600;
     QTest::newRow("a FIFO written straight through") << "fifo" << 022 << 0 << "" << 0;
     QTest::newRow("standard output") << "-" << 022 << 0 << "" << 0;
@@ -1834,6 +1836,13 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     writeBytes(other, "Bo's");
     QByteArray fromFifo;
     std::thread reader;
+    if (target == "left beside") {
+        writeBytes(out + ".123456.tmp", "half a page");
+        QFile left(out + ".123456.tmp");
+        QVERIFY(left.open(QIODevice::ReadWrite) &&
+                left.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        writeBytes(out + ".654321.tmp", "being written");
+    }
     if (target == "file 0640") {
         writeBytes(out, "old");
 #ifdef Q_OS_WIN
@@ -1916,6 +1925,9 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
         return;
     }
     QVERIFY(page.contains("Ann Lee"));
+    if (target == "left beside") {
+        QVERIFY(!QFileInfo::exists(out + ".123456.tmp") && QFile::remove(out + ".654321.tmp"));
+    }
     if (target.startsWith("folder")) {
         QVERIFY(!QFileInfo::exists(out + "/student-9.html"));
         QCOMPARE(fileBytes(out + "/student-8.html"), QByteArray("a page of the user's own"));

@@ -4,10 +4,12 @@
 #include "report/out/interruption.h"
 #include "report/read/classrecords.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <filesystem>
 
@@ -75,6 +77,24 @@ std::optional<QString> writeStraight(const QString& path, const std::function<bo
         return durablefile::systemError().value_or(QStringLiteral("it cannot be opened"));
     }
     return writeOpen(file, write);
+}
+
+// What a run killed while it wrote a page or table left beside it: a file named as this program names the ones it
+// makes there, and not written to for a while, so not another run's that is writing its own now.
+void removeLeftBeside(const QString& target) {
+    const QFileInfo at(target);
+    static const QRegularExpression made(QStringLiteral("^\\.\\d{6}\\.tmp$"));
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-600);
+    const QDir folder = at.dir();
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted)) {
+        if (!name.startsWith(at.fileName()) || !made.match(QStringView(name).sliced(at.fileName().size())).hasMatch()) {
+            continue;
+        }
+        const QFileInfo left(folder.filePath(name));
+        if (!left.isSymLink() && left.lastModified().toUTC() < before) {
+            QFile::remove(left.filePath());
+        }
+    }
 }
 
 } // namespace
@@ -160,6 +180,7 @@ std::optional<QString> StagedFile::stage(const QString& path, const std::functio
         return refused;
     }
     // made whole beside the target first, so that a reader never sees half of it and a failure leaves the old one
+    removeLeftBeside(target);
     QString made;
     for (int attempt = 0; attempt < 100; ++attempt) {
         made = target +

@@ -10,8 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSysInfo>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <algorithm>
@@ -161,10 +163,17 @@ std::optional<FolderFailure> takeLock(QLockFile& lock, const QString& folder,
     }
     if (!lock.isLocked()) {
         const QFileInfo standing(lock.fileName());
-        return FolderFailure{lock.fileName(),
-                             standing.isSymLink() || (standing.exists() && !standing.isFile()) ? notALock
-                             : lock.error() == QLockFile::PermissionError ? QStringLiteral("Permission denied")
-                                                                          : QStringLiteral("the lock cannot be made")};
+        if (standing.isSymLink() || (standing.exists() && !standing.isFile())) {
+            return FolderFailure{lock.fileName(), notALock};
+        }
+        if (lock.error() == QLockFile::PermissionError) {
+            return FolderFailure{lock.fileName(), QStringLiteral("Permission denied")};
+        }
+        // the lock tells no cause (a full disk, say): a file made beside it, and gone at once, tells the system's
+        QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".qadrill-report-XXXXXX")));
+        const bool made = probe.open() && probe.write("lock", 4) == 4 && probe.flush();
+        return FolderFailure{lock.fileName(), made ? QStringLiteral("the lock cannot be made")
+                                                   : probe.errorString().remove(QRegularExpression("\\.$"))};
     }
     return std::nullopt;
 }
