@@ -198,6 +198,9 @@ std::optional<QString> StagedFile::stage(const QString& path, const std::functio
 }
 
 std::optional<QString> StagedFile::place() {
+    if (!m_write && m_made.isEmpty()) {
+        return QStringLiteral("nothing was written to put in place");
+    }
     if (m_write) {
         auto failure = writeStraight(m_straight, m_write);
         m_deferred.reset();
