@@ -220,6 +220,12 @@ std::optional<int> parseArguments(const QStringList& args, char* argv[], Options
         return usageError(QStringLiteral("the page needs a file name"));
     }
     for (const QString& output : {options.output, options.csv}) {
+        if (QDir::isRelativePath(output) && output != u"-" && !output.isEmpty() &&
+            QDir::currentPath().contains(QChar(QChar::ReplacementCharacter))) {
+            return usageError(QStringLiteral("%1: the working folder's name holds a byte that is no UTF-8, and the "
+                                             "report cannot be written below it; give a full path elsewhere")
+                                  .arg(output));
+        }
         if (lostAByte(output, args.size(), argv)) {
             return usageError(QStringLiteral("%1: the name holds a byte that is no UTF-8, and the report cannot be "
                                              "written under it; give it another name")
@@ -280,8 +286,10 @@ int main(int argc, char* argv[]) {
             QStringLiteral("%1 is a student's record file; the table is not written over it").arg(options.csv));
     }
     for (const QString& output : {options.output, options.csv}) {
-        const auto refused =
-            QFileInfo(output).isSymLink() ? report::refusedTarget(report::outputTarget(output)) : std::nullopt;
+        const auto refused = !QFileInfo(output).isSymLink() ? std::nullopt
+                             : report::outputTarget(output).isEmpty()
+                                 ? std::optional<QString>(report::linkBeyondUtf8)
+                                 : report::refusedTarget(report::outputTarget(output));
         if (refused) {
             return usageError(QStringLiteral("%1: %2").arg(output, *refused));
         }
@@ -363,9 +371,12 @@ int main(int argc, char* argv[]) {
 
     if (onePage(options.output)) {
         if (!stageTable() ||
-            cannotBeWritten(options.output, report::writeReportFile(options.output, [&](QIODevice& device) {
-                                return report::writeHtmlReport(records, view, device);
-                            }))) {
+            cannotBeWritten(options.output, report::writeReportFile(options.output,
+                                                                    [&](QIODevice& device) {
+                                                                        return report::writeHtmlReport(records, view,
+                                                                                                       device);
+                                                                    })) ||
+            (!options.csv.isEmpty() && cannotBeWritten(options.csv, table.place()))) {
             return 1;
         }
         // a browser takes long to open such a page, if it opens it at all; the folder's pages each open at once
@@ -387,32 +398,50 @@ int main(int argc, char* argv[]) {
                                       .arg(folder.filePath(page.name)));
             }
         }
-        if (!stageTable()) {
-            return 1;
+        // the folders this run makes, the innermost first: a first report that fails leaves none of them
+        QStringList made;
+        for (QFileInfo at(options.output); !at.exists() && !at.isSymLink() && !at.isRoot();
+             at = QFileInfo(at.absolutePath())) {
+            made << at.absoluteFilePath();
         }
-        const bool folderStood = QFileInfo::exists(options.output);
+        const auto removeMade = [&] {
+            for (const QString& folder : std::as_const(made)) {
+                QDir().rmdir(folder); // only when nothing else was put in it
+            }
+        };
         std::error_code error;
         std::filesystem::create_directories(fsPath(options.output), error);
         if (error || !QFileInfo(options.output).isDir()) {
             say(QStringLiteral("qadrill-report: %1: the folder cannot be made: %2")
                     .arg(options.output,
                          error ? QString::fromStdString(error.message()) : QStringLiteral("not a folder")));
+            removeMade();
             return 1;
         }
+        // the table may go into the folder just made
+        if (!stageTable()) {
+            removeMade();
+            return 1;
+        }
+        // the table put in place with the pages, while the earlier report can still come back
         const auto failure = report::writeReportFolder(
-            options.output, pages, [](const QString& text) { say(QStringLiteral("qadrill-report: ") + text); });
+            options.output, pages, [](const QString& text) { say(QStringLiteral("qadrill-report: ") + text); },
+            [&]() -> std::optional<report::FolderFailure> {
+                if (options.csv.isEmpty()) {
+                    return std::nullopt;
+                }
+                if (auto failure = table.place()) {
+                    return report::FolderFailure{options.csv, *failure};
+                }
+                return std::nullopt;
+            });
         if (failure) {
             if (!report::interruption::interrupted()) {
                 say(QStringLiteral("qadrill-report: %1: cannot be written: %2").arg(failure->path, failure->reason));
             }
-            if (!folderStood) {
-                QDir().rmdir(options.output); // a first report leaves no folder, when nothing else was put in it
-            }
+            removeMade();
             return 1;
         }
-    }
-    if (!options.csv.isEmpty() && cannotBeWritten(options.csv, table.place())) {
-        return 1;
     }
     writing.reset(); // an interruption that waited for the outputs ends the program here
     // the system takes back the class's records at once; freed one by one, they take a tenth of a second

@@ -1610,6 +1610,9 @@ void TestReport::program_data() {
         << "";
     QTest::newRow("a folder of pages") << QStringList{"-o", "{dir}/out/pages", "{dir}/class"} << 0 << ""
                                        << "Ann Lee";
+    QTest::newRow("a folder of pages, made by the run, with the table in it")
+        << QStringList{"-o", "{dir}/out/pages", "--csv", "{dir}/out/pages/r.csv", "{dir}/class"} << 0 << ""
+        << "Ann Lee";
     // the table is written before the pages, and put in place after them
     QTest::newRow("a table that cannot be written: no page written either")
         << QStringList{"-o", out, "--csv", "{dir}/no/such/r.csv", "{dir}/class"} << 1
@@ -1768,7 +1771,7 @@ void TestReport::program() {
         }
     }
     if (args.contains("--csv") && status == 0) {
-        const QByteArray csv = fileBytes(d + "/out/r.csv");
+        const QByteArray csv = fileBytes(args[args.indexOf("--csv") + 1]);
         QVERIFY(csv.startsWith("\xEF\xBB\xBFstudent,assignment,question,responses,confidence,confidence_time,"));
         QVERIFY(csv.contains("\r\nAnn Lee,001,001,1,2,2026-01-07 09:30:05,1,3,2026-01-07 09:31:00,1\r\n"));
     }

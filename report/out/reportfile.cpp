@@ -125,7 +125,11 @@ QString outputTarget(const QString& path) {
         }
         at = next.is_absolute() ? next : at.parent_path() / next;
     }
-    return QString::fromStdU16String(at.u16string());
+    try {
+        return QString::fromStdU16String(at.u16string());
+    } catch (const std::exception&) {
+        return QString(); // a link to a name with a byte that is no UTF-8, which no QString holds
+    }
 }
 
 std::optional<QString> refusedTarget(const QString& target) {
@@ -172,6 +176,9 @@ std::optional<QString> StagedFile::stage(const QString& path, const std::functio
         break;
     }
     const QString target = outputTarget(path);
+    if (target.isEmpty()) {
+        return linkBeyondUtf8;
+    }
     std::error_code error;
     if (std::filesystem::is_symlink(fsPath(target), error)) {
         return QStringLiteral("too many levels of symbolic links"); // a loop: no link of it is replaced

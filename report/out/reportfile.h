@@ -34,7 +34,7 @@ public:
 
 private:
     std::optional<interruption::Deferred> m_deferred; // from the staging on
-    QString m_straight; // the path written by place(), where nothing is made beside it
+    QString m_straight;                               // the path written by place(), where nothing is made beside it
     std::function<bool(QIODevice&)> m_write;
     QString m_made;
     QString m_target;
@@ -45,8 +45,11 @@ private:
 std::optional<QString> writeNew(const QString& path, const durablefile::Standing& replacing,
                                 const std::function<bool(QIODevice&)>& write);
 
-// The path that writing would replace: the last target of a chain of symbolic links, or the path itself.
+// The path that writing would replace: the last target of a chain of symbolic links, or the path itself; empty where
+// a link leads to a name with a byte that is no UTF-8, which the report refuses (linkBeyondUtf8 says why).
 QString outputTarget(const QString& path);
+inline const QString linkBeyondUtf8 =
+    QStringLiteral("it is a link to a name with a byte that is no UTF-8, which the report cannot write under");
 
 // Why the report never writes at a target (as outputTarget gives it), or none: it is named as a student's record or
 // notes file, so that no link, however it was made, turns the report's output into the loss of a student's work.

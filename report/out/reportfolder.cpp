@@ -20,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <set>
 
 namespace report {
@@ -41,6 +42,7 @@ public:
     QString made(const QString& name) const { return m_path + QStringLiteral("/new/") + name; }
     QString aside(const QString& name) const { return m_path + QStringLiteral("/old/") + name; }
     QString plan() const { return m_path + QStringLiteral("/plan"); }
+    QString kept() const { return m_path + QStringLiteral("/kept"); }
     void remove() const {
         // the earlier report's pages, put aside, are the most of it: removed on every processor
         const QStringList aside = QDir(m_path + QStringLiteral("/old")).entryList(QDir::Files | QDir::Hidden);
@@ -77,13 +79,39 @@ std::vector<Placing> readPlan(const QString& path, const QDir& folder) {
     }
     for (const QByteArray& line : file.readAll().split('\n')) {
         const qsizetype tab = line.indexOf('\t');
-        if (tab > 0) {
-            const QString name = QString::fromUtf8(QByteArray::fromPercentEncoding(line.left(tab)));
-            // where a plan does not say, a file stood: nothing the roll-back cannot put back is removed
-            placings.push_back({name, outputTarget(folder.absoluteFilePath(name)), line.mid(tab + 1) != "0"});
+        const QString name = QString::fromUtf8(QByteArray::fromPercentEncoding(line.left(tab)));
+        // only a page's own name in the folder: a plan that came from elsewhere or was damaged reaches nothing else
+        if (tab > 0 && isPageName(name) && !name.contains(u'/') && !name.contains(u'\\') &&
+            name != u".qadrill-report.tmp" && name != u".qadrill-report.lock") {
+            // a plan of an earlier version names the place instead: it says nothing of what stood there, and the
+            // roll-back goes by what it finds, as that version's did
+            placings.push_back({name, outputTarget(folder.absoluteFilePath(name)), line.mid(tab + 1) == "1"});
         }
     }
     return placings;
+}
+
+// The names of the pages of the report that the folder holds now, kept while the earlier report's other pages are
+// removed: a run stopped meanwhile leaves them, and the next run removes the rest first.
+QByteArray namesText(const std::set<QString>& names) {
+    QByteArray text;
+    for (const QString& name : names) {
+        text += name.toUtf8().toPercentEncoding() + '\n';
+    }
+    return text;
+}
+
+std::set<QString> readNames(const QString& path) {
+    QFile file(path);
+    std::set<QString> names;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (!line.isEmpty()) {
+                names.insert(QString::fromUtf8(QByteArray::fromPercentEncoding(line)));
+            }
+        }
+    }
+    return names;
 }
 
 // Undoes a swap, the last page first: a page put aside takes its name again, a page put where none stood goes, and a
@@ -96,7 +124,11 @@ bool rollBack(const WorkFolder& work, const std::vector<Placing>& placings) {
         if (QFileInfo::exists(work.aside(p->name))) {
             whole = !durablefile::replaceKeeping(work.aside(p->name), p->target) && whole;
         } else if (!p->stood && !QFileInfo::exists(work.made(p->name)) && QFileInfo::exists(p->target)) {
-            whole = QFile::remove(p->target) && whole;
+            QFile placed(p->target);
+            if (placed.open(QIODevice::ReadOnly) && isEarlierPage(p->name, placed.read(512))) {
+                placed.close();
+                whole = placed.remove() && whole;
+            }
         }
     }
     return whole && (!QFileInfo::exists(work.plan()) || QFile::remove(work.plan()));
@@ -181,7 +213,8 @@ std::optional<FolderFailure> takeLock(QLockFile& lock, const QString& folder,
 } // namespace
 
 std::optional<FolderFailure> writeReportFolder(const QString& folder, const std::vector<ReportPage>& pages,
-                                               const std::function<void(const QString&)>& tell) {
+                                               const std::function<void(const QString&)>& tell,
+                                               const std::function<std::optional<FolderFailure>()>& alongside) {
     const QDir dir(folder);
     QLockFile lock(dir.filePath(QStringLiteral(".qadrill-report.lock")));
     if (auto failure = takeLock(lock, folder, tell)) {
@@ -199,6 +232,9 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
         }
         tell(QStringLiteral("%1: an earlier run stopped while it replaced the report; the report before it is put back")
                  .arg(folder));
+    } else if (QFileInfo::exists(work.kept())) {
+        // the report stands whole; a run stopped while it removed the pages of the one before left some of them
+        removeEarlierPages(dir, readNames(work.kept()), tell);
     }
     work.remove(); // what a run that was stopped while it wrote left behind
     const auto fail = [&](const QString& path, const QString& reason) {
@@ -235,10 +271,12 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
             durablefile::Standing standing = durablefile::standing(target);
             if (standing.link) {
                 target = outputTarget(target);
-                standing = durablefile::standing(target);
+                standing = target.isEmpty() ? durablefile::Standing{} : durablefile::standing(target);
             }
             std::optional<QString> failure;
-            if (standing.link) {
+            if (target.isEmpty()) {
+                failure = linkBeyondUtf8;
+            } else if (standing.link) {
                 failure = QStringLiteral("too many levels of symbolic links");
             } else if (target != absolutePaths[i]) {
                 failure = refusedTarget(target);
@@ -268,6 +306,15 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
     for (const std::optional<FolderFailure>& failure : failures) {
         if (failure) {
             return fail(failure->path, failure->reason);
+        }
+    }
+    // a page's name that is a link to another page of the report: one would take the other's place
+    std::map<QString, const Placing*> placed;
+    for (const Placing& p : placings) {
+        if (const auto [other, fresh] = placed.emplace(QDir::cleanPath(p.target), &p); !fresh) {
+            return fail(dir.filePath(p.name),
+                        QStringLiteral("it leads to the same file as %1, another page of the report")
+                            .arg(dir.filePath(other->second->name)));
         }
     }
     // the new index last, and the earlier one aside before any page: whoever follows an index's links meets one
@@ -302,11 +349,26 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
             return fail(dir.filePath(p.name), *failure);
         }
     }
-    QFile::remove(work.plan()); // from here on the new report is the folder's
+    // what goes with the pages (the table), while the earlier ones can still come back
+    if (auto failure = alongside ? alongside() : std::nullopt) {
+        if (!rollBack(work, placings)) {
+            failure->reason +=
+                QStringLiteral("; the earlier report's pages that could not be put back are kept in ") + work.path();
+            return failure;
+        }
+        return fail(failure->path, failure->reason);
+    }
     std::set<QString> written;
     for (const Placing& p : placings) {
         written.insert(p.name);
     }
+    QFile kept(work.kept());
+    const QByteArray names = namesText(written);
+    if (!kept.open(QIODevice::WriteOnly) || kept.write(names) != names.size() || !kept.flush()) {
+        kept.remove(); // the earlier pages are removed all the same; only a run stopped meanwhile leaves some
+    }
+    kept.close();
+    QFile::remove(work.plan()); // from here on the new report is the folder's
     removeEarlierPages(dir, written, tell);
     work.remove();
     return std::nullopt;

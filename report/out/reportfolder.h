@@ -25,7 +25,10 @@ struct FolderFailure {
 // put pages in place left the working folder behind with its plan, and the next run puts the earlier report back
 // from it before anything else. A page's name that is a symbolic link is followed: what it names is replaced.
 // What is not a failure but the user should hear (an earlier page that could not be removed) goes to tell.
+// alongside, when given, puts in place what goes with the pages (the table) once they all are: when it fails, the
+// earlier report comes back.
 std::optional<FolderFailure> writeReportFolder(const QString& folder, const std::vector<ReportPage>& pages,
-                                               const std::function<void(const QString&)>& tell);
+                                               const std::function<void(const QString&)>& tell,
+                                               const std::function<std::optional<FolderFailure>()>& alongside = {});
 
 } // namespace report
