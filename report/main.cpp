@@ -219,13 +219,14 @@ std::optional<int> parseArguments(const QStringList& args, char* argv[], Options
     if (options.output.isEmpty()) {
         return usageError(QStringLiteral("the page needs a file name"));
     }
+    // a folder of pages is written by full paths, which such a working folder's name cannot be part of
+    if (QDir::isRelativePath(options.output) && !onePage(options.output) &&
+        QDir::currentPath().contains(QChar(QChar::ReplacementCharacter))) {
+        return usageError(QStringLiteral("%1: the working folder's name holds a byte that is no UTF-8, and a folder "
+                                         "of pages cannot be written below it; give a full path elsewhere")
+                              .arg(options.output));
+    }
     for (const QString& output : {options.output, options.csv}) {
-        if (QDir::isRelativePath(output) && output != u"-" && !output.isEmpty() &&
-            QDir::currentPath().contains(QChar(QChar::ReplacementCharacter))) {
-            return usageError(QStringLiteral("%1: the working folder's name holds a byte that is no UTF-8, and the "
-                                             "report cannot be written below it; give a full path elsewhere")
-                                  .arg(output));
-        }
         if (lostAByte(output, args.size(), argv)) {
             return usageError(QStringLiteral("%1: the name holds a byte that is no UTF-8, and the report cannot be "
                                              "written under it; give it another name")

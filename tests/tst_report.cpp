@@ -93,6 +93,7 @@ private slots:
     void output_neverReplacesWhatIsNotItsOwn();
     void output_folderWholeOrUntouched_data();
     void output_folderWholeOrUntouched();
+    void output_stoppedRemovalFinishedByTheNextRun();
     void interrupted_leavesWholePagesOnly_data();
     void interrupted_leavesWholePagesOnly();
 
@@ -2003,7 +2004,7 @@ void TestReport::output_folderWholeOrUntouched_data() {
     QTest::addColumn<QString>("later");   // the class of the report that replaces it
     QTest::addColumn<int>("killedAfter"); // pages a killed run put in place before the later one (100 more: the
                                           // folder was moved since; 200 more: a run put them back and was killed
-                                          // before its plan went); -1: none killed; -2: another report, still running,
+                                          // before its plan went; 300 more: the plan names a file outside); -1: none killed; -2: another report, still running,
                                           // writes into the folder; -3: a run stopped while it made its lock left it
                                           // empty; -4: a folder has the lock's name
     QTest::addColumn<int>("status");
@@ -2038,6 +2039,9 @@ void TestReport::output_folderWholeOrUntouched_data() {
     QTest::newRow("killed while placing, put back by a run killed in turn: nothing taken away twice")
         << "2:100"
         << "3:100" << 204 << 1 << "is a folder";
+    QTest::newRow("a plan that names a file beyond the folder's pages: that file is left alone")
+        << "2:100"
+        << "3:100" << 304 << 1 << "is a folder";
 }
 
 void TestReport::output_folderWholeOrUntouched() {
@@ -2119,6 +2123,10 @@ void TestReport::output_folderWholeOrUntouched() {
             }
             QVERIFY(QFile::copy(d + "/made/" + name, (i < killedAfter ? out : work + "/new") + "/" + name));
         }
+        if (then == 3) {
+            writeBytes(d + "/disk/keep.txt", "the user's");
+            plan += "..%2Fkeep.txt\t0\n";
+        }
         writeBytes(work + "/plan", plan);
         QVERIFY(QDir().mkpath(out + "/student-4.html"));
         later = "4:100";
@@ -2150,6 +2158,7 @@ void TestReport::output_folderWholeOrUntouched() {
     QVERIFY2(error.contains(says), qPrintable(error));
     QVERIFY(!QFileInfo::exists(out + "/.qadrill-report.tmp"));
     QCOMPARE(brokenLinks(out), QStringList());
+    QVERIFY(then != 3 || QFileInfo::exists(d + "/disk/keep.txt"));
     if (status == 0) {
         const QMap<QString, QByteArray> after = folderFiles(out);
         QVERIFY(after.contains("index.html") && !after.contains("student-3.html"));
@@ -2157,6 +2166,38 @@ void TestReport::output_folderWholeOrUntouched() {
     } else {
         QCOMPARE(folderFiles(out), before); // every page as it was, under its own name
     }
+}
+
+// A run stopped after its report stood whole, while it removed the earlier report's pages that it did not write again,
+// left some of them: the next run removes them first, even one that then fails.
+void TestReport::output_stoppedRemovalFinishedByTheNextRun() {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    const QString out = d + "/pages";
+    const auto report = [&](int students, const QString& folder) {
+        const QString class_ = d + QStringLiteral("/class-%1").arg(students);
+        writeClass(class_, students, 100);
+        QProcess program;
+        program.start(programPath(), {"-o", folder, class_});
+        program.waitForFinished(60000);
+        return std::make_pair(program.exitCode(), QString::fromLocal8Bit(program.readAllStandardError()));
+    };
+    QCOMPARE(report(3, out).first, 0);
+    QCOMPARE(report(2, d + "/made").first, 0);
+    const QMap<QString, QByteArray> made = folderFiles(d + "/made");
+    QByteArray kept;
+    for (auto page = made.begin(); page != made.end(); ++page) {
+        QVERIFY(!QFileInfo::exists(out + "/" + page.key()) || QFile::remove(out + "/" + page.key()));
+        writeBytes(out + "/" + page.key(), page.value());
+        kept += page.key().toUtf8().toPercentEncoding() + '\n';
+    }
+    writeBytes(out + "/.qadrill-report.tmp/kept", kept);
+    QVERIFY(QFileInfo::exists(out + "/student-3.html")); // the earlier report's, not yet removed
+    QVERIFY(QDir().mkpath(out + "/student-4.html"));
+    const auto [code, error] = report(4, out);
+    QVERIFY2(code == 1 && error.contains("is a folder"), qPrintable(error));
+    QCOMPARE(folderFiles(out), made);
+    QCOMPARE(brokenLinks(out), QStringList());
 }
 
 void TestReport::interrupted_leavesWholePagesOnly_data() {
