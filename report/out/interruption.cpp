@@ -18,6 +18,7 @@ namespace {
 std::atomic<bool> stopping{false};
 bool installed = false;
 CRITICAL_SECTION writing;
+int held = 0; // by the one thread that writes, as often as it entered
 
 // Runs on a thread of its own while the program goes on: it waits until no writer is left, then ends the program as
 // Windows' own handler would have.
@@ -75,6 +76,7 @@ Deferred::Deferred() {
 #if defined(Q_OS_WIN)
     if (installed) {
         EnterCriticalSection(&writing);
+        ++held;
     }
 #else
     depth = depth + 1;
@@ -84,7 +86,13 @@ Deferred::Deferred() {
 Deferred::~Deferred() {
 #if defined(Q_OS_WIN)
     if (installed) {
+        const bool last = --held == 0;
         LeaveCriticalSection(&writing);
+        // the handler's thread would end the program now, but this one would not wait for it: it may be ending the
+        // program with its own status already
+        if (last && stopping) {
+            ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+        }
     }
 #else
     depth = depth - 1;
