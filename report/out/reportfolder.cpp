@@ -98,17 +98,20 @@ QByteArray namesText(const std::set<QString>& names) {
     for (const QString& name : names) {
         text += name.toUtf8().toPercentEncoding() + '\n';
     }
-    return text;
+    return text + ".\n"; // the end: a list cut short names too few, and would take pages away
 }
 
+// The names, or none when the list is not whole.
 std::set<QString> readNames(const QString& path) {
     QFile file(path);
     std::set<QString> names;
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            if (!line.isEmpty()) {
-                names.insert(QString::fromUtf8(QByteArray::fromPercentEncoding(line)));
-            }
+    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (!text.endsWith("\n.\n") && text != ".\n") {
+        return names;
+    }
+    for (const QByteArray& line : text.chopped(2).split('\n')) {
+        if (!line.isEmpty()) {
+            names.insert(QString::fromUtf8(QByteArray::fromPercentEncoding(line)));
         }
     }
     return names;
@@ -232,9 +235,9 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
         }
         tell(QStringLiteral("%1: an earlier run stopped while it replaced the report; the report before it is put back")
                  .arg(folder));
-    } else if (QFileInfo::exists(work.kept())) {
+    } else if (const std::set<QString> kept = readNames(work.kept()); !kept.empty()) {
         // the report stands whole; a run stopped while it removed the pages of the one before left some of them
-        removeEarlierPages(dir, readNames(work.kept()), tell);
+        removeEarlierPages(dir, kept, tell);
     }
     work.remove(); // what a run that was stopped while it wrote left behind
     const auto fail = [&](const QString& path, const QString& reason) {
