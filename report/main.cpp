@@ -142,7 +142,6 @@ struct Options {
     std::vector<std::filesystem::path> fsPaths; // the same, as the system gave them: a name need not be UTF-8
 };
 
-// Parses the arguments; returns an exit status when the run ends here.
 // A name given with a byte that is no UTF-8 is read with U+FFFD in its place: written under that name, the report
 // would go to another file than the one named, and be told as written.
 bool lostAByte(const QString& name, qsizetype argc, char* argv[]) {
@@ -164,6 +163,7 @@ bool lostAByte(const QString& name, qsizetype argc, char* argv[]) {
 #endif
 }
 
+// Parses the arguments; returns an exit status when the run ends here.
 std::optional<int> parseArguments(const QStringList& args, char* argv[], Options& options) {
     bool onlyPaths = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
@@ -287,10 +287,11 @@ int main(int argc, char* argv[]) {
             QStringLiteral("%1 is a student's record file; the table is not written over it").arg(options.csv));
     }
     for (const QString& output : {options.output, options.csv}) {
-        const auto refused = !QFileInfo(output).isSymLink() ? std::nullopt
-                             : report::outputTarget(output).isEmpty()
-                                 ? std::optional<QString>(report::linkBeyondUtf8)
-                                 : report::refusedTarget(report::outputTarget(output));
+        if (!QFileInfo(output).isSymLink()) {
+            continue;
+        }
+        const QString target = report::outputTarget(output);
+        const auto refused = target.isEmpty() ? report::linkBeyondUtf8 : report::refusedTarget(target);
         if (refused) {
             return usageError(QStringLiteral("%1: %2").arg(output, *refused));
         }
@@ -371,12 +372,8 @@ int main(int argc, char* argv[]) {
     };
 
     if (onePage(options.output)) {
-        if (!stageTable() ||
-            cannotBeWritten(options.output, report::writeReportFile(options.output,
-                                                                    [&](QIODevice& device) {
-                                                                        return report::writeHtmlReport(records, view,
-                                                                                                       device);
-                                                                    })) ||
+        const auto page = [&](QIODevice& device) { return report::writeHtmlReport(records, view, device); };
+        if (!stageTable() || cannotBeWritten(options.output, report::writeReportFile(options.output, page)) ||
             (!options.csv.isEmpty() && cannotBeWritten(options.csv, table.place()))) {
             return 1;
         }
@@ -406,8 +403,8 @@ int main(int argc, char* argv[]) {
             made << at.absoluteFilePath();
         }
         const auto removeMade = [&] {
-            for (const QString& folder : std::as_const(made)) {
-                QDir().rmdir(folder); // only when nothing else was put in it
+            for (const QString& path : std::as_const(made)) {
+                QDir().rmdir(path); // only when nothing else was put in it
             }
         };
         std::error_code error;
