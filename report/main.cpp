@@ -296,9 +296,13 @@ int main(int argc, char* argv[]) {
             return usageError(QStringLiteral("%1: %2").arg(output, *refused));
         }
     }
-    // nor one of the folder's pages, which would replace it, or it them
-    if (!options.csv.isEmpty() && !onePage(options.output) && report::isPageName(QFileInfo(options.csv).fileName()) &&
-        sameFolder(QFileInfo(options.csv).absolutePath(), options.output)) {
+    // nor one of the folder's pages, which would replace it, or it them; by its name or by where its link leads
+    const auto aPage = [&](const QString& table) {
+        return report::isPageName(QFileInfo(table).fileName()) &&
+               sameFolder(QFileInfo(table).absolutePath(), options.output);
+    };
+    if (!options.csv.isEmpty() && !onePage(options.output) &&
+        (aPage(options.csv) || (QFileInfo(options.csv).isSymLink() && aPage(report::outputTarget(options.csv))))) {
         return usageError(QStringLiteral("%1 is a page of the folder %2; the table is not written over it")
                               .arg(options.csv, options.output));
     }
@@ -403,6 +407,7 @@ int main(int argc, char* argv[]) {
             made << at.absoluteFilePath();
         }
         const auto removeMade = [&] {
+            table.discard(); // which may lie in one of them
             for (const QString& path : std::as_const(made)) {
                 QDir().rmdir(path); // only when nothing else was put in it
             }
@@ -425,8 +430,8 @@ int main(int argc, char* argv[]) {
         const auto failure = report::writeReportFolder(
             options.output, pages, [](const QString& text) { say(QStringLiteral("qadrill-report: ") + text); },
             [&]() -> std::optional<report::FolderFailure> {
-                if (options.csv.isEmpty()) {
-                    return std::nullopt;
+                if (options.csv.isEmpty() || table.straight()) {
+                    return std::nullopt; // a pipe or a device has nothing to put back: written after the folder
                 }
                 if (auto failure = table.place()) {
                     return report::FolderFailure{options.csv, *failure};
@@ -438,6 +443,9 @@ int main(int argc, char* argv[]) {
                 say(QStringLiteral("qadrill-report: %1: cannot be written: %2").arg(failure->path, failure->reason));
             }
             removeMade();
+            return 1;
+        }
+        if (table.straight() && cannotBeWritten(options.csv, table.place())) {
             return 1;
         }
     }

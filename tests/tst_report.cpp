@@ -1636,6 +1636,10 @@ void TestReport::program_data() {
            "mixed/essay.pdf|mixed/\\x1b]0;owned\\x07<U+202E>.txt, |.Trash-1000: not read: a trash folder|"
            ".hidden: not read: a hidden folder|is taken as \"Ann_Lee\"|4 students; 7 not read"
         << "Cy Platform|Jos\\xe9|not read: a FIFO";
+    QTest::newRow("a table named by a link that leads to a page of the folder: refused")
+        << QStringList{"-o", "{dir}/out/pages", "--csv", "{dir}/out/table.csv", "{dir}/class"} << 2
+        << "table.csv is a page of the folder"
+        << "";
     QTest::newRow("a folder given twice, and a folder below it with -r: each read once")
         << QStringList{"-r", "-o", out, "{dir}/mixed", "{dir}/mixed", "{dir}/mixed/sub"} << 0
         << "4 students; 7 not read|!no send_*.txt"
@@ -1712,6 +1716,9 @@ void TestReport::program() {
     writeBytes(m + "Cy Platform_1234_assignsubmission_file_send_0108Cy_Platform.txt",
                runFile(false, "[v", "001", runB));
     writeBytes(m + "notes_Ann_Lee.txt", "x");
+    if (args.contains("{dir}/out/table.csv")) {
+        QVERIFY(QFile::link(d + "/out/pages/index.html", d + "/out/table.csv"));
+    }
     writeBytes(d + "/linked/send_0107Zed.txt", runFile(false, "[v", "001", runB));
     QVERIFY(QFile::link(d + "/linked/send_0107Zed.txt", d + "/linked/send_0107Zoe.txt"));
     writeBytes(m + "essay.pdf", "x");

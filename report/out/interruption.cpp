@@ -33,8 +33,9 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 }
 #else
 const int interruptionSignals[] = {SIGINT, SIGTERM, SIGHUP};
-volatile sig_atomic_t depth = 0;   // writers alive
-volatile sig_atomic_t waiting = 0; // the signal that came while one was
+volatile sig_atomic_t depth = 0;    // writers alive
+volatile sig_atomic_t waiting = 0;  // the signal that came while one was
+volatile sig_atomic_t critical = 0; // while the pages are put in place
 
 // The default action: the program ends by the signal, as its caller expects.
 void endBy(int number) {
@@ -43,7 +44,7 @@ void endBy(int number) {
 }
 
 void onSignal(int number) {
-    if (depth == 0 || waiting != 0) {
+    if (depth == 0 || (waiting != 0 && critical == 0)) {
         endBy(number);
         return;
     }
@@ -59,6 +60,9 @@ void install() {
     installed = true;
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 #else
+    // a pipe whose reader stopped (head, that has what it wanted) is a write that fails, told as such, and no end of
+    // the program half-way through putting the pages in place
+    ::signal(SIGPIPE, SIG_IGN);
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -99,6 +103,18 @@ Deferred::~Deferred() {
     if (depth == 0 && waiting != 0) {
         endBy(waiting);
     }
+#endif
+}
+
+Critical::Critical() {
+#if !defined(Q_OS_WIN) // on Windows every interruption waits for the writers
+    critical = critical + 1;
+#endif
+}
+
+Critical::~Critical() {
+#if !defined(Q_OS_WIN)
+    critical = critical - 1;
 #endif
 }
 

@@ -19,6 +19,16 @@ public:
     Deferred& operator=(const Deferred&) = delete;
 };
 
+// While one lives, a second interruption waits too, where it would otherwise end the program at once: the pages are
+// being put in place, which takes a moment, and a folder left half way has no index until the next run.
+class Critical {
+public:
+    Critical();
+    ~Critical();
+    Critical(const Critical&) = delete;
+    Critical& operator=(const Critical&) = delete;
+};
+
 // True once an interruption waits: a writer stops, fails and removes what it made.
 bool interrupted();
 

@@ -149,8 +149,13 @@ std::optional<QString> writeReportFile(const QString& path, const std::function<
 }
 
 StagedFile::~StagedFile() {
+    discard();
+}
+
+void StagedFile::discard() {
     if (!m_made.isEmpty()) {
         QFile::remove(m_made);
+        m_made.clear();
     }
 }
 

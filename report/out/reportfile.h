@@ -31,6 +31,10 @@ public:
     StagedFile& operator=(const StagedFile&) = delete;
     std::optional<QString> stage(const QString& path, const std::function<bool(QIODevice&)>& write);
     std::optional<QString> place();
+    // Written straight through by place(), where nothing could be made beside it (a pipe, a device).
+    bool straight() const { return static_cast<bool>(m_write); }
+    // Removes what stage() made, as the destructor would.
+    void discard();
 
 private:
     std::optional<interruption::Deferred> m_deferred; // from the staging on

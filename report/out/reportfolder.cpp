@@ -183,7 +183,12 @@ std::optional<FolderFailure> takeLock(QLockFile& lock, const QString& folder,
                      .arg(folder)
                      .arg(holder)
                      .arg(here ? QString() : QStringLiteral(" on ") + host));
-            lock.lock();
+            // as long as the other runs, but not past an interruption
+            while (!lock.tryLock(std::chrono::milliseconds(200)) && lock.error() == QLockFile::LockFailedError) {
+                if (interruption::interrupted()) {
+                    return FolderFailure{lock.fileName(), QStringLiteral("stopped while it waited")};
+                }
+            }
             break;
         }
         const QFileInfo standing(lock.fileName());
@@ -235,7 +240,7 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
         }
         tell(QStringLiteral("%1: an earlier run stopped while it replaced the report; the report before it is put back")
                  .arg(folder));
-    } else if (const std::set<QString> kept = readNames(work.kept()); !kept.empty()) {
+    } else if (const std::set<QString> kept = readNames(work.kept()); kept.count(QStringLiteral("index.html"))) {
         // the report stands whole; a run stopped while it removed the pages of the one before left some of them
         removeEarlierPages(dir, kept, tell);
     }
@@ -311,10 +316,20 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
             return fail(failure->path, failure->reason);
         }
     }
-    // a page's name that is a link to another page of the report: one would take the other's place
+    // a page's name that is a link to another page of the report, by whatever path: one would take the other's place.
+    // Where a link is among them, each place is known by its folder's own path, links in it followed.
+    bool linked = false;
+    for (std::size_t i = 0; i < placings.size(); ++i) {
+        linked = linked || placings[i].target != absolutePaths[i];
+    }
+    const auto place = [&](const Placing& p) {
+        const QFileInfo at(p.target);
+        const QString folderPath = linked ? QFileInfo(at.absolutePath()).canonicalFilePath() : QString();
+        return folderPath.isEmpty() ? QDir::cleanPath(p.target) : folderPath + u'/' + at.fileName();
+    };
     std::map<QString, const Placing*> placed;
     for (const Placing& p : placings) {
-        if (const auto [other, fresh] = placed.emplace(QDir::cleanPath(p.target), &p); !fresh) {
+        if (const auto [other, fresh] = placed.emplace(place(p), &p); !fresh) {
             return fail(dir.filePath(p.name),
                         QStringLiteral("it leads to the same file as %1, another page of the report")
                             .arg(dir.filePath(other->second->name)));
@@ -334,6 +349,7 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
     if (auto failure = durablefile::replaceKeeping(planned, work.plan())) {
         return fail(work.path(), *failure);
     }
+    const interruption::Critical placing; // until the new report is the folder's, or the earlier one is back
     const Placing& index = placings.back();
     if (durablefile::kindOf(index.target) != durablefile::Kind::None) {
         if (auto failure = durablefile::replaceKeeping(index.target, work.aside(index.name))) {
@@ -352,15 +368,6 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
             return fail(dir.filePath(p.name), *failure);
         }
     }
-    // what goes with the pages (the table), while the earlier ones can still come back
-    if (auto failure = alongside ? alongside() : std::nullopt) {
-        if (!rollBack(work, placings)) {
-            failure->reason +=
-                QStringLiteral("; the earlier report's pages that could not be put back are kept in ") + work.path();
-            return failure;
-        }
-        return fail(failure->path, failure->reason);
-    }
     std::set<QString> written;
     for (const Placing& p : placings) {
         written.insert(p.name);
@@ -371,6 +378,16 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
         kept.remove(); // the earlier pages are removed all the same; only a run stopped meanwhile leaves some
     }
     kept.close();
+    // what goes with the pages (the table), while the earlier ones can still come back, and as near as can be to the
+    // moment the new report becomes the folder's
+    if (auto failure = alongside ? alongside() : std::nullopt) {
+        if (!rollBack(work, placings)) {
+            failure->reason +=
+                QStringLiteral("; the earlier report's pages that could not be put back are kept in ") + work.path();
+            return failure;
+        }
+        return fail(failure->path, failure->reason);
+    }
     QFile::remove(work.plan()); // from here on the new report is the folder's
     removeEarlierPages(dir, written, tell);
     work.remove();
