@@ -16,8 +16,8 @@ bool shown(const DocGroup& dg, const std::vector<Item>& list) {
     return isQuestion(dg) || !list.empty();
 }
 
-// The student's latest records of a group where the earlier ones are left to the student's page: all earlier when
-// earlier is all.size() - items.size().
+// A student's records of a group: all of them; items, the ones shown here; earlier, how many come before those and
+// are left to the student's page.
 void studentRecords(Out& out, const Context& context, std::size_t s, std::size_t a, std::size_t g,
                     const std::vector<const Item*>& all, const std::vector<const Item*>& items, bool answered,
                     std::size_t earlier) {

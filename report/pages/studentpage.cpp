@@ -48,8 +48,8 @@ void question(Out& out, const Context& context, std::size_t s, std::size_t a, st
     }
     // a column this part leaves empty where another part of the page holds records of it: a link there, not "none"
     const auto elsewhere = [&](bool after) -> bool {
-        for (std::size_t i = 0; i < items.size(); i = i + 1 == shown.first ? shown.end : i + 1) {
-            if (i < shown.first || i >= shown.end) {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (i < shown.first || i >= shown.end) { // on another part
                 if (afterwardsItem(*items[i]) == after) {
                     out.put("<p class=\"none\">On <a href=\"");
                     const std::size_t part = context.studentPartOf(s, {a, g, i});
