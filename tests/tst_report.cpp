@@ -1615,7 +1615,7 @@ void TestReport::program_data() {
     QTest::newRow("a folder of pages, made by the run, with the table in it")
         << QStringList{"-o", "{dir}/out/pages", "--csv", "{dir}/out/pages/r.csv", "{dir}/class"} << 0 << ""
         << "Ann Lee";
-    // the table is written before the pages, and put in place after them
+    // the table is written before the pages, and put in place with them
     QTest::newRow("a table that cannot be written: no page written either")
         << QStringList{"-o", out, "--csv", "{dir}/no/such/r.csv", "{dir}/class"} << 1
         << "{dir}/no/such/r.csv: cannot be written"
