@@ -195,8 +195,6 @@ void mergeInto(std::vector<Record>& a, std::vector<Record>& b, ClassRecords& rec
     }
 }
 
-// A block that a later run of the student holds too: in one file that run's header was lost, and its blocks were read
-// into the run above it there, of that run's day. The copy goes to the later run, where it is shown once, and is told.
 void dropCopiesOfLaterRuns(Student& s, ClassRecords& records) {
     if (s.runs.size() < 2) {
         return;
