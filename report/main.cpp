@@ -22,6 +22,14 @@
 #include <optional>
 #include <set>
 
+#ifdef QADRILL_JEMALLOC
+// The allocator's settings, read as it starts: memory in huge pages where the system gives them, for the class's
+// records, which fill some hundreds of MB at once and are never given back before the program ends.
+extern "C" {
+const char* malloc_conf = "thp:always,metadata_thp:auto";
+}
+#endif
+
 namespace {
 
 using namespace report::cli;
