@@ -159,7 +159,16 @@ ClassReader::FileRuns ClassReader::prepare(const QString& path, FileName name, b
         return a.kind == b.kind && a.seconds == b.seconds && a.date == b.date && a.rating == b.rating &&
                a.entry == b.entry && a.text == b.text && a.ratingText == b.ratingText;
     };
-    for (recordreader::Block& b : reading.blocks) {
+    // room for a run's records at once, as many as its blocks: they are most of what the program holds
+    const auto reserveRecords = [&](std::size_t from) {
+        std::size_t blocks = 0;
+        while (from + blocks < reading.blocks.size() && reading.blocks[from + blocks].kind != BlockKind::Header) {
+            ++blocks;
+        }
+        current->run.records.reserve(blocks);
+    };
+    for (std::size_t k = 0; k < reading.blocks.size(); ++k) {
+        recordreader::Block& b = reading.blocks[k];
         if (b.kind == BlockKind::Header) {
             PendingRun run;
             run.student = name.student;
@@ -172,6 +181,7 @@ ClassReader::FileRuns ClassReader::prepare(const QString& path, FileName name, b
             run.run.line = b.firstLine;
             runs.push_back(std::move(run));
             current = &runs.back();
+            reserveRecords(k + 1);
             day = current->run.date;
             lastSeconds = -1;
             seen.clear();
@@ -195,6 +205,7 @@ ClassReader::FileRuns ClassReader::prepare(const QString& path, FileName name, b
             run.run.line = b.firstLine;
             runs.push_back(std::move(run));
             current = &runs.back();
+            reserveRecords(k);
             day = QDate();
             lastSeconds = -1;
             seen.clear();
