@@ -106,6 +106,21 @@ bool isClosingSeparator(QStringView v) {
     return v.size() >= 49 && v[0] == u'.' && v[6] == u'.' && trimmedRight(v) == closingSeparator;
 }
 
+bool isDamagedRecordSeparator(QStringView v) {
+    const QStringView t = trimmedRight(v);
+    if (t.size() < recordSeparator.size() - 8 || t.size() > recordSeparator.size() + 8 || t == recordSeparator) {
+        return false;
+    }
+    qsizetype marks = 0;
+    for (const QChar c : t) {
+        if (c != u'.' && c != u'!') {
+            return false;
+        }
+        marks += c == u'!' ? 1 : 0;
+    }
+    return marks >= 4;
+}
+
 bool isResponseLabel(QStringView v) {
     return !v.isEmpty() && v[0] == u'R' && trimmedRight(v) == responseLabelText;
 }

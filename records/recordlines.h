@@ -29,6 +29,11 @@ enum class Line : unsigned char {
 // What a line is.
 Line kindOf(QStringView v);
 
+// A line that is the record separator with a character or a few lost, doubled or changed: the separator's full stops
+// and exclamation marks alone, and nearly its length. No text typed by a student or held by the document is such a
+// line.
+bool isDamagedRecordSeparator(QStringView v);
+
 // The line without the blanks and tabs at its end.
 QStringView trimmedRight(QStringView v);
 // The blanks and tabs at the start of a line.

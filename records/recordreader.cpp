@@ -32,7 +32,10 @@
 // separator does, and the rest is read as a block of its own with a problem at its line. The two rules meet there:
 // a response that holds a typed separator keeps it, unless the student also typed the record separator and a label
 // right after it, lines the writer puts only at an entry's end; then the text ends before them, and both problems
-// name the lines. Lines are counted as an editor counts them: every LF ends one, with or without a CR before it.
+// name the lines. A record separator with a character or a few lost or changed still opens a block before a time
+// line, and still ends an entry before a label; an entry whose separator is gone ends at its label, once the lines of
+// a block's end or of the next block's start show that no document's line holds that label. Lines are counted as an
+// editor counts them: every LF ends one, with or without a CR before it.
 
 namespace recordreader {
 
@@ -78,6 +81,9 @@ public:
                 problem(i, QStringLiteral("a block without its record separator, time line and entry: it starts at "
                                           "the separator before its label"));
                 i = readBlock(i, Opening::NoEntry);
+            } else if (damagedStart(i)) {
+                problem(i, QStringLiteral("the record separator is damaged: ") + excerpt(m_lines[i]));
+                i = readBlock(i, Opening::Whole);
             } else {
                 i = readStray(i);
             }
@@ -212,6 +218,11 @@ private:
 
     bool startsBlock(qsizetype i) const { return i + 1 < n() && is(i, Line::RecordSeparator) && is(i + 1, Line::Time); }
 
+    // A block whose record separator was damaged, a character or a few lost or changed: the time line after it tells.
+    bool damagedStart(qsizetype i) const {
+        return i + 1 < n() && is(i + 1, Line::Time) && is(i, Line::Other) && isDamagedRecordSeparator(m_lines[i]);
+    }
+
     // A filler line, then the assignment line, then the heading that number opens (or the end of the file).
     bool isHeaderAt(qsizetype i) const {
         if (i + 1 >= n() || !is(i + 1, Line::Assignment) || is(i, Line::Blank)) {
@@ -243,7 +254,8 @@ private:
     // all the same.
     qsizetype nextStart(qsizetype i, bool damagedToo = false) const {
         const auto startsAt = [&](qsizetype j) {
-            return startsBlock(j) || (damagedToo ? opens(j) != 0 || isWholeHeaderAt(j) : isHeaderAt(j));
+            return startsBlock(j) ||
+                   (damagedToo ? opens(j) != 0 || damagedStart(j) || isWholeHeaderAt(j) : isHeaderAt(j));
         };
         const qsizetype near = std::min(n(), i + 256);
         for (; i < near; ++i) {
@@ -271,14 +283,14 @@ private:
         while (i < n() && is(i, Line::Blank)) {
             ++i;
         }
-        return i >= n() || startsBlock(i) || isHeaderAt(i) || is(i, Line::Time) || opens(i) != 0 ||
+        return i >= n() || startsBlock(i) || damagedStart(i) || isHeaderAt(i) || is(i, Line::Time) || opens(i) != 0 ||
                (is(i, Line::Assignment) && (i + 1 >= n() || opensAssignment(m_lines[i + 1], m_lines[i])));
     }
 
     qsizetype readStray(qsizetype i) {
         qsizetype j = i + 1;
-        while (j < n() && !startsBlock(j) && !isHeaderAt(j) && !is(j, Line::Time) && !is(j, Line::Assignment) &&
-               opens(j) == 0) {
+        while (j < n() && !startsBlock(j) && !damagedStart(j) && !isHeaderAt(j) && !is(j, Line::Time) &&
+               !is(j, Line::Assignment) && opens(j) == 0) {
             ++j;
         }
         qsizetype last = j;
@@ -371,33 +383,43 @@ private:
             ++k;
         }
 
-        // the entry ends at the record separator right before the label
+        // The entry ends at the record separator right before the label. Where that separator is gone or damaged,
+        // it ends at the label all the same: when no such separator comes, or when a closing separator or a time line
+        // comes first, lines of this block's end and of the next one, which no document's line holds.
         qsizetype labelAt = -1;
-        for (qsizetype e = k; e + 1 < limit; ++e) {
-            if (is(e, Line::RecordSeparator) && (is(e + 1, Line::ResponseLabel) || is(e + 1, Line::NotesLabel))) {
+        qsizetype bare = -1; // the first label without its record separator
+        for (qsizetype e = k; e < limit; ++e) {
+            if (e + 1 < limit && is(e, Line::RecordSeparator) && isLabel(e + 1)) {
                 labelAt = e + 1;
                 b.entry = entry(k, e);
                 break;
             }
-        }
-        if (labelAt < 0) {
-            for (qsizetype e = k; e < limit; ++e) {
-                if (is(e, Line::ResponseLabel) || is(e, Line::NotesLabel)) {
-                    labelAt = e;
-                    b.entry = entry(k, e);
-                    b.complete = false;
-                    problem(e, QStringLiteral("the record separator before the label is missing"));
-                    break;
-                }
+            if (bare < 0 && isLabel(e)) {
+                bare = e;
+            } else if (bare >= 0 && (is(e, Line::ClosingSeparator) || is(e, Line::Time))) {
+                break;
             }
+        }
+        if (labelAt < 0 && bare >= 0) {
+            labelAt = bare;
+            const bool damaged = bare > k && isDamagedRecordSeparator(m_lines[bare - 1]);
+            b.entry = entry(k, damaged ? bare - 1 : bare);
+            b.complete = false;
+            problem(damaged ? bare - 1 : bare, damaged ? QStringLiteral("the record separator before the label is "
+                                                                        "damaged: ") +
+                                                             excerpt(m_lines[bare - 1])
+                                                       : QStringLiteral("the record separator before the label is "
+                                                                        "missing"));
         }
         if (labelAt < 0) {
             qsizetype last = limit;
             while (last > k && is(last - 1, Line::Blank)) {
                 --last;
             }
+            // the record separator that ends an entry, the label after it not written
+            const qsizetype entryEnd = last > k && is(last - 1, Line::RecordSeparator) ? last - 1 : last;
             b.kind = noteDate ? BlockKind::Note : BlockKind::Response;
-            b.entry = entry(k, last);
+            b.entry = entry(k, entryEnd);
             b.complete = false;
             b.lastLine = std::max(last, k);
             problem(i, QStringLiteral("a block cut short: it has no RESPONSE or NOTES label"), b.entry);

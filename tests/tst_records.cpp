@@ -70,6 +70,8 @@ private slots:
     void readBack_filesOfRuns_everyBlockWithoutProblems();
     void readBack_damagedFile_readsTheRestAndSaysWhere_data();
     void readBack_damagedFile_readsTheRestAndSaysWhere();
+    void readBack_cutBeforeTheLabel_entryAsWritten_data();
+    void readBack_cutBeforeTheLabel_entryAsWritten();
 };
 
 void TestRecords::code_returnsLineUnchanged_data() {
@@ -748,6 +750,21 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
         << without(send, sepLine, 2) << "H R R N" << QList<int>{16} << "ok";
     QTest::newRow("the separator before the label lost")
         << without(send, sepLine, 1) << "H R! R N" << QList<int>{9} << "because 2 + 3 = 5";
+    QTest::newRow("the separators before a label and at the next block's start lost")
+        << without(without(send, sepLine, 1), sepLine, 1) << "H R! R N" << QList<int>{9, 15} << "because 2 + 3 = 5";
+    {
+        // each a full stop short: the block they open is still told from the block before it
+        QByteArray damaged = send;
+        for (const int nth : {3, 2}) {
+            qsizetype at = -1;
+            for (int i = 0; i <= nth; ++i) {
+                at = damaged.indexOf(sepLine, at + 1);
+            }
+            damaged.replace(at, sepLine.size(), sepLine.mid(1));
+        }
+        QTest::newRow("both record separators of a block damaged")
+            << damaged << "H R R! N" << QList<int>{16, 21} << "ok";
+    }
     QTest::newRow("cut short inside a response")
         << send.left(send.indexOf("checked")) << "H R!" << QList<int>{6} << "because 2 + 3 = 5";
     QTest::newRow("cut short inside a line")
@@ -840,6 +857,30 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere() {
         found = found || p.text.contains(kept);
     }
     QVERIFY2(found, qPrintable(kept));
+}
+
+void TestRecords::readBack_cutBeforeTheLabel_entryAsWritten_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("entry");
+    const QByteArray send = fixtures::expectedFile("small_flow_send.txt");
+    const QByteArray sepLine = sep.toLatin1() + "\r\n";
+    const qsizetype beforeLabel = send.indexOf(sepLine, send.indexOf(sepLine) + 1);
+    QTest::newRow("after the separator before the label")
+        << send.left(beforeLabel + sepLine.size()) << QStringLiteral("`q001.  What is 2 + 3?");
+    QTest::newRow("before that separator") << send.left(beforeLabel) << QStringLiteral("`q001.  What is 2 + 3?");
+    QStringList lines = recordblocks::headerBlock(filler, "005", "005.  Calculus", "brisendal", "01-07-2026", 19);
+    lines << recordblocks::responseBlock(false, "09:30:05", 0, sep, "x", recordblocks::confidenceLabel + "2", 19);
+    const QByteArray separatorEntry = codepage::encode(recordblocks::joinLines(lines));
+    QTest::newRow("an entry that is the separator, after the separator before the label")
+        << separatorEntry.left(separatorEntry.indexOf("RESPONSE")) << sep;
+}
+
+void TestRecords::readBack_cutBeforeTheLabel_entryAsWritten() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, entry);
+    const recordreader::Reading reading = recordreader::readBytes(file);
+    QCOMPARE(::kinds(reading), QStringLiteral("H R!"));
+    QCOMPARE(reading.blocks.back().entry, entry);
 }
 
 QTEST_GUILESS_MAIN(TestRecords)

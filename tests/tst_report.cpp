@@ -1222,6 +1222,30 @@ void TestReport::classRecords_eachRecordOnce_data() {
     QTest::newRow("a block cut short within a line, the next block written on in that line")
         << Files{{"send_0107Ann.txt", cutInLine}} << 1 << 4 << 0
         << QStringList{"send_0107Ann.txt:6", "send_0107Ann.txt:12"} << "Ann: - s3 n c3";
+    // the separators about the second block's entry: both lost at once, or both a full stop short; each block still
+    // keeps its own entry and rating
+    const QByteArray sepLine = recordSeparator.toLatin1() + "\r\n";
+    const auto nthSeparator = [&](const QByteArray& file, int nth) {
+        qsizetype at = -1;
+        for (int i = 0; i <= nth; ++i) {
+            at = file.indexOf(sepLine, at + 1);
+        }
+        return at;
+    };
+    QByteArray lost = sendA;
+    for (int i = 0; i < 2; ++i) {
+        lost.remove(nthSeparator(lost, 1), sepLine.size());
+    }
+    QTest::newRow("the separators before a label and at the next block's start lost")
+        << Files{{"send_0107Ann.txt", lost}} << 1 << 4 << 0 << QStringList{"send_0107Ann.txt:9", "send_0107Ann.txt:13"}
+        << "Ann: c2 s3 n c3";
+    QByteArray shortened = sendA;
+    for (const int nth : {3, 2}) {
+        shortened.replace(nthSeparator(shortened, nth), sepLine.size(), sepLine.mid(1));
+    }
+    QTest::newRow("both record separators of a block damaged")
+        << Files{{"send_0107Ann.txt", shortened}} << 1 << 4 << 0
+        << QStringList{"send_0107Ann.txt:14", "send_0107Ann.txt:17"} << "Ann: c2 s3 n c3";
     const QByteArray later = runFile(true, QString(), "001", shifted(runB, -3600));
     QTest::newRow("a second header deleted: the time goes back")
         << Files{{"masterFile_Ann.txt", masterA + later}} << 1 << 5 << 4
