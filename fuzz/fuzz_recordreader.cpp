@@ -1,6 +1,7 @@
 #include "fuzzcheck.h"
 #include "records/codepage.h"
 #include "records/recordblocks.h"
+#include "records/recordlines.h"
 #include "records/recordreader.h"
 #include "report/classview.h"
 #include "report/out/csvreport.h"
@@ -79,17 +80,20 @@ QString crlf(QString text) {
 }
 
 bool leftOut(const QString& text) {
-    // a rating label typed in other letter case is read as the label, and told as retyped
-    const auto retyped = [](const QString& line, const QString& label) {
-        return line.startsWith(label.trimmed(), Qt::CaseInsensitive) && !line.startsWith(label.trimmed());
+    // a rating label typed in other letter case, or with its blanks and hyphens changed, is read as the label, and
+    // told as retyped
+    const auto retyped = [](const QString& line) {
+        const recordreader::Rating rating = recordlines::ratingOf(line);
+        const QString& label = rating == recordreader::Rating::Confidence ? recordblocks::confidenceLabel
+                                                                          : recordblocks::selfCritiqueLabel;
+        return rating != recordreader::Rating::None && !line.startsWith(label.trimmed());
     };
     for (const QString& line : text.split(QStringLiteral("\r\n"))) {
         const QString t = line.trimmed();
         const bool indentedDigit = !line.isEmpty() && line[0].isSpace() && !t.isEmpty() && t[0].isDigit();
         if (indentedDigit || line.startsWith(recordblocks::assignmentLabel) ||
             line.startsWith(recordblocks::questionNumberLabel) || t == recordblocks::responseLabel.trimmed() ||
-            line.startsWith(recordblocks::notesLabel.trimmed()) || retyped(line, recordblocks::confidenceLabel) ||
-            retyped(line, recordblocks::selfCritiqueLabel)) {
+            line.startsWith(recordblocks::notesLabel.trimmed()) || retyped(line)) {
             return true;
         }
     }

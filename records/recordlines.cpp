@@ -133,21 +133,63 @@ bool isQuestionNumberLine(QStringView v) {
     return !v.isEmpty() && v[0] == u'`' && v.startsWith(recordblocks::questionNumberLabel);
 }
 
-// The text after a label: after the label with its blanks, or after the label an editor stripped of them.
+namespace {
+
+// The words of a label before its colon, in small letters and without the blanks, hyphens and underscores between
+// them: what someone who retypes a label changes. Empty for a line without a colon where a label's would stand.
+QString labelWords(QStringView line) {
+    const qsizetype colon = line.left(40).indexOf(u':');
+    QString words;
+    for (const QChar c : line.first(std::max<qsizetype>(colon, 0))) {
+        if (c != u' ' && c != u'\t' && c != u'-' && c != u'_') {
+            words += c.toLower();
+        }
+    }
+    return words;
+}
+
+const QString confidenceWords = labelWords(confidenceLabelText);
+const QString selfCritiqueWords = labelWords(selfCritiqueLabelText);
+
+} // namespace
+
+QStringView retypedLabel(QStringView line) {
+    return line.first(line.indexOf(u':') + 1);
+}
+
+// The text after a label: after the label with its blanks, or after the label an editor stripped of them, or after
+// the colon of a label retyped otherwise.
 QStringView afterLabel(QStringView line, const QString& label, const QString& labelText) {
     if (line.startsWith(label, Qt::CaseInsensitive)) {
         return line.mid(label.size());
     }
-    return line.mid(labelText.size());
+    if (line.startsWith(labelText, Qt::CaseInsensitive)) {
+        return line.mid(labelText.size());
+    }
+    QStringView after = line.mid(retypedLabel(line).size());
+    while (!after.isEmpty() && (after.front() == u' ' || after.front() == u'\t')) {
+        after = after.mid(1);
+    }
+    return after;
 }
 
-// A rating label retyped in other letter case is still the label; the reader says so.
+// A rating label retyped in other letter case, or with its blanks and hyphens changed, is still the label; the
+// reader says so.
 Rating ratingOf(QStringView v) {
     if (v.startsWith(confidenceLabelText, Qt::CaseInsensitive)) {
         return Rating::Confidence;
     }
     if (v.startsWith(selfCritiqueLabelText, Qt::CaseInsensitive)) {
         return Rating::SelfCritique;
+    }
+    if (v.left(40).contains(u':')) {
+        const QString words = labelWords(v);
+        if (words == confidenceWords) {
+            return Rating::Confidence;
+        }
+        if (words == selfCritiqueWords) {
+            return Rating::SelfCritique;
+        }
     }
     return Rating::None;
 }

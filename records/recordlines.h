@@ -42,8 +42,10 @@ qsizetype indentOf(QStringView v);
 bool opensAssignment(QStringView heading, QStringView assignmentLine);
 // The text after a label: after the label with its blanks, or after the label an editor stripped of them.
 QStringView afterLabel(QStringView line, const QString& label, const QString& labelText);
-// Which rating label the line starts with, in any letter case.
+// Which rating label the line starts with, in any letter case, and with blanks, hyphens or underscores changed.
 recordreader::Rating ratingOf(QStringView v);
+// A rating label as it was retyped, to its colon.
+QStringView retypedLabel(QStringView line);
 // The start of a text, on one line, for a problem's message.
 QString excerpt(QStringView text);
 

@@ -477,11 +477,13 @@ private:
             if (b.rating != Rating::None) {
                 const QString& label = b.rating == Rating::Confidence ? confidenceLabelText : selfCritiqueLabelText;
                 if (!last.startsWith(label)) {
-                    problem(textEnd - 1, QStringLiteral("the rating label is typed \"%1\", in other letter case: read "
-                                                        "as the %2 rating")
-                                             .arg(last.first(label.size()), b.rating == Rating::Confidence
-                                                                                ? QStringLiteral("confidence")
-                                                                                : QStringLiteral("self-critique")));
+                    const bool caseOnly = last.startsWith(label, Qt::CaseInsensitive);
+                    problem(textEnd - 1, QStringLiteral("the rating label is typed \"%1\", %2: read as the %3 rating")
+                                             .arg(caseOnly ? last.first(label.size()) : retypedLabel(last),
+                                                  caseOnly ? QStringLiteral("in other letter case")
+                                                           : QStringLiteral("not as the drill writes it"),
+                                                  b.rating == Rating::Confidence ? QStringLiteral("confidence")
+                                                                                 : QStringLiteral("self-critique")));
                 }
                 --textEnd;
             }

@@ -1259,6 +1259,12 @@ void TestReport::classRecords_eachRecordOnce_data() {
     QTest::newRow("rating labels retyped in other letter case")
         << Files{{"send_0107Ann.txt", retyped}} << 1 << 4 << 0
         << QStringList{"send_0107Ann.txt:20", "send_0107Ann.txt:35"} << "Ann: c2 s3 n c3";
+    QByteArray respaced = sendA;
+    respaced.replace("confidence assessment:  3", "Confidence assessment :  3");
+    respaced.replace("self critique assessment: ", "self-critique assessment:");
+    QTest::newRow("rating labels retyped with their blanks and hyphens changed")
+        << Files{{"send_0107Ann.txt", respaced}} << 1 << 4 << 0
+        << QStringList{"send_0107Ann.txt:20", "send_0107Ann.txt:35"} << "Ann: c2 s3 n c3";
     const QList<Press> impossible = {{"24:00:00", "`q001.  What is 2 + 3?", "5", "c2", false, 10001}};
     QTest::newRow("an impossible date and time")
         << Files{{"send_0230Ann.txt", runFile(false, f1, "001", impossible, "02-30-2026")}} << 1 << 1 << 0
