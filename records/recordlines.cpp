@@ -182,14 +182,12 @@ Rating ratingOf(QStringView v) {
     if (v.startsWith(selfCritiqueLabelText, Qt::CaseInsensitive)) {
         return Rating::SelfCritique;
     }
-    if (v.left(40).contains(u':')) {
-        const QString words = labelWords(v);
-        if (words == confidenceWords) {
-            return Rating::Confidence;
-        }
-        if (words == selfCritiqueWords) {
-            return Rating::SelfCritique;
-        }
+    const QString words = labelWords(v);
+    if (words == confidenceWords) {
+        return Rating::Confidence;
+    }
+    if (words == selfCritiqueWords) {
+        return Rating::SelfCritique;
     }
     return Rating::None;
 }

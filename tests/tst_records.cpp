@@ -729,12 +729,15 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
     const QByteArray send = fixtures::expectedFile("small_flow_send.txt");
     const QByteArray closingLine = closing.toLatin1() + "\r\n";
     const QByteArray sepLine = sep.toLatin1() + "\r\n";
-    const auto without = [&](QByteArray text, const QByteArray& line, int nth) {
+    const auto nthAt = [](const QByteArray& text, const QByteArray& line, int nth) {
         qsizetype at = -1;
         for (int i = 0; i <= nth; ++i) {
             at = text.indexOf(line, at + 1);
         }
-        return text.remove(at, line.size());
+        return at;
+    };
+    const auto without = [&](QByteArray text, const QByteArray& line, int nth) {
+        return text.remove(nthAt(text, line, nth), line.size());
     };
 
     QTest::newRow("lines end in LF") << QByteArray(send).replace("\r\n", "\n") << "H R R N" << QList<int>{1}
@@ -756,11 +759,7 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
         // each a full stop short: the block they open is still told from the block before it
         QByteArray damaged = send;
         for (const int nth : {3, 2}) {
-            qsizetype at = -1;
-            for (int i = 0; i <= nth; ++i) {
-                at = damaged.indexOf(sepLine, at + 1);
-            }
-            damaged.replace(at, sepLine.size(), sepLine.mid(1));
+            damaged.replace(nthAt(damaged, sepLine, nth), sepLine.size(), sepLine.mid(1));
         }
         QTest::newRow("both record separators of a block damaged")
             << damaged << "H R R! N" << QList<int>{16, 21} << "ok";

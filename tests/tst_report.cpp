@@ -34,6 +34,7 @@
 #include <set>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 
 #ifdef Q_OS_WIN
 #include <QCoreApplication>
@@ -1253,18 +1254,17 @@ void TestReport::classRecords_eachRecordOnce_data() {
     QTest::newRow("a run past midnight is no deleted header")
         << Files{{"masterFile_Ann.txt", runFile(true, f1, "001", shifted(runA, 14 * 3600) + shifted(runB, 15 * 3600))}}
         << 1 << 5 << 4 << QStringList{} << "Ann: c2 s3 n c3 c1";
-    QByteArray retyped = sendA;
-    retyped.replace("confidence assessment:  3", "Confidence Assessment:  3");
-    retyped.replace("self critique assessment: ", "SELF CRITIQUE assessment:");
-    QTest::newRow("rating labels retyped in other letter case")
-        << Files{{"send_0107Ann.txt", retyped}} << 1 << 4 << 0
-        << QStringList{"send_0107Ann.txt:20", "send_0107Ann.txt:35"} << "Ann: c2 s3 n c3";
-    QByteArray respaced = sendA;
-    respaced.replace("confidence assessment:  3", "Confidence assessment :  3");
-    respaced.replace("self critique assessment: ", "self-critique assessment:");
-    QTest::newRow("rating labels retyped with their blanks and hyphens changed")
-        << Files{{"send_0107Ann.txt", respaced}} << 1 << 4 << 0
-        << QStringList{"send_0107Ann.txt:20", "send_0107Ann.txt:35"} << "Ann: c2 s3 n c3";
+    for (const auto& [how, confidence, selfCritique] :
+         {std::tuple{"in other letter case", "Confidence Assessment:  3", "SELF CRITIQUE assessment:"},
+          std::tuple{"with their blanks and hyphens changed", "Confidence assessment :  3",
+                     "self-critique assessment:"}}) {
+        QByteArray retyped = sendA;
+        retyped.replace("confidence assessment:  3", confidence);
+        retyped.replace("self critique assessment: ", selfCritique);
+        QTest::newRow(qPrintable(QStringLiteral("rating labels retyped %1").arg(how)))
+            << Files{{"send_0107Ann.txt", retyped}} << 1 << 4 << 0
+            << QStringList{"send_0107Ann.txt:20", "send_0107Ann.txt:35"} << "Ann: c2 s3 n c3";
+    }
     const QList<Press> impossible = {{"24:00:00", "`q001.  What is 2 + 3?", "5", "c2", false, 10001}};
     QTest::newRow("an impossible date and time")
         << Files{{"send_0230Ann.txt", runFile(false, f1, "001", impossible, "02-30-2026")}} << 1 << 1 << 0
