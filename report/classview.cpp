@@ -101,7 +101,14 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         bool byNumber;
         bool toText; // a response to a text line after the given answer: neither a response nor a self-critique
     };
-    std::vector<Placed> placed;
+    std::vector<Placed> placed; // one for every record of the class, room made for all at once
+    std::size_t recordCount = 0;
+    for (const Student& student : records.students) {
+        for (const Run& run : student.runs) {
+            recordCount += run.records.size();
+        }
+    }
+    placed.reserve(recordCount);
     // the class's entries are held once (see ClassReader), so an entry already placed is known by where it lies
     QHash<const QChar*, std::vector<std::pair<QString, Placement>>> placedEntries;
     const auto placeOnce = [&](const QString& nbr, const QString& entry) {
