@@ -1172,6 +1172,12 @@ void TestReport::classRecords_eachRecordOnce_data() {
             << Files{{"send_0107Ann_Lee.txt", sendA}, {name, sendB2}} << 1 << 5 << 0 << QStringList{name + ":0"}
             << "Ann Lee: c2 s3 n c3 | c1";
     }
+    // a suffix that ends another student's own name is that student's: "Ann Lee 2" is Ann_Lee_2, not Ann Lee again
+    for (const char* again : {"send_0108Ann Lee 2.txt", "send_0108Ann Lee 2 (1).txt"}) {
+        QTest::newRow(qPrintable(QStringLiteral("\"%1\" beside Ann_Lee and Ann_Lee_2").arg(again)))
+            << Files{{"send_0107Ann_Lee.txt", sendA}, {"send_0107Ann_Lee_2.txt", sendA}, {again, sendB2}} << 2 << 9 << 0
+            << QStringList{QString(again) + ":0"} << "Ann Lee: c2 s3 n c3; Ann Lee 2: c2 s3 n c3 | c1";
+    }
     // one name as other systems and hands write it: a blank for "_", an "_" at its end, an accent stored apart
     for (const auto& [first, again] : {
              std::pair{QStringLiteral("Ann_Lee"), QStringLiteral("Ann Lee")},

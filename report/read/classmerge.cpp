@@ -1,5 +1,5 @@
-// How the runs read from a class's files become its students: the forms of one name joined, the copies of a run that
-// several files hold merged into one, and each student's runs put in the order they were made.
+// How the runs read from a class's files become its students: the copies of a run that several files hold merged into
+// one, and each student's runs put in the order they were made.
 #include "report/read/classrecords.h"
 
 #include "report/read/runcopies.h"
@@ -18,13 +18,6 @@ namespace {
 
 qint64 stampOf(const Record& r) {
     return (r.date.isValid() ? r.date.toJulianDay() : 0) * 86400 + std::max(r.seconds, 0);
-}
-
-QString shownName(const QString& key) {
-    QString name = key.normalized(QString::NormalizationForm_C);
-    name.replace(u'_', u' ');
-    name = name.trimmed();
-    return name.isEmpty() ? QStringLiteral("(no name)") : name;
 }
 
 // How many of a's blocks b holds too, each of them at about the same time.
@@ -136,50 +129,6 @@ void orderRuns(Student& s, const QStringList& files) {
 }
 
 } // namespace
-
-// Of the forms of each name met, the one shown; each other form is told where it was met.
-QHash<QString, QString> ClassReader::chooseNames() {
-    // of the forms of one name, the one in mixed case, stored plainly, from a file without a copy suffix, the first
-    // such
-    QHash<QString, QString> nameOf;
-    for (const auto& [key, forms] : m_names) {
-        const auto score = [](const NameForm& f) {
-            const bool mixed = f.form.toLower() != f.form && f.form.toUpper() != f.form;
-            const bool plain = f.form == f.form.normalized(QString::NormalizationForm_C) &&
-                               shownName(f.form).size() == f.form.size() &&
-                               std::none_of(f.form.begin(), f.form.end(), [](QChar c) {
-                                   return c.category() == QChar::Other_Format || c.category() == QChar::Other_Control;
-                               });
-            return (mixed ? 4 : 0) + (plain ? 2 : 0) + (f.copySuffix ? 0 : 1);
-        };
-        const NameForm* best = &forms.front();
-        std::optional<int> bestScore; // weighed once another form is met: most names come in one
-        for (std::size_t i = 1; i < forms.size(); ++i) {
-            const NameForm& f = forms[i];
-            if (f.form == best->form && f.copySuffix == best->copySuffix) {
-                continue;
-            }
-            bestScore = bestScore ? bestScore : score(*best);
-            if (const int other = score(f); other > *bestScore) {
-                best = &f;
-                bestScore = other;
-            }
-        }
-        nameOf.insert(key, best->form);
-        for (const NameForm& f : forms) {
-            if (f.form != best->form) {
-                addIssue(f.path, QStringLiteral("the name \"%1\" is taken as \"%2\": names that differ only in letter "
-                                                "case, blanks, the way their letters are stored or a copy suffix are "
-                                                "one student")
-                                     .arg(f.form, best->form));
-            } else if (f.copySuffix) {
-                addIssue(f.path, QStringLiteral("the name \"%1\" is taken as \"%2\", without its copy suffix")
-                                     .arg(QFileInfo(f.path).completeBaseName(), f.form));
-            }
-        }
-    }
-    return nameOf;
-}
 
 void ClassReader::mergeRuns(const StudentOf& studentOf) {
     // runs with a header first: copies of one run share its filler line, assignment and date; two runs whose fillers
@@ -339,6 +288,7 @@ void ClassReader::tellRatings() {
 }
 
 ClassRecords ClassReader::finish() {
+    keepNamesOfTheirOwn();
     const QHash<QString, QString> nameOf = chooseNames();
     QHash<QString, std::size_t> studentAt;
     const StudentOf studentOf = [&](const QString& key) -> Student& {

@@ -105,7 +105,7 @@ bool ClassReader::add(FileRuns file) {
     }
     // names that differ only in letter case, blanks or the way their letters are stored (or in a copy suffix, already
     // gone) are one student's
-    m_names[file.key].push_back({file.name, file.path, file.copySuffix});
+    m_names[file.key].push_back({file.name, file.given, file.path, index, file.copySuffix});
     m_records.blocksRead += file.blocks;
     ++m_records.filesWithRecords;
     for (PendingRun& run : file.runs) {
@@ -144,6 +144,7 @@ ClassReader::FileRuns ClassReader::prepare(const QString& path, FileName name, b
     }
     out.records = true;
     out.name = name.student;
+    out.given = name.given;
     out.copySuffix = name.role != FileRole::Other && name.copySuffix;
     out.key = nameKey(name.student);
     name.student = out.key;

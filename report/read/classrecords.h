@@ -72,6 +72,7 @@ enum class FileRole { Master, Send, Notes, Other };
 struct FileName {
     FileRole role = FileRole::Other;
     QString student;         // the name part, without a copy suffix such as " (1)"
+    QString given;           // the name part as the file's name gives it
     bool copySuffix = false; // the name had one
     int month = 0;           // a send file's day, 0 for the others
     int day = 0;
@@ -82,10 +83,15 @@ struct FileName {
 // Lee_1234_assignsubmission_file_send_0107Ann_Lee.txt").
 FileName classify(const QString& fileName);
 
+// A name part as its copy suffixes come off, one at a time: the name as given first, the name without any last.
+QStringList copySuffixForms(QString name);
+
 // What the forms of one student's name have alike, by which one student's files are found: the letters in one case,
 // each stored as one character where it can be, "_" taken as a blank and blanks simplified, characters that take no
 // room left out, and a byte that is no UTF-8 read as Windows-1252.
 QString nameKey(const QString& name);
+// A name as the pages show it: blanks for "_", its letters stored in one way.
+QString shownName(const QString& form);
 
 // Reads files one by one, then merges what several files hold twice: a student's master file and send files carry
 // the same runs, recognised by the filler line that both copies of a header share.
@@ -105,7 +111,8 @@ public:
         friend class ClassReader;
         QString path;
         bool records = false; // a record file: it holds blocks
-        QString name;         // as the file's name gives it
+        QString name;         // as the file's name gives it, without a copy suffix
+        QString given;        // with it
         QString key;          // its letters in one case (nameKey)
         bool copySuffix = false;
         qsizetype blocks = 0;
@@ -130,6 +137,7 @@ private:
     // finish's steps: each student is found, or made, by the letters of a name in one case
     using StudentOf = std::function<Student&(const QString& key)>;
     QHash<QString, QString> chooseNames();
+    void keepNamesOfTheirOwn();
     void mergeRuns(const StudentOf& studentOf);
     void keepBlocksBeforeHeaders(const StudentOf& studentOf);
     void tellRatings();
@@ -138,8 +146,10 @@ private:
     std::vector<PendingRun> m_runs;
     recordreader::SharedTexts m_shared; // entries and ratings, held once for the class
     struct NameForm {
-        QString form; // the name part as a file gives it
+        QString form;  // the name part as a file gives it, without a copy suffix
+        QString given; // with it
         QString path;
+        int file = 0;
         bool copySuffix = false;
     };
     std::map<QString, std::vector<NameForm>> m_names; // the name parts met, by their letters in one case

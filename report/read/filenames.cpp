@@ -14,11 +14,13 @@ bool startsWithNoCase(QStringView text, QStringView prefix) {
     return text.startsWith(prefix, Qt::CaseInsensitive);
 }
 
-// The student part as several files may give it: without the suffixes that a download, an editor, a file manager
-// (in its language), a synchronising service or a course platform add to a copy or a resubmission, however many of
-// them: " (1)", "[1]", "-1", " - Copy", " - Kopie", " copy", "-copy", " (copy)", " copy 2", " 2", "_v2", ".txt"
-// (a ".txt.txt" file), "(Ann's conflicted copy 2026-01-07)".
-QString withoutCopySuffix(QString name) {
+} // namespace
+
+// The student part as several files may give it: the suffixes that a download, an editor, a file manager (in its
+// language), a synchronising service or a course platform add to a copy or a resubmission come off one at a time,
+// however many there are: " (1)", "[1]", "-1", " - Copy", " - Kopie", " copy", "-copy", " (copy)", " copy 2", " 2",
+// "_v2", ".txt" (a ".txt.txt" file), "(Ann's conflicted copy 2026-01-07)".
+QStringList copySuffixForms(QString name) {
     static const QRegularExpression suffix(
         QStringLiteral("(?:[ _]*\\(\\d{1,3}\\)"                  // " (1)"
                        "|[ _]*\\[\\d{1,3}\\]"                    // " [1]"
@@ -31,16 +33,24 @@ QString withoutCopySuffix(QString name) {
                        "|[_-]v\\d{1,2}" // "_v2"
                        "|\\.txt)$"),    // ".txt.txt"
         QRegularExpression::CaseInsensitiveOption);
+    QStringList forms{name};
     for (;;) {
         const QRegularExpressionMatch m = suffix.match(name);
         if (!m.hasMatch() || m.capturedStart() == 0) {
-            return name;
+            return forms;
         }
         name.truncate(m.capturedStart());
         while (name.endsWith(u' ') || name.endsWith(u'_')) {
             name.chop(1);
         }
+        forms << name;
     }
+}
+
+namespace {
+
+QString withoutCopySuffix(const QString& name) {
+    return copySuffixForms(name).constLast();
 }
 
 // Where a record file's name starts within a longer one: at the start, or after what a course platform put before it
@@ -78,7 +88,8 @@ FileName classify(const QString& fileName) {
     name.chop(4);
     const qsizetype at = name.startsWith(u'.') ? -1 : recordNameAt(name);
     if (at < 0) {
-        f.student = withoutCopySuffix(name.toString());
+        f.given = name.toString();
+        f.student = withoutCopySuffix(f.given);
         return f;
     }
     name = name.mid(at);
@@ -94,9 +105,9 @@ FileName classify(const QString& fileName) {
         f.day = name.mid(7, 2).toInt();
         f.student = name.mid(9).toString();
     }
-    const qsizetype size = f.student.size();
+    f.given = f.student;
     f.student = withoutCopySuffix(f.student);
-    f.copySuffix = f.student.size() != size;
+    f.copySuffix = f.student.size() != f.given.size();
     return f;
 }
 
