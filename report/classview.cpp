@@ -100,6 +100,8 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         bool critique;
         bool byNumber;
         bool toText; // a response to a text line after the given answer: neither a response nor a self-critique
+        bool askedOtherwise;
+        bool elsewhere; // not placed, its line one of another assignment
     };
     std::vector<Placed> placed; // one for every record of the class, room made for all at once
     std::size_t recordCount = 0;
@@ -178,10 +180,26 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
                         }
                     }
                 }
-                // a rating says what was asked after the line, whatever the document now holds
-                const bool toText = p.afterAnswer && p.text && r.rating != recordreader::Rating::SelfCritique &&
-                                    r.kind == recordreader::BlockKind::Response;
-                placed.push_back({s, a, &r, p.group, p.afterAnswer && !toText, byNumber, toText});
+                // a rating says what the drill asked after the line, whatever the document now holds: a confidence
+                // after a question, a self-critique after a given answer, none after a text line
+                const bool response = r.kind == recordreader::BlockKind::Response;
+                const bool toText = response && p.afterAnswer && p.text && r.rating == recordreader::Rating::None;
+                bool critique = p.afterAnswer && !toText;
+                bool askedOtherwise = false;
+                if (response && p.group >= 0 && r.rating != recordreader::Rating::None &&
+                    critique != (r.rating == recordreader::Rating::SelfCritique)) {
+                    critique = !critique;
+                    askedOtherwise = true;
+                }
+                // a record the document could not place may be a response to one of the assignment's questions,
+                // unless its line is one of another assignment
+                bool elsewhere = false;
+                if (p.group < 0 && !r.entry.isEmpty()) {
+                    const Placement any = placeOnce(QString(), r.entry);
+                    elsewhere = any.assignment >= 0 &&
+                                document.assignments()[static_cast<std::size_t>(any.assignment)].nbr != nbr;
+                }
+                placed.push_back({s, a, &r, p.group, critique, byNumber, toText, askedOtherwise, elsewhere});
             }
         }
     }
@@ -226,7 +244,7 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         AssignmentView& av = view.assignments[a];
         Cell& cell = view.cells[p.student][a];
         cell.present = true;
-        const Item item{static_cast<int>(p.student), p.record, p.critique, p.byNumber};
+        const Item item{static_cast<int>(p.student), p.record, p.critique, p.byNumber, p.askedOtherwise};
         const bool note = p.record->kind == recordreader::BlockKind::Note;
         (note ? cell.notes : cell.responses) += 1;
         if (!cell.first) {
@@ -236,22 +254,22 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         if (p.group < 0) {
             av.unplaced.push_back(item);
             ++cell.unplaced;
-            cell.unplacedResponses += note || p.record->rating == recordreader::Rating::SelfCritique ? 0 : 1;
+            cell.unplacedResponses +=
+                note || p.elsewhere || p.record->rating == recordreader::Rating::SelfCritique ? 0 : 1;
             continue;
         }
         av.groups[static_cast<std::size_t>(p.group)].push_back(item);
         QuestionSummary& q = cell.groups[static_cast<std::size_t>(p.group)];
+        // the question's ratings are those of the records it counts: a confidence only with a response
+        const recordreader::Rating rating = p.record->rating;
         if (note) {
             ++q.notes;
         } else if (p.critique) {
             ++q.critiques;
+            q.critique = rating == recordreader::Rating::SelfCritique ? p.record : q.critique;
         } else if (!p.toText) {
             ++q.responses;
-        }
-        if (!note && p.record->rating == recordreader::Rating::Confidence) {
-            q.confidence = p.record;
-        } else if (!note && p.record->rating == recordreader::Rating::SelfCritique) {
-            q.critique = p.record;
+            q.confidence = rating == recordreader::Rating::Confidence ? p.record : q.confidence;
         }
     }
     for (std::size_t s = 0; s < view.cells.size(); ++s) {

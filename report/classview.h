@@ -21,6 +21,9 @@ struct Item {
     const Record* record = nullptr;
     bool critique = false;     // written after the given answer was shown
     bool entryDiffers = false; // placed by the master file's question number; the document holds no such line
+    // its rating was asked where the document now gives another kind of line (a confidence after a given answer, a
+    // self-critique before one): counted as what its rating says it was
+    bool askedOtherwise = false;
 };
 
 struct QuestionSummary {
@@ -60,7 +63,8 @@ struct ClassView {
 ClassView buildView(const ClassRecords& records, const Document& document);
 
 // Every record that could not be placed in the document is a problem, with its file and line; a record of an
-// assignment the document does not hold is told once per student and assignment.
+// assignment the document does not hold is told once per student and assignment. So is every record whose rating was
+// asked where the document now gives another kind of line.
 void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& document);
 
 // The time of a record as the report shows it: "2026-01-07 09:30:05", or what is known of it; ASCII only.

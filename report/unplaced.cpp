@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-// The records the document could not place, told.
+// The records the document could not place, and those whose rating says the document placed them otherwise, told.
 namespace report {
 
 void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& document) {
@@ -23,6 +23,32 @@ void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& 
                                     "header %2: the header of a later run may be missing before this block")
                          .arg(assignmentOfNumber(*other->questionNumber), run.assignmentNbr),
                      QString()});
+            }
+        }
+    }
+    // a rating asked where the document now gives another kind of line: the course may have changed since the run
+    for (const AssignmentView& av : view.assignments) {
+        for (std::size_t g = 0; g < av.groups.size(); ++g) {
+            const DocGroup& dg = av.doc->groups[g];
+            const QString where = dg.kind == DocGroup::Kind::Preamble  ? QStringLiteral("before the first question")
+                                  : dg.kind == DocGroup::Kind::Closing ? QStringLiteral("at the end of the assignment")
+                                                                       : QStringLiteral("at question ") + dg.number;
+            for (const Item& it : av.groups[g]) {
+                if (!it.askedOtherwise) {
+                    continue;
+                }
+                const Record& r = *it.record;
+                records.issues.push_back(
+                    {records.files[r.file], r.line,
+                     r.rating == recordreader::Rating::Confidence
+                         ? QStringLiteral("a confidence rating, which the drill asks after a question, on a response "
+                                          "written after a given answer (%1): counted as a response")
+                               .arg(where)
+                         : QStringLiteral("a self-critique rating, which the drill asks after a given answer, on a "
+                                          "response written after a line that is no given answer (%1): counted as a "
+                                          "self-critique")
+                               .arg(where),
+                     r.entry});
             }
         }
     }

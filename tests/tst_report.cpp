@@ -32,6 +32,7 @@
 #include <numeric>
 #include <random>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <thread>
 #include <tuple>
@@ -731,10 +732,17 @@ void TestReport::attention_plantedStudentFirst_data() {
     QTest::addColumn<int>("missing");     // and left without a response
     QTest::addColumn<int>("othersMarks"); // at most, each of the others
     QTest::addColumn<int>("othersMissing");
-    QTest::newRow("the most marks") << 3 << 0 << 2 << 2;
-    QTest::newRow("no marks in the class: the most without a response") << 0 << 4 << 0 << 3;
-    QTest::newRow("as many marks as others: the more without a response") << 2 << 3 << 2 << 2;
-    QTest::newRow("nobody needs attention") << 0 << 0 << 0 << 0;
+    // the planted student's responses after a line no document holds: each may be one of the missing responses
+    QTest::addColumn<int>("strays");
+    // and after a line of another assignment: none of them
+    QTest::addColumn<int>("straysOfAnother");
+    QTest::newRow("the most marks") << 3 << 0 << 2 << 2 << 0 << 0;
+    QTest::newRow("no marks in the class: the most without a response") << 0 << 4 << 0 << 3 << 0 << 0;
+    QTest::newRow("as many marks as others: the more without a response") << 2 << 3 << 2 << 2 << 0 << 0;
+    QTest::newRow("nobody needs attention") << 0 << 0 << 0 << 0 << 0 << 0;
+    QTest::newRow("a response not placed may be one of those missing, no more") << 0 << 5 << 0 << 2 << 1 << 0;
+    QTest::newRow("more responses not placed than missing") << 1 << 2 << 0 << 2 << 3 << 0;
+    QTest::newRow("a response to another assignment's line is none of them") << 0 << 4 << 0 << 3 << 0 << 2;
 }
 
 void TestReport::attention_plantedStudentFirst() {
@@ -742,6 +750,8 @@ void TestReport::attention_plantedStudentFirst() {
     QFETCH(int, missing);
     QFETCH(int, othersMarks);
     QFETCH(int, othersMissing);
+    QFETCH(int, strays);
+    QFETCH(int, straysOfAnother);
     // the required questions of the carried document's assignment 001; a self-critique only where the given answer
     // is no other line of it, so that it is placed by its line alone
     struct Asked {
@@ -750,10 +760,17 @@ void TestReport::attention_plantedStudentFirst() {
     };
     QList<Asked> asked;
     QStringList lines;
+    QString another; // a question line of the next assignment
+    bool next = false;
     for (const QString& line : linestore::parseDocument(linestore::carriedDocumentText())) {
         const bool heading = line.size() > 4 && line[0].isDigit() && line[3] == u'.';
-        if (heading && !lines.isEmpty()) {
+        next = next || (heading && !lines.isEmpty());
+        if (next && line.startsWith("`q")) {
+            another = line;
             break;
+        }
+        if (next) {
+            continue;
         }
         if (heading ? line.startsWith("001") : !lines.isEmpty()) {
             lines << line;
@@ -769,6 +786,7 @@ void TestReport::attention_plantedStudentFirst() {
     const auto critiqued = [&](const Asked& q) { return !q.answer.isEmpty() && lines.count("`a" + q.answer) == 1; };
     const auto critiques = static_cast<std::size_t>(std::count_if(asked.begin(), asked.end(), critiqued));
     QVERIFY(critiques >= 5);
+    QVERIFY(another.startsWith("`q"));
 
     // sixty students, the planted one among them in the order of names; each question right, over-confident or not
     // answered
@@ -801,7 +819,12 @@ void TestReport::attention_plantedStudentFirst() {
             presses.append({at.addSecs(30).toString("hh:mm:ss"), q.answer, "ok", kind == 1 ? "s0" : "s2", false, 0});
             at = at.addSecs(60);
         }
-        counts.emplace_back(m, n);
+        for (int k = 0; s == planted && k < strays + straysOfAnother; ++k) {
+            presses.append({at.toString("hh:mm:ss"), k < strays ? QStringLiteral("A line no document holds.") : another,
+                            "x = 1", "c2", false, 0});
+            at = at.addSecs(60);
+        }
+        counts.emplace_back(m, s == planted ? std::max(0, n - strays) : n);
         const QString name = s == planted ? QStringLiteral("S%1_Planted").arg(s, 3, 10, QChar('0'))
                                           : QStringLiteral("S%1_Student").arg(s, 3, 10, QChar('0'));
         QVERIFY(reader.add("/class/send_0107" + name + ".txt", runFile(false, "[v\xba", "001", presses)));
@@ -1347,10 +1370,29 @@ void TestReport::placement_byEntryThenQuestionNumber_data() {
                                        << "" << 10000.0 << "001 before";
     QTest::newRow("optional question") << "001"
                                        << "*`q003.  Optional: triple it."
-                                       << "s3" << 0.0 << "001 q003";
+                                       << "c3" << 0.0 << "001 q003";
     QTest::newRow("closing line") << "001"
                                   << "end program"
-                                  << "s3" << 0.0 << "001 end";
+                                  << "" << 0.0 << "001 end";
+    // the rating says what the drill asked after the line, where the document now gives another kind of line; told
+    QTest::newRow("a confidence after the given answer: a response") << "001"
+                                                                     << "5."
+                                                                     << "c3" << 0.0 << "001 q001, told at 6";
+    QTest::newRow("a confidence after a text line after the given answer: a response")
+        << "001"
+        << "Keep this in mind."
+        << "c2" << 0.0 << "001 q001, told at 6";
+    QTest::newRow("a self-critique after the question: a self-critique")
+        << "001"
+        << "`q001.  What is 2 + 3?"
+        << "s0" << 0.0 << "001 q001 after the answer, told at 6";
+    QTest::newRow("a self-critique after the optional question")
+        << "001"
+        << "*`q003.  Optional: triple it."
+        << "s3" << 0.0 << "001 q003 after the answer, told at 6";
+    QTest::newRow("a self-critique after the closing line") << "001"
+                                                            << "end program"
+                                                            << "s3" << 0.0 << "001 end after the answer, told at 6";
     QTest::newRow("same line in two assignments, by the header") << "002"
                                                                  << "`q001.  What is 2 + 3?"
                                                                  << "c2" << 0.0 << "002 q001";
@@ -1431,6 +1473,16 @@ void TestReport::placement_byEntryThenQuestionNumber() {
     const report::Document document(smallDocument());
     const report::ClassView view = report::buildView(records, document);
     report::tellUnplaced(told, view, document);
+    // with its file and line, where it is told as it is set against the document
+    const auto toldAt = [&](const report::Item& it) {
+        QString where;
+        for (const report::Issue& issue : std::span(told.issues).subspan(records.issues.size())) {
+            if (issue.file == told.files[it.record->file] && issue.line == it.record->line) {
+                where = QStringLiteral(", told at %1").arg(issue.line);
+            }
+        }
+        return where;
+    };
 
     QStringList found;
     for (const report::AssignmentView& a : view.assignments) {
@@ -1442,18 +1494,11 @@ void TestReport::placement_byEntryThenQuestionNumber() {
                                                                                : "q" + dg.number;
             for (const report::Item& it : a.groups[g]) {
                 found << nbr + " " + where + (it.critique ? " after the answer" : "") +
-                             (it.entryDiffers ? " by number" : "");
+                             (it.entryDiffers ? " by number" : "") + toldAt(it);
             }
         }
         for (const report::Item& it : a.unplaced) {
-            // told with its file and line
-            QString where;
-            for (const report::Issue& issue : told.issues) {
-                if (issue.file == told.files[it.record->file] && issue.line == it.record->line) {
-                    where = QStringLiteral(", told at %1").arg(issue.line);
-                }
-            }
-            found << nbr + " unplaced" + where;
+            found << nbr + " unplaced" + toldAt(it);
         }
     }
     QCOMPARE(found, QStringList{place});

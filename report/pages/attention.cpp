@@ -14,7 +14,9 @@ constexpr std::size_t listed = 10;
 struct Need {
     std::size_t student = 0;
     int overConfident = 0;
-    int withoutResponse = 0; // questions that are not optional, in the assignments the student ran, shown as "none"
+    // questions that are not optional, in the assignments the student ran, without a response: at least so many, where
+    // records the document could not place may be the responses of some
+    int withoutResponse = 0;
 };
 
 } // namespace
@@ -29,16 +31,18 @@ void attention(Out& out, const Context& context) {
             if (!cell.present || !doc) {
                 continue;
             }
+            int none = 0;
             for (std::size_t g = 0; g < doc->groups.size(); ++g) {
                 const QuestionSummary& q = cell.groups[g];
                 if (doc->groups[g].kind == DocGroup::Kind::Question && q.responses == 0) {
-                    // a record the document could not place may be its response: "not placed", not "none"
-                    need.withoutResponse += cell.unplacedResponses == 0 ? 1 : 0;
+                    ++none;
                 } else if (isQuestion(doc->groups[g]) && q.confidence && q.critique &&
                            overConfident(ratingValue(q.confidence->ratingText), ratingValue(q.critique->ratingText))) {
                     ++need.overConfident;
                 }
             }
+            // each record the document could not place may be the response of one of them, and of one only
+            need.withoutResponse += std::max(0, none - cell.unplacedResponses);
         }
         if (need.overConfident > 0 || need.withoutResponse > 0) {
             needs.push_back(need);
