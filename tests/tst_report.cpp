@@ -1195,6 +1195,13 @@ void TestReport::classRecords_eachRecordOnce_data() {
             << Files{{"send_0107Ann_Lee.txt", sendA}, {name, sendB2}} << 1 << 5 << 0 << QStringList{name + ":0"}
             << "Ann Lee: c2 s3 n c3 | c1";
     }
+    // the index's order: by the letters, accents and case aside
+    QTest::newRow("students in the order of their letters")
+        << Files{{QStringLiteral("send_0107Zo\u00eb.txt"), sendA},
+                 {QStringLiteral("send_0108\u00c9mile.txt"), sendB2},
+                 {"send_0108emma.txt", sendB2},
+                 {"send_0108Eve.txt", sendB2}}
+        << 4 << 7 << 0 << QStringList{} << QStringLiteral("\u00c9mile: c1; emma: c1; Eve: c1; Zo\u00eb: c2 s3 n c3");
     // a suffix that ends another student's own name is that student's: "Ann Lee 2" is Ann_Lee_2, not Ann Lee again
     for (const char* again : {"send_0108Ann Lee 2.txt", "send_0108Ann Lee 2 (1).txt"}) {
         QTest::newRow(qPrintable(QStringLiteral("\"%1\" beside Ann_Lee and Ann_Lee_2").arg(again)))

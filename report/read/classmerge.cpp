@@ -309,10 +309,26 @@ ClassRecords ClassReader::finish() {
         dropCopiesOfLaterRuns(s, m_records);
     }
     tellRatings();
-    std::sort(m_records.students.begin(), m_records.students.end(), [](const Student& a, const Student& b) {
-        const int byName = QString::compare(a.name, b.name, Qt::CaseInsensitive);
-        return byName != 0 ? byName < 0 : a.key < b.key;
+    // in the order of their names' letters, accents and case aside: "Émile" among the E's, not after "Zoë"
+    std::vector<std::pair<QString, Student>> ordered;
+    ordered.reserve(m_records.students.size());
+    for (Student& s : m_records.students) {
+        QString letters;
+        for (const QChar c : s.name.normalized(QString::NormalizationForm_KD)) {
+            letters += c.category() == QChar::Mark_NonSpacing ? QString() : QString(c);
+        }
+        ordered.emplace_back(letters.toCaseFolded(), std::move(s));
+    }
+    std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
+        const int byLetters = QString::compare(a.first, b.first);
+        const int byName =
+            byLetters != 0 ? byLetters : QString::compare(a.second.name, b.second.name, Qt::CaseInsensitive);
+        return byName != 0 ? byName < 0 : a.second.key < b.second.key;
     });
+    m_records.students.clear();
+    for (auto& [letters, s] : ordered) {
+        m_records.students.push_back(std::move(s));
+    }
     return std::move(m_records);
 }
 

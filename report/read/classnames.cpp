@@ -30,7 +30,8 @@ void ClassReader::keepNamesOfTheirOwn() {
     }
     std::map<int, QString> keyOf; // the files whose student changes
     std::vector<std::pair<QString, NameForm>> moved;
-    for (auto& [key, forms] : m_names) {
+    for (auto& [name, forms] : m_names) {
+        const QString& key = name; // a lambda takes no structured binding in every compiler
         const auto own = [&](const NameForm& f) {
             if (!f.copySuffix) {
                 return false;
