@@ -101,6 +101,7 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         bool byNumber;
         bool toText; // a response to a text line after the given answer: neither a response nor a self-critique
         bool askedOtherwise;
+        bool afterText;
         bool elsewhere; // not placed, its line one of another assignment
     };
     std::vector<Placed> placed; // one for every record of the class, room made for all at once
@@ -183,12 +184,12 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
                 // a rating says what the drill asked after the line, whatever the document now holds: a confidence
                 // after a question, a self-critique after a given answer, none after a text line
                 const bool response = r.kind == recordreader::BlockKind::Response;
-                const bool toText = response && p.afterAnswer && p.text && r.rating == recordreader::Rating::None;
+                const bool rated = response && r.rating != recordreader::Rating::None;
+                const bool toText = response && !rated && p.afterAnswer && p.text;
                 bool critique = p.afterAnswer && !toText;
                 bool askedOtherwise = false;
-                if (response && p.group >= 0 && r.rating != recordreader::Rating::None &&
-                    critique != (r.rating == recordreader::Rating::SelfCritique)) {
-                    critique = !critique;
+                if (rated && p.group >= 0 && (p.text || critique != (r.rating == recordreader::Rating::SelfCritique))) {
+                    critique = r.rating == recordreader::Rating::SelfCritique;
                     askedOtherwise = true;
                 }
                 // a record the document could not place may be a response to one of the assignment's questions,
@@ -199,7 +200,8 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
                     elsewhere = any.assignment >= 0 &&
                                 document.assignments()[static_cast<std::size_t>(any.assignment)].nbr != nbr;
                 }
-                placed.push_back({s, a, &r, p.group, critique, byNumber, toText, askedOtherwise, elsewhere});
+                placed.push_back({s, a, &r, p.group, critique, byNumber, toText, askedOtherwise,
+                                  p.text && askedOtherwise, elsewhere});
             }
         }
     }
@@ -244,7 +246,7 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         AssignmentView& av = view.assignments[a];
         Cell& cell = view.cells[p.student][a];
         cell.present = true;
-        const Item item{static_cast<int>(p.student), p.record, p.critique, p.byNumber, p.askedOtherwise};
+        const Item item{static_cast<int>(p.student), p.record, p.critique, p.byNumber, p.askedOtherwise, p.afterText};
         const bool note = p.record->kind == recordreader::BlockKind::Note;
         (note ? cell.notes : cell.responses) += 1;
         if (!cell.first) {

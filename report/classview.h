@@ -22,8 +22,10 @@ struct Item {
     bool critique = false;     // written after the given answer was shown
     bool entryDiffers = false; // placed by the master file's question number; the document holds no such line
     // its rating was asked where the document now gives another kind of line (a confidence after a given answer, a
-    // self-critique before one): counted as what its rating says it was
+    // self-critique before one, either after a text line, after which the drill asks none): counted as what its rating
+    // says it was
     bool askedOtherwise = false;
+    bool afterText = false; // that line a text line
 };
 
 struct QuestionSummary {

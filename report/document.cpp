@@ -26,6 +26,23 @@ QString numberAfterMarker(QStringView line) {
     return at < 0 ? QString() : line.mid(at + 2, 3).toString();
 }
 
+// A question line's words, folded as foldedEntry folds them, without its marker and number: one question whatever its
+// number, required or optional ("*`q006."). Empty for any other line.
+QString questionWords(QStringView line) {
+    const qsizetype at = line.indexOf(markup::questionMarker);
+    if (at < 0 || at > 3 || (at > 0 && line[0].isLetterOrNumber())) {
+        return QString();
+    }
+    qsizetype end = at + markup::questionMarker.size();
+    while (end < line.size() && line[end].isDigit()) {
+        ++end;
+    }
+    if (end == at + markup::questionMarker.size() || end >= line.size() || line[end] != u'.') {
+        return QString();
+    }
+    return foldedEntry(line.mid(end + 1));
+}
+
 // The entry as a record file holds it: what the code page cannot hold is in its readable form.
 QString asRecorded(const QString& line) {
     return codepage::decode(codepage::encode(line));
@@ -64,6 +81,9 @@ Document::Document(const QStringList& storeLines) {
             current->groups[g].question = line;
             (optional ? current->optionalQuestions : current->questions) += 1;
             add(line, g, false);
+            if (const QString words = questionWords(asRecorded(line)); !words.isEmpty()) {
+                m_questions[words].push_back({static_cast<int>(m_assignments.size()) - 1, g, false, false});
+            }
         } else if (kind == markup::LineKind::Answer) {
             const QString answer = line.mid(2);
             if (answer.isEmpty()) {
@@ -153,8 +173,9 @@ Placement Document::placeIn(const std::vector<Placement>& found, QStringView ass
     return first;
 }
 
-// The places the entry is found at: as it stands, else as an editor or a transport left it. Lines that fold alike in
-// one assignment are told apart by none of it: they read alike to the student too.
+// The places the entry is found at: as it stands, else as an editor or a transport left it, else, for a question, by
+// its words under another number (the course renumbered it since). Lines that fold alike in one assignment are told
+// apart by none of it: they read alike to the student too.
 const std::vector<Placement>* Document::found(QStringView assignmentNbr, const QString& entry) const {
     if (const auto it = m_entries.constFind(entry);
         it != m_entries.constEnd() && placeIn(*it, assignmentNbr).assignment >= 0) {
@@ -162,7 +183,16 @@ const std::vector<Placement>* Document::found(QStringView assignmentNbr, const Q
     }
     const QString key = foldedEntry(entry);
     const auto folded = key.isEmpty() ? m_folded.constEnd() : m_folded.constFind(key);
-    return folded == m_folded.constEnd() ? nullptr : &*folded;
+    if (folded != m_folded.constEnd() && placeIn(*folded, assignmentNbr).assignment >= 0) {
+        return &*folded;
+    }
+    if (const QString words = questionWords(entry); !words.isEmpty()) {
+        if (const auto question = m_questions.constFind(words);
+            question != m_questions.constEnd() && placeIn(*question, assignmentNbr).assignment >= 0) {
+            return &*question;
+        }
+    }
+    return folded == m_folded.constEnd() ? nullptr : &*folded; // a line of another assignment
 }
 
 Placement Document::place(QStringView assignmentNbr, const QString& entry) const {

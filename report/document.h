@@ -51,7 +51,8 @@ public:
     int assignmentIndex(QStringView nbr) const;
     // Where an entry stands: within the named assignment, or, with no name, in the one assignment that holds it. An
     // entry that an editor or a transport changed is found too: its line ends, its blanks (a long line wrapped over
-    // several, trailing blanks added) and letters lost to "?" do not count.
+    // several, trailing blanks added) and letters lost to "?" do not count; so is a question that the course has
+    // renumbered since, or made optional or required, by its words.
     Placement place(QStringView assignmentNbr, const QString& entry) const;
     // Where a placement said alike: every place in its assignment whose line reads as the entry, in the document's
     // order (two questions may have one given answer, "Yes."). What the student did before it tells which one it is.
@@ -62,8 +63,9 @@ private:
     const std::vector<Placement>* found(QStringView assignmentNbr, const QString& entry) const;
 
     std::vector<DocAssignment> m_assignments;
-    QHash<QString, std::vector<Placement>> m_entries; // by the entry as a record file holds it
-    QHash<QString, std::vector<Placement>> m_folded;  // by its folded form, see foldedEntry
+    QHash<QString, std::vector<Placement>> m_entries;   // by the entry as a record file holds it
+    QHash<QString, std::vector<Placement>> m_folded;    // by its folded form, see foldedEntry
+    QHash<QString, std::vector<Placement>> m_questions; // the questions, by their words without marker and number
 };
 
 // The assignment a master file's question number names ("002" for 20001.5), or empty.

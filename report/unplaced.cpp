@@ -1,5 +1,7 @@
 #include "report/classview.h"
 
+#include "problems/markup.h"
+
 #include <QHash>
 
 #include <algorithm>
@@ -26,7 +28,8 @@ void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& 
             }
         }
     }
-    // a rating asked where the document now gives another kind of line: the course may have changed since the run
+    // a record placed otherwise than by its line as it stands, and a rating asked where the document now gives another
+    // kind of line: the course may have changed since the run
     for (const AssignmentView& av : view.assignments) {
         for (std::size_t g = 0; g < av.groups.size(); ++g) {
             const DocGroup& dg = av.doc->groups[g];
@@ -34,21 +37,39 @@ void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& 
                                   : dg.kind == DocGroup::Kind::Closing ? QStringLiteral("at the end of the assignment")
                                                                        : QStringLiteral("at question ") + dg.number;
             for (const Item& it : av.groups[g]) {
+                const Record& r = *it.record;
+                const auto tell = [&](const QString& message) {
+                    records.issues.push_back({records.files[r.file], r.line, message, r.entry});
+                };
+                // placed otherwise than by its line as it stands: the course may have changed since the run
+                // the number a question's line gives after its marker, near its start
+                const qsizetype marker = QStringView(r.entry).left(4).indexOf(markup::questionMarker);
+                const QStringView number =
+                    marker < 0 ? QStringView() : QStringView(r.entry).mid(marker + markup::questionMarker.size(), 3);
+                if (it.entryDiffers) {
+                    tell(QStringLiteral(
+                             "the problem document no longer holds the line this was written after: placed %1 "
+                             "by the master file's question number")
+                             .arg(where));
+                } else if (!number.isEmpty() && number != dg.number && !dg.number.isEmpty()) {
+                    tell(QStringLiteral("written after question %1, which the problem document now numbers %2: placed "
+                                        "there by its words")
+                             .arg(number.toString(), dg.number));
+                }
                 if (!it.askedOtherwise) {
                     continue;
                 }
-                const Record& r = *it.record;
-                records.issues.push_back(
-                    {records.files[r.file], r.line,
-                     r.rating == recordreader::Rating::Confidence
-                         ? QStringLiteral("a confidence rating, which the drill asks after a question, on a response "
-                                          "written after a given answer (%1): counted as a response")
-                               .arg(where)
-                         : QStringLiteral("a self-critique rating, which the drill asks after a given answer, on a "
-                                          "response written after a line that is no given answer (%1): counted as a "
-                                          "self-critique")
-                               .arg(where),
-                     r.entry});
+                const bool confidence = r.rating == recordreader::Rating::Confidence;
+                const QString line = it.afterText ? QStringLiteral("a text line, after which it asks none")
+                                     : confidence ? QStringLiteral("a given answer")
+                                                  : QStringLiteral("a line that is no given answer");
+                tell(confidence
+                         ? QStringLiteral("a confidence rating, which the drill asks after a question, on a "
+                                          "response written after %1 (%2): counted as a response")
+                               .arg(line, where)
+                         : QStringLiteral("a self-critique rating, which the drill asks after a given answer, on "
+                                          "a response written after %1 (%2): counted as a self-critique")
+                               .arg(line, where));
             }
         }
     }

@@ -688,6 +688,13 @@ void TestReport::pages_cellSaysWhatWasWritten_data() {
         << 0
         << QStringList{"Ann Lee,001,not placed in a question,1,3,2026-01-07 09:45:00,0,,,0",
                        "Ann Lee,001,not placed in a question,1,1,2026-01-07 09:46:00,0,,,0"};
+    const QString square = smallDocument().filter("rectangle").first();
+    QTest::newRow("a response after another assignment's line is none of this one's: none stays")
+        << QList<Press>{response, critique, {"09:45:00", square, "x", "c3", false, 0}} << rated << none << 1
+        << QStringList{"Ann Lee,001,not placed in a question,1,3,2026-01-07 09:45:00,0,,,0"};
+    QTest::newRow("a confidence asked after the given answer: the question's response, on every page")
+        << QList<Press>{{"09:30:00", "5.", "5", "c2", false, 0}, critique} << rated << none << 1
+        << QStringList{"Ann Lee,001,001,1,2,2026-01-07 09:30:00,1,2,2026-01-07 09:31:00,0"};
 }
 
 void TestReport::pages_cellSaysWhatWasWritten() {
@@ -1368,7 +1375,7 @@ void TestReport::placement_byEntryThenQuestionNumber_data() {
                                   << "s3" << 0.0 << "001 q001 after the answer";
     QTest::newRow("text after the given answer") << "001"
                                                  << "Keep this in mind."
-                                                 << "s3" << 0.0 << "001 q001 after the answer";
+                                                 << "s3" << 0.0 << "001 q001 after the answer, told at 6";
     QTest::newRow("text before the first question") << "001"
                                                     << "Work each question on paper first."
                                                     << "" << 0.0 << "001 before";
@@ -1397,6 +1404,19 @@ void TestReport::placement_byEntryThenQuestionNumber_data() {
         << "001"
         << "*`q003.  Optional: triple it."
         << "s3" << 0.0 << "001 q003 after the answer, told at 6";
+    QTest::newRow("a confidence after a text line before the first question") << "001"
+                                                                              << "Work each question on paper first."
+                                                                              << "c2" << 0.0 << "001 before, told at 6";
+    // a question the course renumbered, or made optional, since: found by its words
+    QTest::newRow("a question renumbered since") << "001"
+                                                 << "`q007.  Double it."
+                                                 << "c2" << 10007.0 << "001 q002, told at 6";
+    QTest::newRow("a question made optional since") << "001"
+                                                    << "`q003.  Optional: triple it."
+                                                    << "c2" << 0.0 << "001 q003";
+    QTest::newRow("a question's words in another assignment only") << "003"
+                                                                   << "`q004.  Double it."
+                                                                   << "c2" << 0.0 << "003 unplaced, told at 6";
     QTest::newRow("a self-critique after the closing line") << "001"
                                                             << "end program"
                                                             << "s3" << 0.0 << "001 end after the answer, told at 6";
@@ -1414,11 +1434,11 @@ void TestReport::placement_byEntryThenQuestionNumber_data() {
                                                             << "c2" << 20001.0 << "002 q001";
     QTest::newRow("line not in the document, by number") << "001"
                                                          << "`q002.  Double it, an older wording."
-                                                         << "c1" << 10002.0 << "001 q002 by number";
+                                                         << "c1" << 10002.0 << "001 q002 by number, told at 6";
     QTest::newRow("critique of a line not in the document, by number")
         << "001"
         << "Ten."
-        << "s1" << 10002.0 << "001 q002 after the answer by number";
+        << "s1" << 10002.0 << "001 q002 after the answer by number, told at 6";
     QTest::newRow("line not in the document, a number of another assignment: a header may be missing")
         << "001"
         << "`q002.  Double it, an older wording."

@@ -49,7 +49,7 @@ std::size_t shownLength(const QString& text) {
 
 std::size_t recordWeight(const Item& item) {
     const Record& r = *item.record;
-    return markupWeight + shownLength(r.text) + (item.entryDiffers ? shownLength(r.entry) : 0);
+    return markupWeight + shownLength(r.text) + (item.entryDiffers || item.askedOtherwise ? shownLength(r.entry) : 0);
 }
 
 } // namespace

@@ -300,6 +300,10 @@ void record(Out& out, const Context& context, const Item& item, bool who, bool e
         out.put("<p class=\"flag\">Placed by its question number; the file shows it after a line the problem "
                 "document does not hold:</p>");
         docText(out, context, shownPart(r.entry), false);
+    } else if (item.askedOtherwise) {
+        out.put("<p class=\"flag\">Counted as its rating says; the problem document now gives the line it was written "
+                "after as another kind of line:</p>");
+        docText(out, context, shownPart(r.entry), false);
     } else if (entry) {
         out.put("<p class=\"flag\">After:</p>");
         docText(out, context, shownPart(r.entry), false);
@@ -307,7 +311,8 @@ void record(Out& out, const Context& context, const Item& item, bool who, bool e
     out.put("<div class=\"text\" dir=\"auto\">");
     out.esc(shownPart(r.text));
     out.put("</div>");
-    if (r.text.size() > longestShownText || (r.entry.size() > longestShownText && (entry || item.entryDiffers))) {
+    if (r.text.size() > longestShownText ||
+        (r.entry.size() > longestShownText && (entry || item.entryDiffers || item.askedOtherwise))) {
         // a page holds what a reader takes in; the rest is where it was read
         out.put("<p class=\"flag\">Cut: the text is ");
         out.num(std::max(r.text.size(), r.entry.size()));
