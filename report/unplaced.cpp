@@ -41,8 +41,8 @@ void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& 
                 const auto tell = [&](const QString& message) {
                     records.issues.push_back({records.files[r.file], r.line, message, r.entry});
                 };
-                // placed otherwise than by its line as it stands: the course may have changed since the run
-                // the number a question's line gives after its marker, near its start
+                // placed otherwise than by its line as it stands; a question's line gives its number after its
+                // marker, near its start
                 const qsizetype marker = QStringView(r.entry).left(4).indexOf(markup::questionMarker);
                 const QStringView number =
                     marker < 0 ? QStringView() : QStringView(r.entry).mid(marker + markup::questionMarker.size(), 3);
@@ -115,7 +115,7 @@ void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& 
                        document.assignments()[static_cast<std::size_t>(elsewhere.assignment)].nbr != av.nbr) {
                 message =
                     QStringLiteral("%1 after a line of assignment %2 in a run of assignment %3: a header may be "
-                                   "missing before it; not placed")
+                                   "missing before it, or the course moved the line since; not placed")
                         .arg(what, document.assignments()[static_cast<std::size_t>(elsewhere.assignment)].nbr, av.nbr);
             } else {
                 message = QStringLiteral("%1 after a line that assignment %2 of the problem document does not hold: "
