@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <random>
 
 #include <sys/resource.h>
@@ -45,7 +46,7 @@ double median(std::vector<double> v) {
 
 struct Shown {
     QString entry;
-    bool question;
+    enum class Kind { Question, Answer, Text } kind;
 };
 
 // The lines a student is shown in each assignment, as the record files hold them.
@@ -55,8 +56,12 @@ std::vector<std::vector<Shown>> shownLines() {
         if (line.size() >= 4 && line[0].isDigit() && line[3] == u'.') {
             assignments.emplace_back();
         } else if (!assignments.empty() && !line.isEmpty()) {
+            // a question, required or optional ("*`q006."), a given answer, or a line of text
             const bool answer = line.startsWith(QStringLiteral("`a"));
-            assignments.back().push_back({answer ? line.mid(2) : line, line.startsWith(QStringLiteral("`q"))});
+            const bool question = line.left(4).contains(QStringLiteral("`q"));
+            assignments.back().push_back({answer ? line.mid(2) : line, question ? Shown::Kind::Question
+                                                                       : answer ? Shown::Kind::Answer
+                                                                                : Shown::Kind::Text});
         }
     }
     return assignments;
@@ -99,10 +104,17 @@ QByteArray sendFile(std::mt19937& random, const std::vector<std::vector<Shown>>&
                                                                         recordblocks::notesLabel + text(20, 200), 19));
                 continue;
             }
+            // as the drill asks: a confidence after a question, a self-critique after a given answer, no rating
+            // after a line of text
             const QString rating = QString::number(random() % 4);
-            file += recordblocks::joinLines(recordblocks::responseBlock(
-                false, time, 0, shown.entry, text(40, 500),
-                (shown.question ? recordblocks::confidenceLabel : recordblocks::selfCritiqueLabel) + rating, 19));
+            std::optional<QString> ratingLine;
+            if (shown.kind != Shown::Kind::Text) {
+                ratingLine = (shown.kind == Shown::Kind::Question ? recordblocks::confidenceLabel
+                                                                  : recordblocks::selfCritiqueLabel) +
+                             rating;
+            }
+            file += recordblocks::joinLines(
+                recordblocks::responseBlock(false, time, 0, shown.entry, text(40, 500), ratingLine, 19));
         }
     }
     return codepage::encode(file);
