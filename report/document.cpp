@@ -21,11 +21,6 @@ bool isOptionalQuestion(QStringView line) {
     return at >= 1 && at <= 3 && !line[0].isLetterOrNumber() && line.size() > at + 2 && line[at + 2].isDigit();
 }
 
-QString numberAfterMarker(QStringView line) {
-    const qsizetype at = line.indexOf(markup::questionMarker);
-    return at < 0 ? QString() : line.mid(at + 2, 3).toString();
-}
-
 // A question line's words, folded as foldedEntry folds them, without its marker and number: one question whatever its
 // number, required or optional ("*`q006."). Empty for any other line.
 QString questionWords(QStringView line) {
@@ -77,7 +72,7 @@ Document::Document(const QStringList& storeLines) {
         if (kind == markup::LineKind::Question || (kind == markup::LineKind::Text && isOptionalQuestion(line))) {
             const bool optional = kind != markup::LineKind::Question;
             const int g = newGroup(optional ? DocGroup::Kind::OptionalQuestion : DocGroup::Kind::Question);
-            current->groups[g].number = numberAfterMarker(line);
+            current->groups[g].number = numberOfQuestionLine(line).toString();
             current->groups[g].question = line;
             (optional ? current->optionalQuestions : current->questions) += 1;
             add(line, g, false);
@@ -142,6 +137,11 @@ QString assignmentOfNumber(double questionNumber) {
         return QString();
     }
     return QStringLiteral("%1").arg(static_cast<int>(a), 3, 10, QLatin1Char('0'));
+}
+
+QStringView numberOfQuestionLine(QStringView line) {
+    const qsizetype at = line.left(4).indexOf(markup::questionMarker);
+    return at < 0 ? QStringView() : line.mid(at + markup::questionMarker.size(), 3);
 }
 
 QString foldedEntry(QStringView entry) {

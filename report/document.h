@@ -74,5 +74,8 @@ QString assignmentOfNumber(double questionNumber);
 // The form in which copies of one document line are alike: without any blank, tab or line end, and "?" for every
 // character beyond ASCII.
 QString foldedEntry(QStringView entry);
+// The number a question's line gives after its marker, near its start ("006" for "*`q006.  ..."); empty for another
+// line.
+QStringView numberOfQuestionLine(QStringView line);
 
 } // namespace report

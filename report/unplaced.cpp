@@ -1,7 +1,5 @@
 #include "report/classview.h"
 
-#include "problems/markup.h"
-
 #include <QHash>
 
 #include <algorithm>
@@ -41,11 +39,8 @@ void tellUnplaced(ClassRecords& records, const ClassView& view, const Document& 
                 const auto tell = [&](const QString& message) {
                     records.issues.push_back({records.files[r.file], r.line, message, r.entry});
                 };
-                // placed otherwise than by its line as it stands; a question's line gives its number after its
-                // marker, near its start
-                const qsizetype marker = QStringView(r.entry).left(4).indexOf(markup::questionMarker);
-                const QStringView number =
-                    marker < 0 ? QStringView() : QStringView(r.entry).mid(marker + markup::questionMarker.size(), 3);
+                // placed otherwise than by its line as it stands
+                const QStringView number = numberOfQuestionLine(r.entry);
                 if (it.entryDiffers) {
                     tell(QStringLiteral(
                              "the problem document no longer holds the line this was written after: placed %1 "
