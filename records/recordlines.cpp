@@ -320,17 +320,28 @@ Lines splitAt(QStringView text, LineFeeds feeds) {
     out.ends = lf > crlf ? Ends::Lf : Ends::CrLf;
     if (feeds.loneCr) {
         // CRs alone: a file saved for an old system, or a part of one that the drill then appended to. Every CR, LF
-        // and CR LF ends a line; where CR alone is not the most, the lines that end in it are told
+        // and CR LF ends a line; where CR alone is not the most, the lines that end in it are told. CR CR LF and LF
+        // CR end one line each: a program that wrote CR LF through a stream that turns each LF into CR LF doubles the
+        // CR, and a few old systems end lines in LF CR; read as two ends, every line would be followed by an empty one
         std::vector<qsizetype> all;
         qsizetype lone = 0;
+        qsizetype lfCrs = 0;
         for (qsizetype i = 0; i < size; ++i) {
-            if (data[i] == u'\n' || (data[i] == u'\r' && (i + 1 == size || data[i + 1] != u'\n'))) {
+            if (data[i] == u'\n') {
+                const bool lfCr = i + 1 < size && data[i + 1] == u'\r' && (i + 2 == size || data[i + 2] != u'\n') &&
+                                  (i == 0 || data[i - 1] != u'\r');
+                all.push_back(lfCr ? ++i : i);
+                lfCrs += lfCr ? 1 : 0;
+            } else if (data[i] == u'\r' && (i + 1 == size || data[i + 1] != u'\n') &&
+                       (i + 2 >= size || data[i + 1] != u'\r' || data[i + 2] != u'\n')) {
                 all.push_back(i);
-                lone += data[i] == u'\r' ? 1 : 0;
+                ++lone;
             }
         }
         if (lone > static_cast<qsizetype>(ends.size())) {
             out.ends = Ends::Cr;
+        } else if (lf - lfCrs <= crlf) {
+            out.ends = Ends::CrLf; // the LF CR lines are told on their own
         }
         ends = std::move(all);
     }
@@ -344,13 +355,26 @@ Lines splitAt(QStringView text, LineFeeds feeds) {
         }
     } else {
         for (const qsizetype end : ends) {
-            const bool cr = data[end] == u'\n' && end > 0 && data[end - 1] == u'\r';
-            if (!cr && out.ends == Ends::CrLf) {
-                (data[end] == u'\r' ? out.bareCr : out.bareLf).push_back(static_cast<qsizetype>(out.lines.size()));
-            } else if (data[end] == u'\r' && out.ends == Ends::Lf) {
-                out.bareCr.push_back(static_cast<qsizetype>(out.lines.size()));
+            const auto line = static_cast<qsizetype>(out.lines.size());
+            // where the line's end starts: at its LF, at the one or two CRs before it, or at the LF before a CR
+            qsizetype from = end;
+            if (data[end] == u'\n') {
+                while (from > start && end - from < 2 && data[from - 1] == u'\r') {
+                    --from;
+                }
+            } else if (end > start && data[end - 1] == u'\n') {
+                from = end - 1;
+                out.lfCr.push_back(line);
             }
-            out.lines.emplace_back(data + start, end - (cr ? 1 : 0) - start);
+            const bool cr = data[end] == u'\n' && from < end;
+            if (end - from == 2 && data[end] == u'\n') {
+                out.doubledCr.push_back(line);
+            } else if (!cr && data[end] == u'\r' && from == end && out.ends != Ends::Cr) {
+                out.bareCr.push_back(line);
+            } else if (!cr && data[end] == u'\n' && out.ends == Ends::CrLf) {
+                out.bareLf.push_back(line);
+            }
+            out.lines.emplace_back(data + start, from - start);
             start = end + 1;
         }
     }

@@ -61,6 +61,8 @@ struct Lines {
     Ends ends = Ends::CrLf;
     std::vector<qsizetype> bareLf; // in a CR LF file, the lines that end in LF alone
     std::vector<qsizetype> bareCr; // in a CR LF or LF file, the lines that end in CR alone
+    std::vector<qsizetype> doubledCr; // the lines that end in CR CR LF
+    std::vector<qsizetype> lfCr;      // the lines that end in LF CR
     bool unterminated = false;     // the last line has no line end
 };
 

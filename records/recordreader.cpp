@@ -103,7 +103,8 @@ private:
         Lines split = splitLines(m_text, bytes);
         m_lines = std::move(split.lines);
         m_unterminated = split.unterminated;
-        m_rejoin = split.ends != Ends::CrLf || !split.bareCr.empty(); // a text holds no CR alone
+        // a text holds no CR alone, nor the ends of another system
+        m_rejoin = split.ends != Ends::CrLf || !split.bareCr.empty() || !split.doubledCr.empty() || !split.lfCr.empty();
         const std::vector<qsizetype>& bareLf = split.bareLf;
         m_kinds.reserve(m_lines.size());
         std::size_t opening = 0; // lines that may open a block or a header
@@ -137,6 +138,10 @@ private:
                                     "read as a line end"));
         tell(split.bareCr, QStringLiteral("this line ends in CR alone: an editor for an old system changed the file "
                                           "here; read as a line end"));
+        tell(split.doubledCr, QStringLiteral("this line ends in CR CR LF: a program that copied the file wrote its line "
+                                             "ends twice over; read as one line end"));
+        tell(split.lfCr, QStringLiteral("this line ends in LF CR: the file was saved for another system; read as one "
+                                        "line end"));
     }
 
     // Where a block plainly starts although its opening is damaged: a record separator followed, within a few lines
