@@ -157,6 +157,36 @@ qsizetype utf16End(const QByteArray& bytes, qsizetype from, QStringDecoder::Enco
     return bytes.size();
 }
 
+// A UTF-16 part that another program appended to a file in single bytes: it begins at a line's start, with or without
+// its byte-order mark, before the file's first zero byte, and holds a zero in nearly every pair from there.
+struct Utf16Part {
+    qsizetype start = 0; // of the part, its mark included
+    qsizetype mark = 0;  // the mark's length, 0 or 2
+    QStringDecoder::Encoding kind = QStringDecoder::Utf16LE;
+};
+
+std::optional<Utf16Part> utf16PartAfter(const QByteArray& bytes, qsizetype from) {
+    const char* data = bytes.constData();
+    const void* zero = std::memchr(data + from, 0, static_cast<std::size_t>(bytes.size() - from));
+    if (!zero) {
+        return std::nullopt;
+    }
+    qsizetype start = static_cast<const char*>(zero) - data;
+    while (start > from && data[start - 1] != '\n' && data[start - 1] != '\r') {
+        --start;
+    }
+    if (start == from) {
+        return std::nullopt; // the file's first line: a UTF-16 file is told from its start
+    }
+    const QByteArray part = QByteArray::fromRawData(data + start, bytes.size() - start);
+    if (part.startsWith("\xFF\xFE") || part.startsWith("\xFE\xFF")) {
+        return Utf16Part{start, 2, part.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE};
+    }
+    std::optional<QStringDecoder::Encoding> kind = utf16WithoutMark(part);
+    kind = kind ? kind : utf16WithoutMark(part, 256);
+    return kind ? std::optional<Utf16Part>(Utf16Part{start, 0, *kind}) : std::nullopt;
+}
+
 // A file that is UTF-8 in some lines and Windows-1252 in others, as when an editor saved it in UTF-8 and another file
 // was appended: each line is read as what it is, and where the parts begin is told.
 QString decodeMixed(const QByteArray& bytes, std::vector<Problem>& problems) {
@@ -211,29 +241,24 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
         bytes.startsWith("\xEF\xBB\xBF") &&
         !scanUtf8(reinterpret_cast<const unsigned char*>(bytes.constData()), 3, firstLineEnd()).invalid;
     const QByteArray body = utf8Mark ? QByteArray::fromRawData(bytes.constData() + 3, bytes.size() - 3) : bytes;
-    const auto* p = reinterpret_cast<const unsigned char*>(body.constData());
     std::optional<QStringDecoder::Encoding> utf16;
     if (!utf8Mark) {
         // a short UTF-16 part that the drill appended to is told by its start
         utf16 = utf16WithoutMark(bytes);
         utf16 = utf16 ? utf16 : utf16WithoutMark(bytes, 256);
     }
-    const bool utf16Mark = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
-    if (utf16Mark || utf16) {
-        const QStringDecoder::Encoding kind = !utf16Mark                     ? *utf16
-                                              : bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
-                                                                             : QStringDecoder::Utf16BE;
-        const qsizetype from = utf16Mark ? 2 : 0;
+    // the lines of the text so far: where a part that follows begins
+    const auto nextLine = [&] { return text.count(u'\n') + text.count(u'\r') - text.count(u"\r\n") + 1; };
+    // a UTF-16 part from byte from to the end, and what the drill appended to it afterwards in its own single bytes
+    const auto decodeUtf16 = [&](qsizetype from, QStringDecoder::Encoding kind) {
         const qsizetype end = utf16End(bytes, from, kind);
-        text = QStringDecoder(kind).decode(QByteArrayView(bytes).sliced(from, end - from));
-        encoding = utf16Mark ? QStringLiteral("UTF-16") : QStringLiteral("UTF-16 without a byte-order mark");
+        text += QStringDecoder(kind).decode(QByteArrayView(bytes).sliced(from, end - from));
         if (end < bytes.size()) {
-            // what the drill appended after another editor saved the file
             const QByteArray tail = QByteArray::fromRawData(bytes.constData() + end, bytes.size() - end);
             const auto* t = reinterpret_cast<const unsigned char*>(tail.constData());
             const Utf8Scan scan = scanLines(t, static_cast<std::size_t>(tail.size()));
             const bool utf8 = scan.beyondAscii && !scan.invalid;
-            appended = Problem{text.count(u'\n') + text.count(u'\r') - text.count(u"\r\n") + 1,
+            appended = Problem{nextLine(),
                                utf8 ? QStringLiteral("the file mixes encodings: from this line it is in UTF-8; read as "
                                                      "UTF-8")
                                     : QStringLiteral("the file mixes encodings: from this line it is in Windows-1252; "
@@ -241,15 +266,37 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
                                QString()};
             text += utf8 ? QString::fromUtf8(tail) : codepage::decode(tail);
         }
-    } else if (const Utf8Scan scan = scanLines(p, std::size_t(body.size()));
-               scan.invalid && (scan.beyondAscii || utf8Mark)) {
-        text = decodeMixed(body, mixed);
-    } else if (scan.beyondAscii || utf8Mark) {
-        text = QString::fromUtf8(body);
-        encoding = QStringLiteral("UTF-8");
+    };
+    const bool utf16Mark = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    const std::optional<Utf16Part> utf16Part =
+        utf16Mark || utf16 ? std::nullopt : utf16PartAfter(bytes, utf8Mark ? 3 : 0);
+    if (utf16Mark || utf16) {
+        const QStringDecoder::Encoding kind = !utf16Mark                     ? *utf16
+                                              : bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
+                                                                             : QStringDecoder::Utf16BE;
+        decodeUtf16(utf16Mark ? 2 : 0, kind);
+        encoding = utf16Mark ? QStringLiteral("UTF-16") : QStringLiteral("UTF-16 without a byte-order mark");
     } else {
-        text = codepage::decode(bytes);
-        codePage = true;
+        // the file, or the part of it before a UTF-16 part that another program appended
+        const QByteArray head =
+            utf16Part ? QByteArray::fromRawData(body.constData(), utf16Part->start - (utf8Mark ? 3 : 0)) : body;
+        const auto* p = reinterpret_cast<const unsigned char*>(head.constData());
+        if (const Utf8Scan scan = scanLines(p, std::size_t(head.size()));
+            scan.invalid && (scan.beyondAscii || utf8Mark)) {
+            text = decodeMixed(head, mixed);
+        } else if (scan.beyondAscii || utf8Mark) {
+            text = QString::fromUtf8(head);
+            encoding = QStringLiteral("UTF-8");
+        } else {
+            text = codepage::decode(head);
+            codePage = !utf16Part;
+        }
+        if (utf16Part) {
+            mixed.push_back({nextLine(),
+                             QStringLiteral("the file mixes encodings: from this line it is in UTF-16; read as UTF-16"),
+                             QString()});
+            decodeUtf16(utf16Part->start + utf16Part->mark, utf16Part->kind);
+        }
     }
     Reading reading = read(text, shared, codePage ? QByteArrayView(bytes) : QByteArrayView());
     if (reading.blocks.empty() && encoding == u"UTF-16") {
@@ -260,10 +307,11 @@ Reading readBytes(const QByteArray& bytes, SharedTexts* shared) {
         }
     }
     if (!encoding.isEmpty()) {
-        mixed.push_back({1,
-                         QStringLiteral("the file is in %1, not Windows-1252: another editor saved it; read as %2")
-                             .arg(encoding, encoding.section(u' ', 0, 0)),
-                         QString()});
+        mixed.insert(mixed.begin(),
+                     Problem{1,
+                             QStringLiteral("the file is in %1, not Windows-1252: another editor saved it; read as %2")
+                                 .arg(encoding, encoding.section(u' ', 0, 0)),
+                             QString()});
     }
     if (appended) {
         mixed.push_back(*appended);

@@ -747,6 +747,14 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
     QTest::newRow("the first blocks' lines end in CR, the others' in CR LF")
         << QByteArray(send.left(noteAt)).replace("\r\n", "\r") + send.mid(noteAt) << "H R R N" << QList<int>{1}
         << "because 2 + 3 = 5\r\nchecked";
+    // a stream that turns each LF into CR LF, fed CR LF; and the ends of a few old systems
+    QTest::newRow("lines end in CR CR LF") << QByteArray(send).replace("\r\n", "\r\r\n") << "H R R N" << QList<int>{1}
+                                           << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("the last blocks' lines end in CR CR LF")
+        << send.left(noteAt) + QByteArray(send.mid(noteAt)).replace("\r\n", "\r\r\n") << "H R R N" << QList<int>{16}
+        << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("lines end in LF CR") << QByteArray(send).replace("\r\n", "\n\r") << "H R R N" << QList<int>{1}
+                                        << "because 2 + 3 = 5\r\nchecked";
     QTest::newRow("a closing separator lost")
         << without(send, closingLine, 0) << "H R! R N" << QList<int>{6} << "because 2 + 3 = 5\r\nchecked";
     QTest::newRow("a record separator lost at a block's start")
@@ -829,6 +837,21 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
             << QByteArray(reinterpret_cast<const char*>(lf.utf16()), lf.size() * 2) +
                    send.mid(send.indexOf(sepLine)).replace("ok", "v\xe9rifi\xe9")
             << "H R R N R R N" << QList<int>{1, 36, 1} << QStringLiteral("v\u00e9rifi\u00e9");
+    }
+    {
+        // a run appended in UTF-16 by a shell that writes it so, after the drill's own or an editor's UTF-8
+        const QString run = codepage::decode(send.mid(send.indexOf(sepLine))).replace("ok", "v\u00e9rifi\u00e9");
+        const QByteArray little(reinterpret_cast<const char*>(run.utf16()), run.size() * 2);
+        QByteArray big = little;
+        for (qsizetype i = 0; i + 1 < big.size(); i += 2) {
+            std::swap(big[i], big[i + 1]);
+        }
+        const int next = static_cast<int>(send.count("\r\n")) + 1;
+        QTest::newRow("Windows-1252 with a UTF-16 run appended, its mark first")
+            << send + "\xff\xfe" + little << "H R R N R R N" << QList<int>{next} << QStringLiteral("v\u00e9rifi\u00e9");
+        QTest::newRow("UTF-8 with a UTF-16 run appended, big-endian without a mark")
+            << codepage::decode(send).replace("checked", QStringLiteral("ch\u00e9cked")).toUtf8() + big
+            << "H R R N R R N" << QList<int>{1, next} << QStringLiteral("v\u00e9rifi\u00e9");
     }
     QTest::newRow("Windows-1252 whose filler begins with the bytes of a UTF-8 mark")
         << QByteArray(send).replace("[v\xba\xba", "\xef\xbb\xbf\xba\xba") << "H R R N" << QList<int>{}
