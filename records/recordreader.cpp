@@ -480,6 +480,7 @@ private:
                 b.ratingText = shared(afterLabel(last, recordblocks::selfCritiqueLabel, selfCritiqueLabelText));
             }
             if (b.rating != Rating::None) {
+                b.ratingLine = textEnd;
                 const QString& label = b.rating == Rating::Confidence ? confidenceLabelText : selfCritiqueLabelText;
                 if (!last.startsWith(label)) {
                     const bool caseOnly = last.startsWith(label, Qt::CaseInsensitive);

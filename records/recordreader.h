@@ -37,7 +37,8 @@ struct Block {
     QString entry;                        // the problem line shown last; may hold CR LF
     QString text;                         // the response, or the note without its label; may hold CR LF
     Rating rating = Rating::None;
-    QString ratingText; // as typed, after its label
+    QString ratingText;       // as typed, after its label
+    qsizetype ratingLine = 0; // the rating's own line; 0 without one
 
     bool complete = true; // false when part of the block is missing; a problem says which part
 };

@@ -504,7 +504,8 @@ void TestReport::pages_gridMarksAndLinksHold() {
                         QStringLiteral("10, try %1").arg(i), "c3", false, 10002});
     }
     report::ClassReader reader;
-    QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", presses)));
+    const QByteArray annFile = runFile(false, "[v\xba", "001", presses);
+    QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", annFile));
     QVERIFY(reader.add("/class/send_0107Bo_Ek.txt", runFile(false, "[v\xbb", "001", presses)));
     report::ClassRecords records = reader.finish();
     // a file not read is listed apart from the problems
@@ -593,10 +594,13 @@ void TestReport::pages_gridMarksAndLinksHold() {
              qPrintable(csv));
     QCOMPARE(csv.count(QStringLiteral("\r\nAnn Lee,001,not placed in a question,1,3,2026-01-07 09:45:00,0,,,0\r\n")),
              notPlaced);
-    // a rating not typed as one digit is told, with its file and line, however it is read
+    // a rating not typed as one digit is told, with its file and the line that holds it, however it is read
+    const QList<QByteArray> annLines = annFile.split('\n');
     int told = 0;
     for (const report::Issue& issue : records.issues) {
-        told += issue.line == 6 && issue.message.contains("\"" + confidence + "\"") &&
+        told += issue.line > 0 && issue.line <= annLines.size() &&
+                        annLines[issue.line - 1].startsWith(recordblocks::confidenceLabel.toLatin1()) &&
+                        issue.message.contains("\"" + confidence + "\"") &&
                         issue.message.contains(value >= 0 ? "is read as 3" : "is not a number from 0 to 3")
                     ? 1
                     : 0;
@@ -704,7 +708,8 @@ void TestReport::pages_cellSaysWhatWasWritten() {
     QFETCH(int, without);
     QFETCH(QStringList, rows);
     report::ClassReader reader;
-    QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", runFile(false, "[v\xba", "001", presses)));
+    const QByteArray annFile = runFile(false, "[v\xba", "001", presses);
+    QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", annFile));
     const report::ClassRecords records = reader.finish();
     const report::Document document(smallDocument());
     const report::ClassView view = report::buildView(records, document);
@@ -1621,10 +1626,13 @@ void TestReport::problems_inTheOrderOfTheirLines() {
     for (const report::Issue& issue : records.issues) {
         found << QStringLiteral("%1:%2").arg(QFileInfo(issue.file).fileName()).arg(issue.line);
     }
-    // the rating in the first block, after the header's five lines; the repeated block after the run's four
+    // the rating's own line in the first block; the repeated block after the run's four
+    const QByteArray file = runFile(false, "[v\xba", "001", presses);
+    const qsizetype rating = file.left(file.indexOf("confidence assessment:  three")).count('\n') + 1;
     const qsizetype again = runFile(false, "[v\xba", "001", presses.mid(0, 4)).count('\n') + 1;
-    QCOMPARE(found.join(' '), QStringLiteral("send_0107Ann.txt:6 send_0107Ann.txt:%1 send_0108Bo.txt:6 "
-                                             "send_0108Bo.txt:%1 photo.jpg:0")
+    QCOMPARE(found.join(' '), QStringLiteral("send_0107Ann.txt:%1 send_0107Ann.txt:%2 send_0108Bo.txt:%1 "
+                                             "send_0108Bo.txt:%2 photo.jpg:0")
+                                  .arg(rating)
                                   .arg(again));
     QCOMPARE(records.notRead, std::vector<std::size_t>{4});
 }

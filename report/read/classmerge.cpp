@@ -281,7 +281,7 @@ void ClassReader::tellRatings() {
                                     : QStringLiteral("%1 \"%2\" is not a number from 0 to 3: shown as typed, not "
                                                      "counted")
                                           .arg(which, r.ratingText));
-                m_records.issues.back().line = r.line;
+                m_records.issues.back().line = r.ratingLine > 0 ? r.ratingLine : r.line;
             }
         }
     }

@@ -221,6 +221,7 @@ ClassReader::FileRuns ClassReader::prepare(const QString& path, FileName name, b
         r.seconds = secondsOf(b.time);
         r.file = file;
         r.line = b.firstLine;
+        r.ratingLine = b.ratingLine;
         r.complete = b.complete;
         // a note carries its own day
         const QDate noteDay = b.kind == BlockKind::Note && !b.noteDateTime.isEmpty() ? dateOf(b.noteDateTime) : QDate();

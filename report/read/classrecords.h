@@ -37,7 +37,8 @@ struct Record {
     int seconds = -1; // since midnight; -1 when the time line is unreadable
     int file = 0;     // index into ClassRecords::files, where it was read first
     qsizetype line = 0;
-    bool complete = true; // false for a block cut short, when the drill stopped while it wrote it
+    qsizetype ratingLine = 0; // the rating's own line, in that file
+    bool complete = true;     // false for a block cut short, when the drill stopped while it wrote it
 };
 
 // One run of the program: a header and the blocks after it. A run whose header was not found has no filler.
