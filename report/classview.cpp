@@ -16,6 +16,20 @@ QString questionOfNumber(double questionNumber) {
     return QStringLiteral("%1").arg(static_cast<int>(q), 3, 10, QLatin1Char('0'));
 }
 
+// Whether b was written before a: by their days and times where both are known (two runs at once, in two windows,
+// interleave), else in the order they were read.
+bool writtenBefore(const Record& b, const Record& a) {
+    if (!a.date.isValid() || !b.date.isValid() || a.seconds < 0 || b.seconds < 0) {
+        return false;
+    }
+    return b.date != a.date ? b.date < a.date : b.seconds < a.seconds;
+}
+
+// b in place of a, the last of its kind so far, unless it was written before it
+void keepLast(const Record*& a, const Record* b) {
+    a = !a || !writtenBefore(*b, *a) ? b : a;
+}
+
 } // namespace
 
 void appendTimeText(std::string& out, const Record& record) {
@@ -249,10 +263,10 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         const Item item{static_cast<int>(p.student), p.record, p.critique, p.byNumber, p.askedOtherwise, p.afterText};
         const bool note = p.record->kind == recordreader::BlockKind::Note;
         (note ? cell.notes : cell.responses) += 1;
-        if (!cell.first) {
+        if (!cell.first || writtenBefore(*p.record, *cell.first)) {
             cell.first = p.record;
         }
-        cell.last = p.record;
+        keepLast(cell.last, p.record);
         if (p.group < 0) {
             av.unplaced.push_back(item);
             ++cell.unplaced;
@@ -268,10 +282,14 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
             ++q.notes;
         } else if (p.critique) {
             ++q.critiques;
-            q.critique = rating == recordreader::Rating::SelfCritique ? p.record : q.critique;
+            if (rating == recordreader::Rating::SelfCritique) {
+                keepLast(q.critique, p.record);
+            }
         } else if (!p.toText) {
             ++q.responses;
-            q.confidence = rating == recordreader::Rating::Confidence ? p.record : q.confidence;
+            if (rating == recordreader::Rating::Confidence) {
+                keepLast(q.confidence, p.record);
+            }
         }
     }
     for (std::size_t s = 0; s < view.cells.size(); ++s) {

@@ -663,8 +663,9 @@ void TestReport::pages_cellSaysWhatWasWritten_data() {
     QTest::addColumn<QList<Press>>("presses"); // Ann Lee's, in assignment 001
     QTest::addColumn<QString>("q001");         // the grid's cells, from the cell's meaning in words on
     QTest::addColumn<QString>("q002");
-    QTest::addColumn<int>("without");      // required questions counted as without a response, on the first page
-    QTest::addColumn<QStringList>("rows"); // in the table
+    QTest::addColumn<int>("without");            // required questions counted as without a response, on the first page
+    QTest::addColumn<QStringList>("rows");       // in the table
+    QTest::addColumn<QList<Press>>("alongside"); // a run of the same day, in a copy of her file
     const Press response{"09:30:00", "`q001.  What is 2 + 3?", "5", "c2", false, 0};
     const Press critique{"09:31:00", "5.", "right", "s2", false, 0};
     const QString rated = "question 001: confidence 2, self-critique 2\"><span class=\"v2\">2</span><span "
@@ -674,13 +675,13 @@ void TestReport::pages_cellSaysWhatWasWritten_data() {
         << QList<Press>{{"09:40:00", "5.", "wrong after all", "s3", false, 0}}
         << "question 001: none, no response, self-critique 3\">none<span class=\"v\">-</span><span "
            "class=\"v3\">3</span></a>"
-        << none << 2 << QStringList{"Ann Lee,001,001,0,,,1,3,2026-01-07 09:40:00,0"};
+        << none << 2 << QStringList{"Ann Lee,001,001,0,,,1,3,2026-01-07 09:40:00,0"} << QList<Press>{};
     QTest::newRow("a note not placed is no response: none stays")
         << QList<Press>{response, critique, {"09:35:00", "`q009.  Gone.", "my note", "", true, 0}} << rated << none << 1
-        << QStringList{"Ann Lee,001,not placed in a question,0,,,0,,,1"};
+        << QStringList{"Ann Lee,001,not placed in a question,0,,,0,,,1"} << QList<Press>{};
     QTest::newRow("a self-critique not placed is no response: none stays")
         << QList<Press>{response, critique, {"09:36:00", "99.", "my check", "s1", false, 0}} << rated << none << 1
-        << QStringList{"Ann Lee,001,not placed in a question,0,,,1,1,2026-01-07 09:36:00,0"};
+        << QStringList{"Ann Lee,001,not placed in a question,0,,,1,1,2026-01-07 09:36:00,0"} << QList<Press>{};
     QTest::newRow("responses not placed: not placed, and a row each with its rating")
         << QList<Press>{response,
                         critique,
@@ -691,14 +692,22 @@ void TestReport::pages_cellSaysWhatWasWritten_data() {
            "placed</a>"
         << 0
         << QStringList{"Ann Lee,001,not placed in a question,1,3,2026-01-07 09:45:00,0,,,0",
-                       "Ann Lee,001,not placed in a question,1,1,2026-01-07 09:46:00,0,,,0"};
+                       "Ann Lee,001,not placed in a question,1,1,2026-01-07 09:46:00,0,,,0"}
+        << QList<Press>{};
     const QString square = smallDocument().filter("rectangle").first();
     QTest::newRow("a response after another assignment's line is none of this one's: none stays")
         << QList<Press>{response, critique, {"09:45:00", square, "x", "c3", false, 0}} << rated << none << 1
-        << QStringList{"Ann Lee,001,not placed in a question,1,3,2026-01-07 09:45:00,0,,,0"};
+        << QStringList{"Ann Lee,001,not placed in a question,1,3,2026-01-07 09:45:00,0,,,0"} << QList<Press>{};
     QTest::newRow("a confidence asked after the given answer: the question's response, on every page")
         << QList<Press>{{"09:30:00", "5.", "5", "c2", false, 0}, critique} << rated << none << 1
-        << QStringList{"Ann Lee,001,001,1,2,2026-01-07 09:30:00,1,2,2026-01-07 09:31:00,0"};
+        << QStringList{"Ann Lee,001,001,1,2,2026-01-07 09:30:00,1,2,2026-01-07 09:31:00,0"} << QList<Press>{};
+    // two runs at once, in two windows: the last rating is the one given last, in whichever file
+    QTest::newRow("two runs at once: the rating given last counts")
+        << QList<Press>{{"10:00:00", "`q001.  What is 2 + 3?", "five", "c1", false, 0},
+                        {"10:30:00", "`q001.  What is 2 + 3?", "5", "c2", false, 0}}
+        << "question 001: confidence 2, self-critique none" << none << 1
+        << QStringList{"Ann Lee,001,001,3,2,2026-01-07 10:30:00,0,,,0"}
+        << QList<Press>{{"10:20:00", "`q001.  What is 2 + 3?", "4?", "c3", false, 0}};
 }
 
 void TestReport::pages_cellSaysWhatWasWritten() {
@@ -707,9 +716,13 @@ void TestReport::pages_cellSaysWhatWasWritten() {
     QFETCH(QString, q002);
     QFETCH(int, without);
     QFETCH(QStringList, rows);
+    QFETCH(QList<Press>, alongside);
     report::ClassReader reader;
     const QByteArray annFile = runFile(false, "[v\xba", "001", presses);
     QVERIFY(reader.add("/class/send_0107Ann_Lee.txt", annFile));
+    if (!alongside.isEmpty()) {
+        QVERIFY(reader.add("/class/send_0107Ann_Lee (1).txt", runFile(false, "[w\xbb", "001", alongside)));
+    }
     const report::ClassRecords records = reader.finish();
     const report::Document document(smallDocument());
     const report::ClassView view = report::buildView(records, document);
