@@ -65,8 +65,18 @@ bool namedAsAPage(const QString& name) {
 }
 
 bool sameFile(const QString& a, const QString& b) {
-    std::error_code error;
-    return std::filesystem::equivalent(fsPath(a), fsPath(b), error) && !error;
+#ifndef Q_OS_WIN
+    // "-" is the standard output, which other names may name too ("/dev/stdout"); and a pipe or a terminal is one
+    // file by its identity, which the standard library does not compare. The null device takes both at once.
+    const auto named = [](const QString& path) { return path == u"-" ? QStringLiteral("/dev/stdout") : path; };
+    if (QFileInfo(named(a)).canonicalFilePath() == u"/dev/null") {
+        return false;
+    }
+#else
+    const auto named = [](const QString& path) { return path; };
+#endif
+    const auto first = durablefile::fileId(fsPath(named(a)));
+    return first && first == durablefile::fileId(fsPath(named(b)));
 }
 
 // A name given with a byte that is no UTF-8 is read with U+FFFD in its place: written under that name, the report

@@ -1754,6 +1754,9 @@ void TestReport::program_data() {
         << "{dir}/no/such/r.csv: cannot be written"
         << "";
 #ifndef Q_OS_WIN
+    QTest::newRow("page and table both the standard output, by two names")
+        << QStringList{"-o", "-", "--csv", "/dev/stdout", "{dir}/class"} << 2 << "cannot be one file"
+        << "";
     QTest::newRow("a link under another student's name: told, and read once")
         << QStringList{"-o", out, "{dir}/linked"} << 0
         << "send_0107Zoe.txt: not read: the same file as {dir}/linked/send_0107Zed.txt"
