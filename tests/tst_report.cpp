@@ -304,6 +304,14 @@ void TestReport::csvField_quotesAndDefusesFormulas_data() {
                         << "'@SUM(A1)";
     QTest::newRow("negative number kept") << "-1"
                                           << "-1";
+    QTest::newRow("signed decimal kept") << "+2.50e-1"
+                                         << "+2.50e-1";
+    QTest::newRow("infinity, no number to a spreadsheet") << "-inf"
+                                                          << "'-inf";
+    QTest::newRow("not a number") << "+nan"
+                                  << "'+nan";
+    QTest::newRow("a sign alone") << "-"
+                                  << "'-";
     QTest::newRow("empty") << ""
                            << "";
 }

@@ -9,10 +9,33 @@ namespace report {
 
 namespace {
 
+// A number as a spreadsheet reads one, "-1", "+2.5", "1e3": a sign, digits with a point among them, an exponent.
+// "-inf" or "-nan" is no number there, and would be read as a formula.
 bool isPlainNumber(QStringView text) {
-    bool ok = false;
-    static_cast<void>(text.toDouble(&ok));
-    return ok;
+    qsizetype i = !text.isEmpty() && (text[0] == u'-' || text[0] == u'+') ? 1 : 0;
+    const auto digits = [&] {
+        const qsizetype from = i;
+        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
+            ++i;
+        }
+        return i - from;
+    };
+    qsizetype mantissa = digits();
+    if (i < text.size() && text[i] == u'.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) {
+        return false;
+    }
+    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        i += i < text.size() && (text[i] == u'-' || text[i] == u'+') ? 1 : 0;
+        if (digits() == 0) {
+            return false;
+        }
+    }
+    return i == text.size();
 }
 
 QString groupLabel(const DocGroup& g) {
