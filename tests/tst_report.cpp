@@ -1948,6 +1948,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
         << "folder with an earlier report, in the class" << 022 << 0 << "notes.html: not read" << 0;
     QTest::newRow("a folder of pages in the class's folder, read without -r: not listed as a folder not read")
         << "folder with an earlier report, in the class, without -r" << 022 << 0 << "" << 0;
+    QTest::newRow("a folder whose index.html is the user's own: not replaced, nothing written")
+        << "folder with the user's index" << 022 << 1 << "no page of an earlier report" << 0;
     QTest::newRow("a page of the folder linked to an input")
         << "folder, index.html linked to input" << 022 << 2 << "is one of the files to read" << 0;
     QTest::newRow("an input named through a link") << "link to input" << 022 << 2 << "is one of the files to read" << 0;
@@ -2021,6 +2023,9 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
 #ifndef Q_OS_WIN // QFile::link makes a shortcut file on Windows, not a symbolic link
         QVERIFY(QFile::link(out + "/notes.html", out + "/student-7.html"));
 #endif
+    } else if (target == "folder with the user's index") {
+        out = d + "/pages";
+        writeBytes(out + "/index.html", "<p>my own index</p>");
     } else if (target.startsWith("folder")) {
         out = d + "/pages";
         QVERIFY(QDir().mkpath(out));
@@ -2073,6 +2078,11 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     QCOMPARE(fileBytes(d + "/class/send_0107Ann_Lee.txt"), input);
     QCOMPARE(fileBytes(other), QByteArray("Bo's"));
     QVERIFY(left.isEmpty()); // no file of its own left behind on a failure
+    if (target == "folder with the user's index") {
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"index.html"});
+        QCOMPARE(fileBytes(out + "/index.html"), QByteArray("<p>my own index</p>"));
+    }
     if (status != 0) {
         return;
     }

@@ -137,6 +137,12 @@ bool rollBack(const WorkFolder& work, const std::vector<Placing>& placings) {
     return whole && (!QFileInfo::exists(work.plan()) || QFile::remove(work.plan()));
 }
 
+// A file's first bytes, by which a page of an earlier report is known; none when it cannot be read.
+QByteArray startOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(512) : QByteArray();
+}
+
 // The pages an earlier report left that this one did not write again; never a link, nor a file of the user's. Only
 // the names that this report did not write are looked at.
 void removeEarlierPages(const QDir& folder, const std::set<QString>& written,
@@ -301,6 +307,10 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
                 failure = QStringLiteral("it is a folder");
             } else if (standing.kind == durablefile::Kind::Other) {
                 failure = QStringLiteral("it is not a file; a page is never written into it");
+            } else if (standing.kind == durablefile::Kind::Regular && !isEarlierPage(page.name, startOf(target))) {
+                // an instructor's own index.html, in a folder of their pages: theirs, not the report's to replace
+                failure = QStringLiteral("a file stands there that is no page of an earlier report; it is not "
+                                         "replaced: give another folder, or move the file");
             } else {
                 failure = writeNew(work.made(page.name), standing, page.write);
             }
