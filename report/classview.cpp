@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace report {
 
@@ -16,9 +17,14 @@ QString questionOfNumber(double questionNumber) {
     return QStringLiteral("%1").arg(static_cast<int>(q), 3, 10, QLatin1Char('0'));
 }
 
-// Whether b was written before a: by their days and times where both are known (two runs at once, in two windows,
-// interleave), else in the order they were read.
-bool writtenBefore(const Record& b, const Record& a) {
+// Whether b, of the run, was written before a: within one run, in the order of its file, which a run only appends to
+// (one left open overnight may seem to go back in time); of two runs, by their days and times where both are known
+// (two runs at once, in two windows, interleave), else in the order they were read.
+bool writtenBefore(const Record& b, const Run& run, const Record& a) {
+    const std::less<const Record*> before;
+    if (!before(&a, run.records.data()) && before(&a, run.records.data() + run.records.size())) {
+        return &b < &a;
+    }
     if (!a.date.isValid() || !b.date.isValid() || a.seconds < 0 || b.seconds < 0) {
         return false;
     }
@@ -26,8 +32,8 @@ bool writtenBefore(const Record& b, const Record& a) {
 }
 
 // b in place of a, the last of its kind so far, unless it was written before it
-void keepLast(const Record*& a, const Record* b) {
-    a = !a || !writtenBefore(*b, *a) ? b : a;
+void keepLast(const Record*& a, const Record* b, const Run& run) {
+    a = !a || !writtenBefore(*b, run, *a) ? b : a;
 }
 
 } // namespace
@@ -110,6 +116,7 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         std::size_t student;
         std::size_t assignment;
         const Record* record;
+        const Run* run;
         int group; // -1: not placed in the document
         bool critique;
         bool byNumber;
@@ -214,7 +221,7 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
                     elsewhere = any.assignment >= 0 &&
                                 document.assignments()[static_cast<std::size_t>(any.assignment)].nbr != nbr;
                 }
-                placed.push_back({s, a, &r, p.group, critique, byNumber, toText, askedOtherwise,
+                placed.push_back({s, a, &r, &run, p.group, critique, byNumber, toText, askedOtherwise,
                                   p.text && askedOtherwise, elsewhere});
             }
         }
@@ -263,10 +270,10 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         const Item item{static_cast<int>(p.student), p.record, p.critique, p.byNumber, p.askedOtherwise, p.afterText};
         const bool note = p.record->kind == recordreader::BlockKind::Note;
         (note ? cell.notes : cell.responses) += 1;
-        if (!cell.first || writtenBefore(*p.record, *cell.first)) {
+        if (!cell.first || writtenBefore(*p.record, *p.run, *cell.first)) {
             cell.first = p.record;
         }
-        keepLast(cell.last, p.record);
+        keepLast(cell.last, p.record, *p.run);
         if (p.group < 0) {
             av.unplaced.push_back(item);
             ++cell.unplaced;
@@ -283,12 +290,12 @@ ClassView buildView(const ClassRecords& records, const Document& document) {
         } else if (p.critique) {
             ++q.critiques;
             if (rating == recordreader::Rating::SelfCritique) {
-                keepLast(q.critique, p.record);
+                keepLast(q.critique, p.record, *p.run);
             }
         } else if (!p.toText) {
             ++q.responses;
             if (rating == recordreader::Rating::Confidence) {
-                keepLast(q.confidence, p.record);
+                keepLast(q.confidence, p.record, *p.run);
             }
         }
     }

@@ -716,6 +716,12 @@ void TestReport::pages_cellSaysWhatWasWritten_data() {
         << "question 001: confidence 2, self-critique none" << none << 1
         << QStringList{"Ann Lee,001,001,3,2,2026-01-07 10:30:00,0,,,0"}
         << QList<Press>{{"10:20:00", "`q001.  What is 2 + 3?", "4?", "c3", false, 0}};
+    // within one run its file's order holds, whatever the clock said: a run left open overnight
+    QTest::newRow("a run left open overnight: its later rating counts")
+        << QList<Press>{{"21:00:00", "`q001.  What is 2 + 3?", "evening", "c3", false, 0},
+                        {"08:00:00", "`q001.  What is 2 + 3?", "next morning", "c1", false, 0}}
+        << "question 001: confidence 1, self-critique none" << none << 1
+        << QStringList{"Ann Lee,001,001,2,1,2026-01-07 08:00:00,0,,,0"} << QList<Press>{};
 }
 
 void TestReport::pages_cellSaysWhatWasWritten() {
