@@ -461,8 +461,13 @@ void TestReport::pages_gridMarksAndLinksHold_data() {
                        "student-1.html: try 0 x.*try 499 x"}
         << "3" << 3 << 0;
     const QStringList small = {"index.html", "assignment-1.html", "student-1.html", "student-2.html"};
-    QTest::newRow("a record not placed: the question without a response says so")
-        << 1 << 1 << small << QStringList() << "3" << 3 << 1;
+    QTest::newRow("a record not placed: the question without a response says so, the record where it is")
+        << 1 << 1 << small
+        << QStringList{"student-1.html: <p class=\"flag\">In "
+                       "<code><bdi>/class/send_0107Ann_Lee.txt</bdi>:[0-9]+</code>, "
+                       "after:</p><div class=\"doc\" dir=\"auto\">[^<]*Double it, as an older",
+                       "assignment-1.html: <p class=\"flag\">In <code><bdi>/class/send_0107Ann_Lee.txt</bdi>:[0-9]+"}
+        << "3" << 3 << 1;
     // as when a class worked through another course than the one given
     const QString unplaced = "a response after a line that assignment 001 of the problem document does not hold: not "
                              "placed";

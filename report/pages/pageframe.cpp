@@ -305,7 +305,12 @@ void record(Out& out, const Context& context, const Item& item, bool who, bool e
                 "after as another kind of line:</p>");
         docText(out, context, shownPart(r.entry), false);
     } else if (entry) {
-        out.put("<p class=\"flag\">After:</p>");
+        // a record not placed: where it is, to be looked at in its file
+        out.put("<p class=\"flag\">In <code><bdi>");
+        out.esc(context.records.files[r.file]);
+        out.put("</bdi>:");
+        out.num(r.line);
+        out.put("</code>, after:</p>");
         docText(out, context, shownPart(r.entry), false);
     }
     out.put("<div class=\"text\" dir=\"auto\">");
