@@ -323,19 +323,30 @@ Lines splitAt(QStringView text, LineFeeds feeds) {
         // and CR LF ends a line; where CR alone is not the most, the lines that end in it are told. CR CR LF and LF
         // CR end one line each: a program that wrote CR LF through a stream that turns each LF into CR LF doubles the
         // CR, and a few old systems end lines in LF CR; read as two ends, every line would be followed by an empty one
+        // LF CR where those pairs outnumber CR LF: then "\n\r\n\r" is two such ends, not LF, CR LF and CR
+        qsizetype lfCrPairs = 0;
+        for (qsizetype i = 0; i + 1 < size; ++i) {
+            lfCrPairs += data[i] == u'\n' && data[i + 1] == u'\r' ? 1 : 0;
+        }
+        const bool lfCrFile = lfCrPairs > crlf;
         std::vector<qsizetype> all;
         qsizetype lone = 0;
         qsizetype lfCrs = 0;
+        qsizetype lastEnd = -1;
         for (qsizetype i = 0; i < size; ++i) {
             if (data[i] == u'\n') {
-                const bool lfCr = i + 1 < size && data[i + 1] == u'\r' && (i + 2 == size || data[i + 2] != u'\n') &&
-                                  (i == 0 || data[i - 1] != u'\r');
+                // a CR before it that no end took: CR LF, or CR CR LF
+                const bool crBefore = i > 0 && data[i - 1] == u'\r' && i - 1 > lastEnd;
+                const bool lfCr = !crBefore && i + 1 < size && data[i + 1] == u'\r' &&
+                                  (lfCrFile || i + 2 == size || data[i + 2] != u'\n');
                 all.push_back(lfCr ? ++i : i);
                 lfCrs += lfCr ? 1 : 0;
+                lastEnd = i;
             } else if (data[i] == u'\r' && (i + 1 == size || data[i + 1] != u'\n') &&
                        (i + 2 >= size || data[i + 1] != u'\r' || data[i + 2] != u'\n')) {
                 all.push_back(i);
                 ++lone;
+                lastEnd = i;
             }
         }
         if (lone > static_cast<qsizetype>(ends.size())) {

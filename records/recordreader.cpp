@@ -128,18 +128,19 @@ private:
             std::copy_if(lines.begin(), lines.end(), std::back_inserter(told),
                          [&](qsizetype i) { return fixed(i) || fixed(i + 1); });
             if (!told.empty()) {
+                // every such line below counts, not only those beside a fixed line
+                const auto more = lines.end() - std::upper_bound(lines.begin(), lines.end(), told.front());
                 problem(told.front(),
-                        told.size() == 1
-                            ? what
-                            : what + QStringLiteral(" (and so are %1 more such lines below)").arg(told.size() - 1));
+                        more == 0 ? what : what + QStringLiteral(" (and so are %1 more such lines below)").arg(more));
             }
         };
         tell(bareLf, QStringLiteral("this line ends in LF alone, not CR LF: another editor changed the file here; "
                                     "read as a line end"));
         tell(split.bareCr, QStringLiteral("this line ends in CR alone: an editor for an old system changed the file "
                                           "here; read as a line end"));
-        tell(split.doubledCr, QStringLiteral("this line ends in CR CR LF: a program that copied the file wrote its line "
-                                             "ends twice over; read as one line end"));
+        tell(split.doubledCr,
+             QStringLiteral("this line ends in CR CR LF: a program that copied the file wrote its line "
+                            "ends twice over; read as one line end"));
         tell(split.lfCr, QStringLiteral("this line ends in LF CR: the file was saved for another system; read as one "
                                         "line end"));
     }

@@ -724,7 +724,7 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("kinds");
     QTest::addColumn<QList<int>>("problemLines");
-    QTest::addColumn<QString>("kept"); // text that a block or a problem must still hold
+    QTest::addColumn<QString>("kept"); // text that a block or a problem (its text or its message) must still hold
     // a send file: header (lines 1-5), two responses (6-15, 16-23), a note (24-32)
     const QByteArray send = fixtures::expectedFile("small_flow_send.txt");
     const QByteArray closingLine = closing.toLatin1() + "\r\n";
@@ -748,13 +748,19 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
         << QByteArray(send.left(noteAt)).replace("\r\n", "\r") + send.mid(noteAt) << "H R R N" << QList<int>{1}
         << "because 2 + 3 = 5\r\nchecked";
     // a stream that turns each LF into CR LF, fed CR LF; and the ends of a few old systems
-    QTest::newRow("lines end in CR CR LF") << QByteArray(send).replace("\r\n", "\r\r\n") << "H R R N" << QList<int>{1}
-                                           << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("lines end in CR CR LF")
+        << QByteArray(send).replace("\r\n", "\r\r\n") << "H R R N" << QList<int>{1} << "because 2 + 3 = 5\r\nchecked";
     QTest::newRow("the last blocks' lines end in CR CR LF")
         << send.left(noteAt) + QByteArray(send.mid(noteAt)).replace("\r\n", "\r\r\n") << "H R R N" << QList<int>{16}
         << "because 2 + 3 = 5\r\nchecked";
     QTest::newRow("lines end in LF CR") << QByteArray(send).replace("\r\n", "\n\r") << "H R R N" << QList<int>{1}
                                         << "because 2 + 3 = 5\r\nchecked";
+    QTest::newRow("lines end in LF CR, an empty line in a response")
+        << QByteArray(send).replace("5\r\nchecked", "5\r\n\r\nchecked").replace("\r\n", "\n\r") << "H R R N"
+        << QList<int>{1} << "because 2 + 3 = 5\r\n\r\nchecked";
+    QTest::newRow("lines end in CR CR LF, every one of them counted")
+        << QByteArray(send).replace("\r\n", "\r\r\n") << "H R R N" << QList<int>{1}
+        << QStringLiteral("(and so are %1 more such lines below)").arg(send.count("\r\n") - 1);
     QTest::newRow("a closing separator lost")
         << without(send, closingLine, 0) << "H R! R N" << QList<int>{6} << "because 2 + 3 = 5\r\nchecked";
     QTest::newRow("a record separator lost at a block's start")
@@ -876,7 +882,7 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere() {
         found = found || b.text.contains(kept) || b.entry.contains(kept) || b.headingLine.contains(kept);
     }
     for (const recordreader::Problem& p : reading.problems) {
-        found = found || p.text.contains(kept);
+        found = found || p.text.contains(kept) || p.message.contains(kept);
     }
     QVERIFY2(found, qPrintable(kept));
 }
