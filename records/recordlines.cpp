@@ -393,6 +393,19 @@ Lines splitAt(QStringView text, LineFeeds feeds) {
         out.lines.push_back(text.mid(start));
         out.unterminated = true;
     }
+    if (!out.doubledCr.empty() || !out.lfCr.empty()) {
+        std::vector<bool> twice(out.lines.size() + 1, false);
+        for (const std::vector<qsizetype>* lines : {&out.doubledCr, &out.lfCr}) {
+            for (const qsizetype line : *lines) {
+                twice[static_cast<std::size_t>(line)] = true;
+            }
+        }
+        qsizetype number = 1;
+        for (std::size_t i = 0; i <= out.lines.size(); ++i) {
+            out.editorLines.push_back(number);
+            number += twice[i] ? 2 : 1;
+        }
+    }
     return out;
 }
 

@@ -59,11 +59,14 @@ enum class Ends { CrLf, Lf, Cr };
 struct Lines {
     std::vector<QStringView> lines; // without their line ends
     Ends ends = Ends::CrLf;
-    std::vector<qsizetype> bareLf; // in a CR LF file, the lines that end in LF alone
-    std::vector<qsizetype> bareCr; // in a CR LF or LF file, the lines that end in CR alone
+    std::vector<qsizetype> bareLf;    // in a CR LF file, the lines that end in LF alone
+    std::vector<qsizetype> bareCr;    // in a CR LF or LF file, the lines that end in CR alone
     std::vector<qsizetype> doubledCr; // the lines that end in CR CR LF
     std::vector<qsizetype> lfCr;      // the lines that end in LF CR
-    bool unterminated = false;     // the last line has no line end
+    // where a line's end is two to an editor (CR CR LF, LF CR): the number an editor gives each line, and one past the
+    // last; empty when every line is one to an editor too
+    std::vector<qsizetype> editorLines;
+    bool unterminated = false; // the last line has no line end
 };
 
 // The text split into lines as an editor counts them: every LF ends one, with or without a CR before it. When bare

@@ -102,6 +102,7 @@ private:
     void split(QByteArrayView bytes) {
         Lines split = splitLines(m_text, bytes);
         m_lines = std::move(split.lines);
+        m_editorLines = std::move(split.editorLines);
         m_unterminated = split.unterminated;
         // a text holds no CR alone, nor the ends of another system
         m_rejoin = split.ends != Ends::CrLf || !split.bareCr.empty() || !split.doubledCr.empty() || !split.lfCr.empty();
@@ -173,8 +174,13 @@ private:
         }
     }
 
+    // The number an editor gives the line at index (n() for the one after the last).
+    qsizetype lineNo(qsizetype index) const {
+        return m_editorLines.empty() ? index + 1 : m_editorLines[static_cast<std::size_t>(index)];
+    }
+
     void problem(qsizetype index, const QString& message, const QString& text = QString()) {
-        m_out.problems.push_back({index + 1, message, text});
+        m_out.problems.push_back({lineNo(index), message, text});
     }
 
     // Lines [from, to) where they lie in the text, one after another, each followed by CR LF; not for a file split at
@@ -313,7 +319,7 @@ private:
     qsizetype readHeader(qsizetype i, bool withFiller) {
         Block b;
         b.kind = BlockKind::Header;
-        b.firstLine = i + 1;
+        b.firstLine = lineNo(i);
         qsizetype k = i;
         if (withFiller) {
             b.filler = m_lines[k++].toString();
@@ -349,7 +355,7 @@ private:
             b.complete = false;
             problem(i, QStringLiteral("a header cut short: it has no date line"));
         }
-        b.lastLine = std::max(end, i + 1);
+        b.lastLine = lineNo(std::max(end, i + 1)) - 1;
         m_out.blocks.push_back(std::move(b));
         return std::max(end, i + 1);
     }
@@ -359,7 +365,7 @@ private:
 
     qsizetype readBlock(qsizetype i, Opening opening) {
         Block b;
-        b.firstLine = i + 1;
+        b.firstLine = lineNo(i);
         qsizetype k = opening == Opening::Whole || opening == Opening::NoTime ? i + 1 : i;
         if (opening == Opening::Whole || opening == Opening::NoSeparator) {
             b.time = m_lines[k].sliced(indentOf(m_lines[k]), 8).toString();
@@ -427,7 +433,7 @@ private:
             b.kind = noteDate ? BlockKind::Note : BlockKind::Response;
             b.entry = entry(k, entryEnd);
             b.complete = false;
-            b.lastLine = std::max(last, k);
+            b.lastLine = lineNo(std::max(last, k)) - 1;
             problem(i, QStringLiteral("a block cut short: it has no RESPONSE or NOTES label"), b.entry);
             m_out.blocks.push_back(std::move(b));
             return limit;
@@ -467,9 +473,9 @@ private:
             }
             next = textLimit;
             b.complete = false;
-            problem(i, textLimit < n()
-                           ? QStringLiteral("a block without its closing separator: it runs to line %1").arg(textLimit)
-                           : QStringLiteral("a block without its closing separator: the file ends in it"));
+            problem(i, textLimit < n() ? QStringLiteral("a block without its closing separator: it runs to line %1")
+                                             .arg(lineNo(textLimit - 1))
+                                       : QStringLiteral("a block without its closing separator: the file ends in it"));
         }
 
         if (!note && textEnd - textStart >= 2) {
@@ -481,7 +487,7 @@ private:
                 b.ratingText = shared(afterLabel(last, recordblocks::selfCritiqueLabel, selfCritiqueLabelText));
             }
             if (b.rating != Rating::None) {
-                b.ratingLine = textEnd;
+                b.ratingLine = lineNo(textEnd - 1);
                 const QString& label = b.rating == Rating::Confidence ? confidenceLabelText : selfCritiqueLabelText;
                 if (!last.startsWith(label)) {
                     const bool caseOnly = last.startsWith(label, Qt::CaseInsensitive);
@@ -502,7 +508,7 @@ private:
         } else {
             b.text = join(textStart, textEnd);
         }
-        b.lastLine = next;
+        b.lastLine = lineNo(next) - 1;
         m_out.blocks.push_back(std::move(b));
         return next;
     }
@@ -515,6 +521,7 @@ private:
     std::vector<unsigned char> m_opens;           // withoutTime, withoutEntry or 0, for every line
     mutable std::vector<qsizetype> m_nextStart;   // nextStart for every line, once it was far
     mutable std::vector<qsizetype> m_nextOpening; // the same, damaged openings counted
+    std::vector<qsizetype> m_editorLines;         // Lines::editorLines
     bool m_rejoin = false;                        // lines are joined with CR LF, not taken as the text holds them
     bool m_unterminated = false;
 };

@@ -763,6 +763,10 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
         << QStringLiteral("(and so are %1 more such lines below)").arg(send.count("\r\n") - 1);
     QTest::newRow("a closing separator lost")
         << without(send, closingLine, 0) << "H R! R N" << QList<int>{6} << "because 2 + 3 = 5\r\nchecked";
+    // an editor shows each such end as two lines, and numbers them so
+    QTest::newRow("a closing separator lost, lines in CR CR LF numbered as an editor does")
+        << without(send, closingLine, 0).replace("\r\n", "\r\r\n") << "H R! R N" << QList<int>{1, 11}
+        << "because 2 + 3 = 5\r\nchecked";
     QTest::newRow("a record separator lost at a block's start")
         << without(send, sepLine, 2) << "H R R N" << QList<int>{16} << "ok";
     QTest::newRow("the separator before the label lost")
