@@ -394,17 +394,19 @@ Lines splitAt(QStringView text, LineFeeds feeds) {
         out.unterminated = true;
     }
     if (!out.doubledCr.empty() || !out.lfCr.empty()) {
-        std::vector<bool> twice(out.lines.size() + 1, false);
-        for (const std::vector<qsizetype>* lines : {&out.doubledCr, &out.lfCr}) {
-            for (const qsizetype line : *lines) {
-                twice[static_cast<std::size_t>(line)] = true;
-            }
-        }
+        // an editor ends a line at every LF, CR LF and CR alone: the number of such ends before a line's start
         qsizetype number = 1;
-        for (std::size_t i = 0; i <= out.lines.size(); ++i) {
-            out.editorLines.push_back(number);
-            number += twice[i] ? 2 : 1;
+        qsizetype at = 0;
+        const auto upTo = [&](qsizetype to) {
+            for (; at < to; ++at) {
+                number += data[at] == u'\n' || (data[at] == u'\r' && (at + 1 == size || data[at + 1] != u'\n')) ? 1 : 0;
+            }
+            return number;
+        };
+        for (const QStringView line : out.lines) {
+            out.editorLines.push_back(upTo(line.utf16() - data));
         }
+        out.editorLines.push_back(upTo(size));
     }
     return out;
 }

@@ -63,8 +63,8 @@ struct Lines {
     std::vector<qsizetype> bareCr;    // in a CR LF or LF file, the lines that end in CR alone
     std::vector<qsizetype> doubledCr; // the lines that end in CR CR LF
     std::vector<qsizetype> lfCr;      // the lines that end in LF CR
-    // where a line's end is two to an editor (CR CR LF, LF CR): the number an editor gives each line, and one past the
-    // last; empty when every line is one to an editor too
+    // where a line's end is more than one to an editor (CR CR LF, LF CR): the number an editor gives each line, and
+    // the number after the last; empty when every line is one to an editor too
     std::vector<qsizetype> editorLines;
     bool unterminated = false; // the last line has no line end
 };

@@ -791,6 +791,13 @@ void TestRecords::readBack_damagedFile_readsTheRestAndSaysWhere_data() {
     QTest::newRow("lines typed between blocks")
         << QByteArray(send).insert(send.indexOf(closingLine) + closingLine.size(), "my own remark\r\nsecond line\r\n")
         << "H R R N" << QList<int>{16} << "my own remark\r\nsecond line";
+    // an editor ends a line at LF, CR LF and CR: an empty line among LF CR ends is LF, CR LF, CR, three lines
+    QTest::newRow("lines typed between blocks, lines in LF CR and an empty one in a response")
+        << QByteArray(send)
+               .insert(send.indexOf(closingLine) + closingLine.size(), "my own remark\r\nsecond line\r\n")
+               .replace("5\r\nchecked", "5\r\n\r\nchecked")
+               .replace("\r\n", "\n\r")
+        << "H R R N" << QList<int>{1, 32} << "my own remark\r\nsecond line";
     QTest::newRow("a response holding a separator and a time line")
         << QByteArray(send).replace("because", sepLine + "                                    10:00:00\r\nbecause")
         << "H R! R! R N" << QList<int>{6, 12} << "because 2 + 3 = 5\r\nchecked";
