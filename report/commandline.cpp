@@ -1,6 +1,7 @@
 #include "report/commandline.h"
 
 #include "records/durablefile.h"
+#include "report/out/reportfile.h"
 #include "report/read/terminaltext.h"
 
 #include <QDir>
@@ -220,9 +221,15 @@ std::optional<int> parseArguments(const QStringList& args, char* argv[], Options
     if (options.paths.isEmpty()) {
         return usageError(QStringLiteral("no PATH given: name record files or folders that hold them"));
     }
+    // by the path, by the file, or by where a link leads, though nothing stands there yet
+    const auto leadsTo = [](const QString& path) {
+        const QString target = outputTarget(path);
+        return QDir::cleanPath(QFileInfo(target.isEmpty() ? path : target).absoluteFilePath());
+    };
     if (!options.csv.isEmpty() &&
         (sameFile(options.output, options.csv) ||
-         QFileInfo(options.output).absoluteFilePath() == QFileInfo(options.csv).absoluteFilePath())) {
+         QFileInfo(options.output).absoluteFilePath() == QFileInfo(options.csv).absoluteFilePath() ||
+         leadsTo(options.output) == leadsTo(options.csv))) {
         return usageError(QStringLiteral("the page and the table cannot be one file"));
     }
     return std::nullopt;

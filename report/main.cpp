@@ -68,13 +68,18 @@ int main(int argc, char* argv[]) {
         }
     }
     const auto isInput = [&](const QString& path) {
-        const auto id = durablefile::fileId(fsPath(path));
+#ifndef Q_OS_WIN
+        // the standard output, sent by the shell into one of them ("-o - >> send_0107Ann.txt")
+        const auto id = durablefile::fileId(fsPath(path == u"-" ? QStringLiteral("/dev/stdout") : path));
+#else
+        const auto id = path == u"-" ? std::optional<durablefile::FileId>() : durablefile::fileId(fsPath(path));
+#endif
         return id && inputIds.count(*id) > 0;
     };
     for (const QString& output : {options.output, options.csv}) {
-        if (!output.isEmpty() && output != u"-" && isInput(output)) {
-            return usageError(
-                QStringLiteral("%1 is one of the files to read; the report is not written over it").arg(output));
+        if (!output.isEmpty() && isInput(output)) {
+            return usageError(QStringLiteral("%1 is one of the files to read; the report is not written over it")
+                                  .arg(output == u"-" ? QStringLiteral("the standard output") : output));
         }
     }
     // a student's record or notes file is never the table, even where it is not among the files read, nor the page or

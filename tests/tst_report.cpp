@@ -1773,6 +1773,9 @@ void TestReport::program_data() {
         << "{dir}/no/such/r.csv: cannot be written"
         << "";
 #ifndef Q_OS_WIN
+    QTest::newRow("page and table one file, by a link to where the page will be")
+        << QStringList{"-o", out, "--csv", "{dir}/link-to-page.html", "{dir}/class"} << 2 << "cannot be one file"
+        << "";
     QTest::newRow("page and table both the standard output, by two names")
         << QStringList{"-o", "-", "--csv", "/dev/stdout", "{dir}/class"} << 2 << "cannot be one file"
         << "";
@@ -1836,6 +1839,11 @@ void TestReport::program() {
     writeBytes(d + "/term/week1/send_0108Bo_Ek.txt", runFile(false, "[v\xbb", "001", runB));
     QVERIFY(QDir().mkpath(d + "/empty"));
     QVERIFY(QDir().mkpath(d + "/out"));
+#ifndef Q_OS_WIN
+    if (args.contains("{dir}/link-to-page.html")) {
+        QVERIFY(QFile::link(d + "/out/report.html", d + "/link-to-page.html")); // to a page not written yet
+    }
+#endif
     writeBytes(d + "/bad/send_0107Eve.txt", "Dear teacher,\r\nhere is my work.\r\n");
     QByteArray damaged = runFile(false, "[v\xbc", "001", runA);
     damaged.remove(damaged.indexOf(closingSeparator.toLatin1()), closingSeparator.size() + 2);
@@ -1951,6 +1959,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
     QTest::newRow("a link: its target replaced") << "link" << 022 << 0 << "" << 0600;
     QTest::newRow("a FIFO written straight through") << "fifo" << 022 << 0 << "" << 0;
     QTest::newRow("standard output") << "-" << 022 << 0 << "" << 0;
+    QTest::newRow("standard output sent by the shell into a file to read")
+        << "standard output into an input" << 022 << 2 << "the standard output is one of the files to read" << 0;
     QTest::newRow("/dev/stdout into a pipe") << "/dev/stdout" << 022 << 0 << "" << 0;
     QTest::newRow("a full disk") << "full" << 022 << 1 << "No space left on device" << 0;
     QTest::newRow("a folder: an earlier report's pages go, the user's files stay")
@@ -1989,6 +1999,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
         QSKIP("Windows' file system holds no FIFO");
     } else if (target == "/dev/stdout") {
         QSKIP("Windows has no /dev/stdout: standard output is named \"-\" there, which the row before tries");
+    } else if (target == "standard output into an input") {
+        QSKIP("the standard output's file is looked up through /dev/stdout, which Windows has not");
     } else if (umask != 022) {
         QSKIP("Windows has no umask: a new file takes the access list of its folder");
     } else if (target == "full") {
@@ -2044,6 +2056,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
                             out + "/index.html"));
     } else if (target == "-" || target == "/dev/stdout") {
         out = target;
+    } else if (target == "standard output into an input") {
+        out = "-";
     }
 #ifndef Q_OS_WIN
     else if (target == "fifo") {
@@ -2061,6 +2075,9 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     const mode_t before = ::umask(static_cast<mode_t>(umask));
 #endif
     QProcess program;
+    if (target == "standard output into an input") {
+        program.setStandardOutputFile(d + "/class/send_0107Ann_Lee.txt", QIODevice::Append);
+    }
     program.start(programPath(), QStringList{"-o", out, d + "/class"} +
                                      (target.endsWith("in the class") ? QStringList{"-r"} : QStringList{}));
     const bool finished = program.waitForFinished(60000);
