@@ -1969,6 +1969,8 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn_data() {
         << "folder with an earlier report, in the class" << 022 << 0 << "notes.html: not read" << 0;
     QTest::newRow("a folder of pages in the class's folder, read without -r: not listed as a folder not read")
         << "folder with an earlier report, in the class, without -r" << 022 << 0 << "" << 0;
+    QTest::newRow("an earlier report's pages saved again by an editor, or emptied: replaced")
+        << "earlier report saved again" << 022 << 0 << "" << 0;
     QTest::newRow("a folder whose index.html is the user's own: not replaced, nothing written")
         << "folder with the user's index" << 022 << 1 << "no page of an earlier report" << 0;
     QTest::newRow("a page of the folder linked to an input")
@@ -2046,6 +2048,11 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
 #ifndef Q_OS_WIN // QFile::link makes a shortcut file on Windows, not a symbolic link
         QVERIFY(QFile::link(out + "/notes.html", out + "/student-7.html"));
 #endif
+    } else if (target == "earlier report saved again") {
+        out = d + "/pages";
+        QVERIFY(QProcess::execute(programPath(), {"-o", out, d + "/class"}) == 0);
+        writeBytes(out + "/index.html", "\xEF\xBB\xBF" + fileBytes(out + "/index.html").replace("\n", "\r\n"));
+        writeBytes(out + "/student-1.html", "");
     } else if (target == "folder with the user's index") {
         out = d + "/pages";
         writeBytes(out + "/index.html", "<p>my own index</p>");
@@ -2089,8 +2096,9 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
     }
     const QByteArray page = out == "-" || out == "/dev/stdout" ? program.readAllStandardOutput()
                             : target == "fifo"                 ? fromFifo
-                            : target.startsWith("folder")      ? fileBytes(out + "/index.html")
-                                                               : fileBytes(out);
+                            : target.startsWith("folder") || target.startsWith("earlier")
+                                ? fileBytes(out + "/index.html")
+                                : fileBytes(out);
     const QString error = QString::fromLocal8Bit(program.readAllStandardError());
     const QStringList left = QDir(d + "/full").entryList(QDir::Files | QDir::Hidden);
 #ifndef Q_OS_WIN
@@ -2115,6 +2123,9 @@ void TestReport::output_neverReplacesWhatIsNotItsOwn() {
         return;
     }
     QVERIFY(page.contains("Ann Lee"));
+    if (target.startsWith("earlier")) {
+        QVERIFY(!page.startsWith("\xEF\xBB\xBF") && fileBytes(out + "/student-1.html").contains("Ann Lee"));
+    }
     if (target == "left beside") {
         QVERIFY(!QFileInfo::exists(out + ".123456.tmp") && QFile::remove(out + ".654321.tmp"));
     }
