@@ -140,15 +140,13 @@ bool rollBack(const WorkFolder& work, const std::vector<Placing>& placings) {
 // What stands at a page's name is the report's to replace: a page of an earlier report, though an editor or a browser
 // saved it again (other line ends, a byte-order mark, a comment put first), or an empty file. Not a file of the user's
 // own, such as the index.html of their web pages.
-bool replaceable(const QString& name, const QString& path) {
+bool replaceable(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return false;
     }
     const QByteArray start = file.read(4096);
-    return start.isEmpty() || isEarlierPage(name, start) ||
-           (isPageName(name) && start.contains("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
-                                               "'none'; style-src 'sha256-"));
+    return start.isEmpty() || readsAsAPage(start);
 }
 
 // The pages an earlier report left that this one did not write again; never a link, nor a file of the user's. Only
@@ -315,7 +313,7 @@ std::optional<FolderFailure> writeReportFolder(const QString& folder, const std:
                 failure = QStringLiteral("it is a folder");
             } else if (standing.kind == durablefile::Kind::Other) {
                 failure = QStringLiteral("it is not a file; a page is never written into it");
-            } else if (standing.kind == durablefile::Kind::Regular && !replaceable(page.name, target)) {
+            } else if (standing.kind == durablefile::Kind::Regular && !replaceable(target)) {
                 // an instructor's own index.html, in a folder of their pages: theirs, not the report's to replace
                 failure = QStringLiteral("a file stands there that is no page of an earlier report; it is not "
                                          "replaced: give another folder, or move the file");

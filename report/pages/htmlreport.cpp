@@ -158,6 +158,15 @@ bool isPageName(const QString& name) {
     return name.startsWith(u".qadrill-report.") || pageName.match(name).hasMatch();
 }
 
+bool readsAsAPage(const QByteArray& start) {
+    // the end of the page's start, its policy line, and as much of the policy as does not change with the style
+    constexpr std::string_view policyLine = "<meta http-equiv=\"Content-Security-Policy\" content=\"";
+    static_assert(pageStart.ends_with(policyLine));
+    return start.startsWith(QByteArrayView(pageStart.data(), static_cast<qsizetype>(pageStart.size()))) ||
+           start.contains(QByteArray(policyLine.data(), static_cast<qsizetype>(policyLine.size())) +
+                          "default-src 'none'; style-src 'sha256-");
+}
+
 bool isEarlierPage(const QString& name, const QByteArray& start) {
     return !name.startsWith(u".qadrill-report.") && isPageName(name) &&
            start.startsWith(QByteArrayView(pageStart.data(), static_cast<qsizetype>(pageStart.size())));

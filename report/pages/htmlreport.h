@@ -37,6 +37,10 @@ std::vector<ReportPage> reportPages(const ClassRecords& records, const ClassView
 // and beginning as every page does. Such a page that this report does not write again is one of another class's
 // report, which would otherwise be zipped and handed on with this one.
 bool isEarlierPage(const QString& name, const QByteArray& start);
+// Whether a file's first bytes are those of a page a report wrote, though an editor or a browser saved it again (other
+// line ends, a byte-order mark, a comment put first): the page's own policy line is among them. No name is looked at,
+// and no regular expression matched: this is asked on the threads that write the pages.
+bool readsAsAPage(const QByteArray& start);
 // Named as a page of a report's folder is, or as the working folder or the lock a report's run keeps there.
 bool isPageName(const QString& name);
 
