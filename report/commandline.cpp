@@ -66,18 +66,13 @@ bool namedAsAPage(const QString& name) {
 }
 
 bool sameFile(const QString& a, const QString& b) {
-#ifndef Q_OS_WIN
-    // "-" is the standard output, which other names may name too ("/dev/stdout"); and a pipe or a terminal is one
-    // file by its identity, which the standard library does not compare. The null device takes both at once.
-    const auto named = [](const QString& path) { return path == u"-" ? QStringLiteral("/dev/stdout") : path; };
-    if (QFileInfo(named(a)).canonicalFilePath() == u"/dev/null") {
-        return false;
+    // a pipe or a terminal is one file by its identity, which the standard library does not compare
+    const QString first = systemName(a);
+    if (QFileInfo(first).canonicalFilePath() == u"/dev/null") {
+        return false; // the null device takes both at once
     }
-#else
-    const auto named = [](const QString& path) { return path; };
-#endif
-    const auto first = durablefile::fileId(fsPath(named(a)));
-    return first && first == durablefile::fileId(fsPath(named(b)));
+    const auto id = durablefile::fileId(fsPath(first));
+    return id && id == durablefile::fileId(fsPath(systemName(b)));
 }
 
 // A name given with a byte that is no UTF-8 is read with U+FFFD in its place: written under that name, the report
@@ -114,6 +109,14 @@ int usageError(const QString& text) {
     std::fputs(usage, stderr);
     std::fputs("Try 'qadrill-report --help' for more.\n", stderr);
     return 2;
+}
+
+QString systemName(const QString& output) {
+#ifdef Q_OS_WIN
+    return output == u"-" ? QString() : output;
+#else
+    return output == u"-" ? QStringLiteral("/dev/stdout") : output;
+#endif
 }
 
 std::filesystem::path fsPath(const QString& path) {
@@ -227,9 +230,7 @@ std::optional<int> parseArguments(const QStringList& args, char* argv[], Options
         return QDir::cleanPath(QFileInfo(target.isEmpty() ? path : target).absoluteFilePath());
     };
     if (!options.csv.isEmpty() &&
-        (sameFile(options.output, options.csv) ||
-         QFileInfo(options.output).absoluteFilePath() == QFileInfo(options.csv).absoluteFilePath() ||
-         leadsTo(options.output) == leadsTo(options.csv))) {
+        (sameFile(options.output, options.csv) || leadsTo(options.output) == leadsTo(options.csv))) {
         return usageError(QStringLiteral("the page and the table cannot be one file"));
     }
     return std::nullopt;

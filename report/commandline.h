@@ -29,6 +29,9 @@ void say(const QString& text);
 int usageError(const QString& text);
 
 std::filesystem::path fsPath(const QString& path);
+// The name under which the system finds what an output names: "-" is the standard output, which another name may name
+// too ("/dev/stdout"); empty on Windows, which has no such name for it.
+QString systemName(const QString& output);
 // One page rather than a folder of them.
 bool onePage(const QString& output);
 bool sameFolder(const QString& a, const QString& b);

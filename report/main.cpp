@@ -68,12 +68,8 @@ int main(int argc, char* argv[]) {
         }
     }
     const auto isInput = [&](const QString& path) {
-#ifndef Q_OS_WIN
-        // the standard output, sent by the shell into one of them ("-o - >> send_0107Ann.txt")
-        const auto id = durablefile::fileId(fsPath(path == u"-" ? QStringLiteral("/dev/stdout") : path));
-#else
-        const auto id = path == u"-" ? std::optional<durablefile::FileId>() : durablefile::fileId(fsPath(path));
-#endif
+        // the standard output too, sent by the shell into one of them ("-o - >> send_0107Ann.txt")
+        const auto id = durablefile::fileId(fsPath(systemName(path)));
         return id && inputIds.count(*id) > 0;
     };
     for (const QString& output : {options.output, options.csv}) {
